@@ -1,0 +1,44 @@
+// The seam between the device link and the operating system's HID layer: enumerate the
+// present HID interfaces, open one by path, move one report. The program uses hidapi; tests
+// and --simulate use the virtual bus of emulator/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korva {
+
+struct HidInterfaceInfo {
+  std::string path;
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+};
+
+// An open interface. Destroying it closes it.
+class HidHandle {
+ public:
+  virtual ~HidHandle() = default;
+  // Writes `length` bytes (report ID first). Returns the bytes written, or -1 on failure.
+  virtual int Write(const std::uint8_t* data, std::size_t length, int timeoutMs) = 0;
+  // Reads one input report's payload (without report ID) into `data`. Returns the bytes
+  // read, 0 when nothing arrived within `timeoutMs`, or -1 on failure.
+  virtual int Read(std::uint8_t* data, std::size_t length, int timeoutMs) = 0;
+};
+
+class HidBackend {
+ public:
+  virtual ~HidBackend() = default;
+  // The present HID interfaces, in enumeration order.
+  virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
+  // Opens an interface for reading and writing; nullptr when that is not possible.
+  virtual std::unique_ptr<HidHandle> Open(const std::string& path) = 0;
+};
+
+// The hidapi backend (hidraw on Linux). hid_init() runs when it is made, hid_exit() when it is
+// destroyed: make it once, before any other thread starts.
+std::unique_ptr<HidBackend> MakeHidapiBackend();
+
+}  // namespace korva

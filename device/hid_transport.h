@@ -1,0 +1,34 @@
+// The HID transport: find the KORVA among the present HID interfaces and move exactly one
+// report per call within 3000 ms. There is no long-lived connection: every write and read
+// enumerates, opens, transfers and closes.
+#pragma once
+
+#include <cstdint>
+
+#include "device/hid_backend.h"
+#include "device/protocol.h"
+
+namespace korva {
+
+// Installs the process-wide backend (not owned). Until then every operation fails.
+void SetHidBackend(HidBackend* backend);
+HidBackend* CurrentHidBackend();
+
+// Returns 1 when the KORVA was found and opened: the handle then waits in the link for the
+// caller's CloseDevice(). Returns 0 when it is absent or cannot be opened.
+int OpenDevice();
+// Closes the handle that the last successful OpenDevice() left in the link, if any.
+void CloseDevice();
+// Presence test: OpenDevice() followed by CloseDevice(). Returns 1 when present.
+int IsDevicePresent();
+
+// Stores `reportId` in byte 0 and writes the 65-byte report. Returns 1 when it left within
+// 3000 ms, 0 otherwise (also when the device is absent).
+int WriteReport(HidReport& report, std::uint8_t reportId);
+
+// Reads one input report into `buffer` (at least 65 bytes). Returns 1 when it arrived within
+// 3000 ms: the payload then stands in bytes 0 to 63 and byte 64 repeats its last byte.
+// Returns 0 otherwise, with byte 0 set to 0.
+int ReadReport(std::uint8_t* buffer);
+
+}  // namespace korva

@@ -1,0 +1,39 @@
+// A job's side of the message protocol: progress messages, then exactly one final message.
+#pragma once
+
+#include "jobs/job_messages.h"
+#include "jobs/job_state.h"
+
+namespace korva {
+
+class JobReport {
+ public:
+  explicit JobReport(int message) : owner_(CurrentJobOwner.load()), message_(message) {}
+
+  JobOwner* Owner() const { return owner_; }
+  void PrepareProgressBar(int total) { owner_->PrepareProgressBar(total); }
+  void Progress(long value) { owner_->PostJobMessage(message_, JOB_PROGRESS, value); }
+
+  // JobStatus 2, then JOB_DONE. Returns the job's success value, 1.
+  int Done() {
+    JobStatus.store(kJobSucceeded);
+    owner_->PostJobMessage(message_, JOB_DONE, 0);
+    return 1;
+  }
+  // JOB_FAILED with the count; JobStatus is left as the job set it. Returns 0.
+  int Failed(long count) {
+    owner_->PostJobMessage(message_, JOB_FAILED, count);
+    return 0;
+  }
+  // JobStatus -1, then JOB_FAILED with the count. Returns 0.
+  int FailedWithStatus(long count) {
+    JobStatus.store(kJobFailedStatus);
+    return Failed(count);
+  }
+
+ private:
+  JobOwner* owner_;
+  int message_;
+};
+
+}  // namespace korva

@@ -1,0 +1,27 @@
+// State shared by the dispatcher, the running job and the windows. Two threads touch it, so
+// every value is atomic; the order of the program's steps keeps them from racing in meaning.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "jobs/job_owner.h"
+
+namespace korva {
+
+// The owner of the current job; set by every StartJob call.
+extern std::atomic<JobOwner*> CurrentJobOwner;
+// 0 idle, 1 starting or running, 2 ended well, -1 failed (see job_messages.h).
+extern std::atomic<int> JobStatus;
+// 1 MCU or 2 DSP while the main window's job runs; cleared by that window.
+extern std::atomic<std::uint8_t> CurrentTransfer;
+
+// Data reports of the running job: the divisor of its owner's percentage.
+extern std::atomic<int> McuReportTotal;
+extern std::atomic<int> DspReportTotal;
+extern std::atomic<int> BatteryReportTotal;
+extern std::atomic<int> AudioReportTotal;
+
+void ResetJobState();
+
+}  // namespace korva

@@ -1,0 +1,150 @@
+// Shared test fixtures: virtual time, a simulated amp on a virtual bus, and a job owner and a
+// prompter that record what they are given.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/clock.h"
+#include "device/command_protocol.h"
+#include "device/link_mode.h"
+#include "emulator/simulation.h"
+#include "images/image_store.h"
+#include "images/page_file.h"
+#include "jobs/job_messages.h"
+#include "jobs/job_owner.h"
+#include "jobs/job_state.h"
+#include "jobs/prompter.h"
+#include "jobs/worker.h"
+
+namespace korva::testing {
+
+struct JobMessage {
+  int message;
+  int wParam;
+  long lParam;
+  bool operator==(const JobMessage&) const = default;
+};
+
+// A job owner that records every message and lets a test wait for the final one.
+class RecordingOwner : public JobOwner {
+ public:
+  void PostJobMessage(int message, int wParam, long lParam) override {
+    std::function<void(const JobMessage&)> hook;
+    {
+      std::lock_guard lock(mutex_);
+      messages_.push_back({message, wParam, lParam});
+      hook = onMessage;
+    }
+    if (hook) hook({message, wParam, lParam});
+    changed_.notify_all();
+  }
+  void PrepareProgressBar(int total) override {
+    std::lock_guard lock(mutex_);
+    progressTotals_.push_back(total);
+  }
+  std::string SlotIndexText() override { return slotIndexText; }
+  std::string StoredFileName() override { return fileName; }
+  std::string StoredFilePath() override { return filePath; }
+
+  // Waits (in real time, at most 30 s) until `count` final messages have arrived and every
+  // job thread has returned; then returns all messages.
+  std::vector<JobMessage> WaitForFinal(int count = 1) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(30), [&] { return FinalCount() >= count; });
+    lock.unlock();
+    WaitForWorkers();
+    return Messages();
+  }
+  std::vector<JobMessage> Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+  std::vector<int> ProgressTotals() const {
+    std::lock_guard lock(mutex_);
+    return progressTotals_;
+  }
+  // The lParams of the progress messages, in order.
+  std::vector<long> ProgressValues() const {
+    std::vector<long> values;
+    for (const auto& m : Messages()) if (m.wParam == JOB_PROGRESS) values.push_back(m.lParam);
+    return values;
+  }
+
+  std::function<void(const JobMessage&)> onMessage;  // runs on the job thread
+  std::string slotIndexText;
+  std::string fileName;
+  std::string filePath;
+
+ private:
+  int FinalCount() const {
+    int n = 0;
+    for (const auto& m : messages_) n += m.wParam != JOB_PROGRESS;
+    return n;
+  }
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<JobMessage> messages_;
+  std::vector<int> progressTotals_;
+};
+
+// A prompter that records every box and closes it at once.
+class RecordingPrompter : public Prompter {
+ public:
+  struct Box {
+    BoxKind kind;
+    std::string text;
+  };
+  void ShowBox(BoxKind kind, const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({kind, text});
+  }
+  std::vector<Box> Boxes() const {
+    std::lock_guard lock(mutex_);
+    return boxes_;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : Boxes()) texts.push_back(box.text);
+    return texts;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Box> boxes_;
+};
+
+// Resets every owner's process-wide state, installs virtual time and a simulated amp.
+class KorvaTest : public ::testing::Test {
+ protected:
+  KorvaTest() : sim(clock) {
+    ResetProtocolState();
+    ResetJobState();
+    ResetImageStore();
+    ResetPageFileState();
+    LinkMode.store(kLinkNone);
+    SetProcessClock(&clock);
+    SetAppPrompter(&prompter);
+  }
+  ~KorvaTest() override {
+    WaitForWorkers();
+    SetAppPrompter(nullptr);
+    SetProcessClock(nullptr);
+  }
+
+  // The payloads of the writes that the amp saw, from index `from` on.
+  std::vector<VirtualKorva::WireReport> Writes() const { return sim.korva.Writes(); }
+
+  VirtualClock clock;
+  Simulation sim;
+  RecordingOwner owner;
+  RecordingPrompter prompter;
+};
+
+}  // namespace korva::testing

@@ -1,0 +1,22 @@
+# Installs the Debian packages that building, testing and running the updater need, and only
+# those that are missing. Sourced by ./run and ./test.
+korva_packages=(
+  cmake ninja-build g++ pkg-config
+  libhidapi-dev libudev-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev
+  fonts-dejavu-core
+)
+
+korva_ensure_packages() {
+  local missing=()
+  for package in "${korva_packages[@]}" "$@"; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
