@@ -41,9 +41,7 @@ int BatteryTransferJob() {
   std::size_t length = 0;
   if (!CopyApplication(work, length)) return report.FailedWithStatus(0);
 
-  const int total = static_cast<int>((length + kPayloadLength - 1) / kPayloadLength);
-  BatteryReportTotal.store(total);
-  report.PrepareProgressBar(total);
+  const int total = report.AnnounceReports(BatteryReportTotal, length);
 
   SetCommand(hid, kBatteryCommand, kBatteryBegin);
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);

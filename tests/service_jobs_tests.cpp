@@ -66,9 +66,7 @@ TEST_F(ServiceJobsTest, BatteryApplicationOf0x6000Bytes) {
   ASSERT_EQ(StartJob(&owner, kJobBattery), 1);
   const auto messages = owner.WaitForFinal();
 
-  ASSERT_EQ(messages.size(), 385u);
-  for (long i = 0; i < 384; ++i) ASSERT_EQ(messages[i], (JobMessage{WM_BATTERY_JOB, JOB_PROGRESS, i + 1}));
-  EXPECT_EQ(messages.back(), (JobMessage{WM_BATTERY_JOB, JOB_DONE, 0}));
+  ExpectCompleteRun(messages, WM_BATTERY_JOB, 384);
   EXPECT_EQ(BatteryReportTotal.load(), 384);
   EXPECT_EQ(owner.ProgressTotals(), std::vector<int>{384});
   EXPECT_EQ(JobStatus.load(), kJobSucceeded);
@@ -230,9 +228,7 @@ TEST_F(ServiceJobsTest, AudioSlot3HoldsDescriptorAndSamples) {
   ASSERT_EQ(StartJob(&owner, kJobAudio), 1);
   const auto messages = owner.WaitForFinal();
 
-  ASSERT_EQ(messages.size(), 257u);
-  for (long i = 0; i < 256; ++i) ASSERT_EQ(messages[i], (JobMessage{WM_AUDIO_JOB, JOB_PROGRESS, i + 1}));
-  EXPECT_EQ(messages.back(), (JobMessage{WM_AUDIO_JOB, JOB_DONE, 0}));
+  ExpectCompleteRun(messages, WM_AUDIO_JOB, 256);
   EXPECT_EQ(AudioReportTotal.load(), 256);
   EXPECT_EQ(owner.ProgressTotals(), std::vector<int>{256});
   EXPECT_EQ(JobStatus.load(), kJobSucceeded);
