@@ -108,6 +108,31 @@ inline constexpr int kMemoryCommandPauseMs = 50;
 inline constexpr int kMemoryWindowPauseDivisor = 150;  // pause = length / 150 ms
 inline constexpr int kMemoryDataAckPauseMs = 10;
 
+// Audio slots in the amp's memory: a 256-byte descriptor and 16 KiB of samples per slot.
+inline constexpr std::uint32_t kSlotDescriptorBase = 0x51000;
+inline constexpr std::uint32_t kSlotDescriptorStride = 0x100;
+inline constexpr std::uint32_t kSlotDescriptorLength = 256;
+inline constexpr std::size_t kSlotDescriptorNameLength = 128;   // name, zero-filled, no terminator when full
+inline constexpr std::size_t kSlotDescriptorHeaderOffset = 128;  // the file's 44-byte WAV header
+inline constexpr std::uint32_t kSlotSampleBase = 0x52000;
+inline constexpr std::uint32_t kSlotSampleStride = 0x4000;
+inline constexpr std::uint32_t kSlotSampleLength = 0x4000;
+inline constexpr std::uint8_t kDescriptorFiller = 0x00;  // unused payload bytes of the descriptor write
+inline constexpr std::uint8_t kSampleFiller = 0xFF;      // unused payload bytes of the sample write
+inline constexpr int kSampleWindowPauseMs = 1000;
+
+// The Bluetooth module behind the update library: connection attempts one second apart, then
+// the update's progress polled every 100 ms until it reads 100; only 99 right before it means
+// success.
+inline constexpr int kDfuConnectAttemptLimit = 10;
+inline constexpr int kDfuConnectRetryPauseMs = 1000;
+inline constexpr int kDfuProgressPollMs = 100;
+inline constexpr int kDfuProgressEnded = 100;
+inline constexpr int kDfuProgressBeforeSuccess = 99;
+inline constexpr int kDfuProgressMask = 0xFF;  // the percentage stands in the low 8 bits
+// A progress value that has not moved for this long means the update has stalled.
+inline constexpr int kDfuProgressStallLimitMs = 300'000;
+
 // Reply to "RV" (payload offsets).
 inline constexpr std::size_t kVersionFlagsOffset = 0;
 inline constexpr std::uint8_t kVersionFlagsNoVersion = 0x03;  // bits 0 and 1 both set

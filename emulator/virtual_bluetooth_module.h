@@ -23,7 +23,7 @@ class VirtualBluetoothModule final : public DfuBackend {
     std::vector<int> progress = {0, 25, 50, 75, 99, 100};  // what successive polls read
     int result = 0;
     int resetResult = 0;
-    std::vector<int> disconnectResults;  // successive Disconnect results; then 0
+    std::vector<int> disconnectResults = {};  // successive Disconnect results; then 0
   };
 
   void SetScript(const Script& script);

@@ -63,6 +63,7 @@ void VirtualKorva::SetFaults(const Faults& faults) {
   // The counting knobs count from now.
   faultDataBase_ = dataReportsTaken_;
   faultAckBase_ = pollsAcknowledged_;
+  faultWriteBase_ = writesTaken_;
 }
 
 VirtualKorva::Faults VirtualKorva::CurrentFaults() const {
@@ -178,10 +179,13 @@ bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
   std::function<void()> switchHandler;
   {
     std::lock_guard lock(mutex_);
-    if (faults_.writesFail) {
+    const bool writeRefused = faults_.writesFail || (faults_.writesFailAfter >= 0 &&
+                                                     writesTaken_ - faultWriteBase_ >= faults_.writesFailAfter);
+    if (writeRefused) {
       sequenceKnown_ = false;  // the host's poll numbers move on without the device
       return false;
     }
+    ++writesTaken_;
     const std::int64_t now = bus_.BusClock().NowMs();
     if (length != kReportLength) Violation("output report of " + std::to_string(length) + " bytes");
     if (data[0] != kReportId) Violation("output report with report ID " + std::to_string(data[0]));

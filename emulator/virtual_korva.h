@@ -29,6 +29,7 @@ class VirtualKorva final : public VirtualHidDevice {
     bool staleSequence = false;       // echoes the poll before the last one
     bool readsTimeOut = false;        // no input report ever comes
     bool writesFail = false;          // every output report fails
+    int writesFailAfter = -1;         // takes this many output reports, then every write fails
   };
 
   // One report the host wrote, with the virtual time at which it arrived.
@@ -133,6 +134,8 @@ class VirtualKorva final : public VirtualHidDevice {
   int pollsAcknowledged_ = 0;
   int faultDataBase_ = 0;  // data reports taken when the faults were set
   int faultAckBase_ = 0;   // polls acknowledged when the faults were set
+  int writesTaken_ = 0;
+  int faultWriteBase_ = 0;  // output reports taken when the faults were set
   bool sequenceKnown_ = false;
   bool switchedToBluetooth_ = false;
   std::int64_t lastActivityMs_ = 0;

@@ -38,9 +38,7 @@ int DspTransferJob() {
     std::copy_n(store.DspImageBuffer.begin() + headerLength, dataLength, data.begin());
   }
 
-  const int total = static_cast<int>((dataLength + kPayloadLength - 1) / kPayloadLength);
-  DspReportTotal.store(total);
-  report.PrepareProgressBar(total);
+  const int total = report.AnnounceReports(DspReportTotal, dataLength);
 
   SetCommand(hid, kDspCommand, kDspBegin);
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);

@@ -1,6 +1,10 @@
 // A job's side of the message protocol: progress messages, then exactly one final message.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+
+#include "device/protocol.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
 
@@ -12,6 +16,14 @@ class JobReport {
 
   JobOwner* Owner() const { return owner_; }
   void PrepareProgressBar(int total) { owner_->PrepareProgressBar(total); }
+  // The number of 64-byte data reports that carry `dataBytes`, published in the job's report
+  // total (its owner's percentage divisor) before the owner's bar is prepared with it.
+  int AnnounceReports(std::atomic<int>& reportTotal, std::size_t dataBytes) {
+    const int total = static_cast<int>((dataBytes + kPayloadLength - 1) / kPayloadLength);
+    reportTotal.store(total);
+    PrepareProgressBar(total);
+    return total;
+  }
   void Progress(long value) { owner_->PostJobMessage(message_, JOB_PROGRESS, value); }
 
   // JobStatus 2, then JOB_DONE. Returns the job's success value, 1.

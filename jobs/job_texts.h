@@ -10,4 +10,12 @@ inline constexpr const char* kTextInitStatesFailed = "Fail to initialize states 
 inline constexpr const char* kTextInitStatesFailedWide =
     "Fail to initialize states of device" KORVA_FULLWIDTH_EXCLAMATION;
 
+// The Bluetooth link switch and update.
+inline constexpr const char* kTextLinkSwitchFailed =
+    "Fail to toggle HID to Bluetooth" KORVA_FULLWIDTH_EXCLAMATION;
+inline constexpr const char* kTextBluetoothConnectFailed = "Connect to BlueTooth fail!";
+inline constexpr const char* kTextBluetoothResetFailed =
+    "Reset BlueTooth Device Fail!\nPlease reset the device manually";
+inline constexpr const char* kTextBluetoothDisconnectFailed = "Disconnect BlueTooth Device Fail!!!";
+
 }  // namespace korva

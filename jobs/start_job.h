@@ -7,7 +7,8 @@
 namespace korva {
 
 // Returns 1 when the job's thread was started, 0 otherwise. Runs on the caller's (UI) thread
-// and blocks for "INITSTA". On a failed "INITSTA" it shows its own application box; for an
+// and blocks for "INITSTA" (and, for the Bluetooth job, for the link switch, over three
+// seconds). On a failed "INITSTA" it shows its own application box; for an
 // unknown kind it returns 0 silently. The caller resets JobStatus after a 0.
 int StartJob(JobOwner* owner, int kind);
 

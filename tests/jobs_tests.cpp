@@ -46,10 +46,7 @@ TEST_F(JobsTest, McuJobWithTheCarriedImage) {
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   const auto messages = Run(kJobMcu);
 
-  // 752 progress messages counting from 1, then one JOB_DONE.
-  ASSERT_EQ(messages.size(), 753u);
-  for (long i = 0; i < 752; ++i) ASSERT_EQ(messages[i], (JobMessage{WM_MCU_JOB, JOB_PROGRESS, i + 1}));
-  EXPECT_EQ(messages.back(), (JobMessage{WM_MCU_JOB, JOB_DONE, 0}));
+  ExpectCompleteRun(messages, WM_MCU_JOB, 752);
   EXPECT_EQ(McuReportTotal.load(), 752);
   EXPECT_EQ(owner.ProgressTotals(), std::vector<int>{752});
   EXPECT_EQ(JobStatus.load(), kJobSucceeded);

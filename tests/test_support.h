@@ -120,6 +120,14 @@ class RecordingPrompter : public Prompter {
   std::vector<Box> boxes_;
 };
 
+// A job that ran to its end: progress messages counting 1 to `total` in order, then its one
+// JOB_DONE.
+inline void ExpectCompleteRun(const std::vector<JobMessage>& messages, int message, long total) {
+  ASSERT_EQ(messages.size(), static_cast<std::size_t>(total) + 1);
+  for (long i = 0; i < total; ++i) ASSERT_EQ(messages[i], (JobMessage{message, JOB_PROGRESS, i + 1}));
+  EXPECT_EQ(messages.back(), (JobMessage{message, JOB_DONE, 0}));
+}
+
 // Resets every owner's process-wide state, installs virtual time and a simulated amp.
 class KorvaTest : public ::testing::Test {
  protected:

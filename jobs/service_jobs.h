@@ -1,0 +1,34 @@
+// The service jobs: the battery controller's firmware and an audio slot, both sent from
+// PageFileBuffer over the amp's HID link, and the Bluetooth module's firmware, written by the
+// update library after the amp has handed its USB link to the module. Each job routine takes
+// no argument, reports through the current job owner and returns 1 or 0, read by nobody.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace korva {
+
+// The battery controller's application part never exceeds 0x6000 bytes.
+inline constexpr std::size_t kBatteryWorkImageLength = 0x6000;
+
+int BatteryTransferJob();
+
+// Writes `length` bytes (a multiple of 64) of `data` to the amp's memory at `address`: begin,
+// address and length, data with an acknowledgement after every 256 bytes and after the last,
+// end. Unused payload bytes carry 0x00. Returns 1, or sets JobStatus -1 and returns 0.
+int SendMemoryBlock(std::uint32_t address, std::uint32_t length, const std::uint8_t* data);
+int AudioTransferJob();
+
+// Failed connection attempts of the Bluetooth job's current connection phase; 10 means it
+// gave up.
+extern std::atomic<std::uint16_t> DfuConnectAttempts;
+
+// "UA" (acknowledged), "UB", 3000 ms, then BluetoothUpdateJob on its own thread. Runs on the
+// UI thread. Returns 1 when the job was started; on failure sets JobStatus -1, posts
+// WM_BLUETOOTH_JOB (JOB_FAILED, 0) and returns 0.
+int SwitchLinkToBluetooth();
+int BluetoothUpdateJob();
+
+}  // namespace korva
