@@ -13,12 +13,12 @@ namespace korva::cli {
 inline constexpr const char* kUdevRuleName = "70-korva.rules";
 inline constexpr const char* kAskUpdateAnyway = "Update anyway? [y/N]";
 inline constexpr const char* kTextFirstInterrupt =
-    "Stopping now leaves the KORVA's firmware incomplete. The update goes on; press Ctrl-C again "
-    "within 3 seconds to stop it anyway.";
+    "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n"
+    "Press Ctrl-C again within 3 seconds to stop it anyway.";
 inline constexpr const char* kTextStopping = "Stopping the update after the current report...";
 inline constexpr const char* kTextStopped =
-    "The update was stopped: the KORVA's firmware is incomplete. Run the update again before you "
-    "restart the KORVA.";
+    "The update was stopped: the KORVA's firmware is incomplete.\n"
+    "Run the update again before you restart the KORVA.";
 inline constexpr const char* kTextCarriedImagesBroken = "The carried firmware images failed their checks.";
 
 // The user's next step when the amp is present but cannot be opened.

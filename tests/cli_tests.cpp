@@ -22,8 +22,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Ctrl-C pressed by a test on the job thread; the press returns once the front end took it, so
-// the virtual time of the press is the time the front end sees.
+// Ctrl-C pressed by a test on the job thread. A press returns only once the front end has
+// taken it and come back for more, so it has handled the press at the press's virtual time.
 class ScriptedInterrupts final : public cli::InterruptSource {
  public:
   void Arm() override { ++armed; }
@@ -32,13 +32,15 @@ class ScriptedInterrupts final : public cli::InterruptSource {
     std::lock_guard lock(mutex_);
     const int n = pending_;
     pending_ = 0;
+    ++takes_;
     taken_.notify_all();
     return n;
   }
   void Press() {
     std::unique_lock lock(mutex_);
     ++pending_;
-    taken_.wait_for(lock, 10s, [&] { return pending_ == 0; });
+    const long handledAfter = takes_ + 2;
+    taken_.wait_for(lock, 10s, [&] { return takes_ >= handledAfter; });
   }
   std::atomic<int> armed{0};
   std::atomic<int> disarmed{0};
@@ -47,6 +49,7 @@ class ScriptedInterrupts final : public cli::InterruptSource {
   std::mutex mutex_;
   std::condition_variable taken_;
   int pending_ = 0;
+  long takes_ = 0;
 };
 
 // Virtual time with a hook that runs after every pause of the job thread.
@@ -402,18 +405,23 @@ TEST_F(CliTest, FailedStartOfAJob) {
   EXPECT_EQ(JobStatus.load(), kJobIdle);
 }
 
-// Ctrl-C during the MCU job, pressed after its 100th data report and again after `gapMs`.
+// Ctrl-C during the MCU job: a first press once the amp has taken `firstAtReport` data reports,
+// a second `gapMs` later or once it has taken `secondAtReport`.
 TEST_F(CliTest, InterruptWhileWriting) {
   struct Case {
     const char* name;
-    std::int64_t gapMs;  // negative: one press only
+    int firstAtReport;
+    std::int64_t gapMs;  // negative: no second press by time
+    int secondAtReport;  // negative: no second press by count
     int exitCode;
-    int warnings;
+    int warnings;        // including "Stopping the update..."
+    int jobsCompleted;
   };
   const Case cases[] = {
-      {"one press warns and goes on", -1, 0, 1},
-      {"a second press within 3 s stops", 1000, 1, 1},
-      {"a second press after 3 s warns again", 4000, 0, 2},
+      {"one press warns and goes on", 100, -1, -1, 0, 1, 2},
+      {"a second press within 3 s stops between two reports", 100, 1000, -1, 1, 2, 0},
+      {"a second press after 3 s warns again", 100, 4000, -1, 0, 2, 2},
+      {"a stop after the last MCU report ends the MCU job; the DSP job is not started", 700, -1, 752, 1, 2, 1},
   };
   HookedClock hooked(clock);
   SetProcessClock(&hooked);
@@ -426,10 +434,13 @@ TEST_F(CliTest, InterruptWhileWriting) {
     std::int64_t firstAt = -1;
     bool secondDone = false;
     hooked.hook = [&] {
-      if (firstAt < 0 && sim.korva.DataReportsTaken() - takenBefore >= 100) {
+      const int taken = sim.korva.DataReportsTaken() - takenBefore;
+      if (firstAt < 0 && taken >= c.firstAtReport) {
         firstAt = clock.NowMs();
         interrupts.Press();
-      } else if (firstAt >= 0 && c.gapMs >= 0 && !secondDone && clock.NowMs() >= firstAt + c.gapMs) {
+      } else if (firstAt >= 0 && !secondDone &&
+                 ((c.gapMs >= 0 && clock.NowMs() >= firstAt + c.gapMs) ||
+                  (c.secondAtReport >= 0 && taken >= c.secondAtReport))) {
         secondDone = true;
         interrupts.Press();
       }
@@ -437,23 +448,26 @@ TEST_F(CliTest, InterruptWhileWriting) {
     const auto run = Cli({"update", "--json"});
     hooked.hook = nullptr;
     EXPECT_EQ(run.code, c.exitCode);
-    EXPECT_EQ(static_cast<int>(Events(run.out, "warning").size()), c.warnings + (c.exitCode ? 1 : 0));
-    EXPECT_TRUE(Contains(Events(run.out, "warning")[0], "Stopping now leaves the KORVA's firmware incomplete"));
-    if (c.exitCode == 0) {
-      EXPECT_EQ(sim.korva.CompletedUpdates() - updatesBefore, 2);
-      continue;
-    }
-    // Stopped between two reports of the MCU job: its count is what the amp took.
-    ASSERT_EQ(Events(run.out, "failed").size(), 1u);
-    EXPECT_TRUE(Contains(Events(run.out, "failed")[0], "\"job\":\"MCU\""));
-    EXPECT_EQ(Number(Events(run.out, "failed")[0], "count"), sim.korva.DataReportsTaken() - takenBefore);
+    const auto warnings = Events(run.out, "warning");
+    ASSERT_EQ(static_cast<int>(warnings.size()), c.warnings);
+    EXPECT_TRUE(Contains(warnings[0], "Stopping now leaves the KORVA's firmware incomplete"));
+    EXPECT_EQ(sim.korva.CompletedUpdates() - updatesBefore, c.jobsCompleted);
+    if (c.exitCode == 0) continue;
+
+    EXPECT_TRUE(Contains(warnings.back(), "Stopping the update after the current report"));
     EXPECT_TRUE(Contains(run.out, "Run the update again"));
-    EXPECT_EQ(sim.korva.CompletedUpdates(), updatesBefore);
-    EXPECT_TRUE(Events(run.out, "job_started").size() == 1u);
+    EXPECT_EQ(Events(run.out, "job_started").size(), 1u);
+    if (c.jobsCompleted == 0) {
+      // Stopped between two reports of the MCU job: its count is what the amp took.
+      ASSERT_EQ(Events(run.out, "failed").size(), 1u);
+      EXPECT_TRUE(Contains(Events(run.out, "failed")[0], "\"job\":\"MCU\""));
+      EXPECT_EQ(Number(Events(run.out, "failed")[0], "count"), sim.korva.DataReportsTaken() - takenBefore);
+      EXPECT_LT(sim.korva.DataReportsTaken() - takenBefore, 752);
+    }
   }
   for (const auto& v : sim.korva.Violations()) ADD_FAILURE() << v;
-  EXPECT_EQ(interrupts.armed.load(), 3);
-  EXPECT_EQ(interrupts.disarmed.load(), 3);
+  EXPECT_EQ(interrupts.armed.load(), 4);
+  EXPECT_EQ(interrupts.disarmed.load(), 4);
   SetProcessClock(&clock);
 }
 
