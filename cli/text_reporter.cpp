@@ -23,9 +23,9 @@ class TextReporter final : public Reporter {
  public:
   explicit TextReporter(Environment& env) : env_(env) {}
 
-  void Disconnected() override { Fail(kTextConnectCable); }
-  void NotAccessible(const DeviceAccessReport& report) override { Fail(AccessAdvice(report)); }
-  void ConnectError() override { Fail(kTextInitStatesFailedCheckCable); }
+  void Disconnected() override { ToErrorStream(kTextConnectCable); }
+  void NotAccessible(const DeviceAccessReport& report) override { ToErrorStream(AccessAdvice(report)); }
+  void ConnectError() override { ToErrorStream(kTextInitStatesFailedCheckCable); }
   void Connected(const std::string& path) override {
     env_.out << "KORVA: " << kTextConnected << " (" << path << ")\n";
   }
@@ -39,7 +39,7 @@ class TextReporter final : public Reporter {
   }
   void Ask(const std::string& question) override { env_.out << question << ' ' << std::flush; }
   void Note(const std::string& text) override { EndBar(); env_.out << DisplayText(text) << '\n'; }
-  void Warning(const std::string& text) override { EndBar(); env_.err << text << std::endl; }
+  void Warning(const std::string& text) override { ToErrorStream(text); }
 
   void JobStarted(const JobProgress& p) override {
     lastStep_ = 0;
@@ -69,21 +69,21 @@ class TextReporter final : public Reporter {
     }
   }
   void JobFailed(const JobProgress& p) override {
-    EndBar();
-    env_.err << JobLabel(p.kind) << ": failed after " << p.sent << " of " << p.reports << " reports." << std::endl;
+    ToErrorStream(std::string(JobLabel(p.kind)) + ": failed after " + std::to_string(p.sent) + " of " +
+                  std::to_string(p.reports) + " reports.");
   }
   void Result(int exitCode, const std::string& text) override {
     if (exitCode == kExitOk) {
       Note(text);
     } else {
-      Fail(text);
+      ToErrorStream(text);
     }
   }
 
  private:
-  void Fail(const std::string& text) {
+  void ToErrorStream(const std::string& text) {
     EndBar();
-    env_.out.flush();
+    env_.out.flush();  // what came before stays before it
     env_.err << DisplayText(text) << std::endl;
   }
   void Draw(const JobProgress& p) {
