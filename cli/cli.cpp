@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <istream>
 #include <optional>
 #include <ostream>
