@@ -31,6 +31,7 @@ std::string FormatDuration(std::int64_t ms) {
 }
 
 std::optional<std::int64_t> RemainingMs(const JobProgress& p) {
+  if (p.reports <= 0) return 0;  // nothing to send
   const long sent = ShownCount(p);
   if (sent <= 0) return std::nullopt;
   return p.elapsedMs * (p.reports - sent) / sent;

@@ -62,8 +62,8 @@ std::vector<JobKind> PlanJobs(int plan) {
 }
 
 int ProgressPercent(long count, long total) {
-  if (total <= 0 || count <= 0) return 0;
-  return static_cast<int>(std::min(count, total) * 100 / total);
+  if (total <= 0) return 100;  // nothing to send: all of it is done
+  return static_cast<int>(std::clamp(count, 0L, total) * 100 / total);
 }
 
 }  // namespace korva

@@ -522,7 +522,7 @@ TEST(CliPartsTest, ProgressLines) {
       {{kJobDsp, 2149, 2149, 125000}, 30, "DSP firmware 100%  2149/2149 "},
       // A count beyond its total (or a total of 0) never shows more than 100%.
       {{kJobDsp, 7, 5, 3000}, 60, "DSP firmware [#########] 100%  5/5  0:03 elapsed  0:00 left"},
-      {{kJobMcu, 1, 0, 0}, 60, "MCU firmware [---------]   0%  0/0  0:00 elapsed  -:-- left"},
+      {{kJobMcu, 0, 0, 0}, 60, "MCU firmware [#########] 100%  0/0  0:00 elapsed  0:00 left"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(cli::ProgressBarLine(c.progress, c.columns), c.line);

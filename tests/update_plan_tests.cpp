@@ -68,7 +68,7 @@ TEST(UpdatePlanTest, ProgressPercent) {
   const Case cases[] = {
       {1, 3, 33},       {376, 752, 50},  {751, 752, 99}, {752, 752, 100},
       {2149, 2148, 100},  // the DSP job's last count includes its header report
-      {6, 5, 100},      {1, 0, 0},       {0, 0, 0},      {-1, 10, 0},
+      {6, 5, 100},      {1, 0, 100},     {0, 0, 100},    {-1, 10, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.count) + "/" + std::to_string(c.total));
