@@ -17,7 +17,6 @@
 #include "emulator/simulation.h"
 #include "jobs/prompter.h"
 #include "jobs/update_plan.h"
-#include "jobs/update_texts.h"
 
 namespace korva::cli {
 namespace {
