@@ -28,6 +28,14 @@ class HidHandle {
   virtual int Read(std::uint8_t* data, std::size_t length, int timeoutMs) = 0;
 };
 
+// Why an interface that Enumerate() lists cannot be opened.
+enum class HidOpenProblem {
+  None,              // it opens (now)
+  PermissionDenied,  // the user may not open it
+  HeldElsewhere,     // another program holds it
+  Unknown,           // it does not open, for another or an unknown reason
+};
+
 class HidBackend {
  public:
   virtual ~HidBackend() = default;
@@ -35,6 +43,9 @@ class HidBackend {
   virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
   // Opens an interface for reading and writing; nullptr when that is not possible.
   virtual std::unique_ptr<HidHandle> Open(const std::string& path) = 0;
+  // Tells why Open(path) fails, for a message that helps the user; only a diagnosis, never
+  // needed for the transfers themselves.
+  virtual HidOpenProblem DiagnoseOpen(const std::string& /*path*/) { return HidOpenProblem::Unknown; }
 };
 
 // The hidapi backend (hidraw on Linux). hid_init() runs when it is made, hid_exit() when it is

@@ -1,7 +1,10 @@
 // hidapi behind the HidBackend seam. hidapi promises no thread safety for enumerate, open
 // and close, so those run behind one mutex; each open handle is used by one thread only.
+#include <fcntl.h>
 #include <hidapi/hidapi.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <mutex>
 
 #include "device/hid_backend.h"
@@ -60,6 +63,20 @@ class HidapiBackend final : public HidBackend {
     hid_device* device = hid_open_path(path.c_str());
     if (!device) return nullptr;
     return std::make_unique<HidapiHandle>(device);
+  }
+
+  // hidapi's hidraw backend reports no reason, so open the hidraw node the same way it does
+  // and read errno: EACCES without a udev rule that grants the seat's user access, EBUSY when
+  // another program holds the node.
+  HidOpenProblem DiagnoseOpen(const std::string& path) override {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      ::close(fd);
+      return HidOpenProblem::None;
+    }
+    if (errno == EACCES || errno == EPERM) return HidOpenProblem::PermissionDenied;
+    if (errno == EBUSY) return HidOpenProblem::HeldElsewhere;
+    return HidOpenProblem::Unknown;
   }
 };
 

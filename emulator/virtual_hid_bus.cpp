@@ -88,6 +88,15 @@ std::unique_ptr<HidHandle> VirtualHidBus::Open(const std::string& path) {
   return nullptr;
 }
 
+HidOpenProblem VirtualHidBus::DiagnoseOpen(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  for (const VirtualHidDevice* device : devices_) {
+    if (device->Info().path != path) continue;
+    return device->CanOpen() ? HidOpenProblem::None : device->OpenProblem();
+  }
+  return HidOpenProblem::Unknown;
+}
+
 void VirtualHidBus::HandleClosed() {
   std::lock_guard lock(mutex_);
   --openHandles_;

@@ -19,6 +19,8 @@ class VirtualHidDevice {
   virtual HidInterfaceInfo Info() const = 0;
   // False when the interface cannot be opened for reading and writing.
   virtual bool CanOpen() const { return true; }
+  // Why it cannot be opened; asked only when CanOpen() is false.
+  virtual HidOpenProblem OpenProblem() const { return HidOpenProblem::HeldElsewhere; }
   // Takes one 65-byte output report; false makes the write fail.
   virtual bool OnWrite(const std::uint8_t* data, std::size_t length) = 0;
   // Fills one 64-byte input report and returns its length, or 0 when nothing comes.
@@ -42,6 +44,7 @@ class VirtualHidBus final : public HidBackend {
 
   std::vector<HidInterfaceInfo> Enumerate() override;
   std::unique_ptr<HidHandle> Open(const std::string& path) override;
+  HidOpenProblem DiagnoseOpen(const std::string& path) override;
 
  private:
   friend class VirtualHidHandle;

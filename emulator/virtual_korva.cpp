@@ -155,7 +155,14 @@ HidInterfaceInfo VirtualKorva::Info() const { return {path_, kKorvaVendorId, kKo
 
 bool VirtualKorva::CanOpen() const {
   std::lock_guard lock(mutex_);
-  return !faults_.openedElsewhere;
+  return !faults_.openedElsewhere && !faults_.permissionDenied;
+}
+
+HidOpenProblem VirtualKorva::OpenProblem() const {
+  std::lock_guard lock(mutex_);
+  if (faults_.permissionDenied) return HidOpenProblem::PermissionDenied;
+  if (faults_.openedElsewhere) return HidOpenProblem::HeldElsewhere;
+  return HidOpenProblem::None;
 }
 
 void VirtualKorva::Violation(const std::string& what) { violations_.push_back(what); }

@@ -21,7 +21,8 @@ namespace korva {
 class VirtualKorva final : public VirtualHidDevice {
  public:
   struct Faults {
-    bool openedElsewhere = false;     // the interface cannot be opened
+    bool openedElsewhere = false;     // the interface cannot be opened: another program holds it
+    bool permissionDenied = false;    // the interface cannot be opened: the user lacks the right
     // Counted from the moment the faults are set:
     int unplugAfterDataReports = -1;  // vanishes once it has taken this many data reports
     int acknowledgeLimit = -1;        // acknowledges this many polls, then answers status 0
@@ -76,6 +77,7 @@ class VirtualKorva final : public VirtualHidDevice {
   // VirtualHidDevice
   HidInterfaceInfo Info() const override;
   bool CanOpen() const override;
+  HidOpenProblem OpenProblem() const override;
   bool OnWrite(const std::uint8_t* data, std::size_t length) override;
   int OnRead(std::uint8_t* data, std::size_t length) override;
 

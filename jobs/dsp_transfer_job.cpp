@@ -61,6 +61,7 @@ int DspTransferJob() {
 
   Pause(kDspAfterHeaderPauseMs);
   for (int i = 0; i < total; ++i) {
+    if (report.StopRequested()) return report.FailedWithStatus(sent);
     SetData(hid, data.data() + static_cast<std::size_t>(i) * kPayloadLength);
     if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(sent);
     report.Progress(++sent);

@@ -25,6 +25,8 @@ class JobReport {
     return total;
   }
   void Progress(long value) { owner_->PostJobMessage(message_, JOB_PROGRESS, value); }
+  // True when the front end asked the job to end before its next report.
+  bool StopRequested() const { return JobStopRequested.load(); }
 
   // JobStatus 2, then JOB_DONE. Returns the job's success value, 1.
   int Done() {

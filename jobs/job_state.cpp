@@ -14,6 +14,7 @@ std::atomic<int> McuReportTotal{0};
 std::atomic<int> DspReportTotal{0};
 std::atomic<int> BatteryReportTotal{0};
 std::atomic<int> AudioReportTotal{0};
+std::atomic<bool> JobStopRequested{false};
 
 void ResetJobState() {
   CurrentJobOwner.store(nullptr);
@@ -23,6 +24,7 @@ void ResetJobState() {
   DspReportTotal.store(0);
   BatteryReportTotal.store(0);
   AudioReportTotal.store(0);
+  JobStopRequested.store(false);
 }
 
 namespace {

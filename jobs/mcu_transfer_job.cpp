@@ -46,6 +46,7 @@ int McuTransferJob() {
 
   long sent = 0;
   for (int i = 0; i < total; ++i) {
+    if (report.StopRequested()) return report.Failed(sent);
     SetData(hid, send.data() + static_cast<std::size_t>(i) * kPayloadLength);
     if (!WriteReport(hid, kReportId)) return report.Failed(sent);
     report.Progress(++sent);

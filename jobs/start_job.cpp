@@ -26,6 +26,7 @@ bool InitStatesOrSay(const char* failureText) {
 int StartJob(JobOwner* owner, int kind) {
   CurrentJobOwner.store(owner);
   JobStatus.store(kJobRunning);
+  JobStopRequested.store(false);
   switch (kind & 0xFF) {
     case kJobMcu:
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;

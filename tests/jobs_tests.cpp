@@ -285,6 +285,45 @@ TEST_F(JobsTest, FaultsEndInOneFailure) {
   }
 }
 
+// A stop request from the front end ends the job before its next data report, as a failed
+// write would; a request left over from before StartJob does not touch the new job, and the
+// amp takes a complete retry afterwards.
+TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
+  struct StopCase {
+    const char* name;
+    int kind;
+    long stopAt;
+    int expectedStatus;
+  };
+  const StopCase cases[] = {
+      {"MCU stopped after report 100", kJobMcu, 100, kJobRunning},
+      {"DSP stopped after the header and 49 data reports", kJobDsp, 50, kJobFailedStatus},
+  };
+  ASSERT_EQ(LoadEmbeddedImages(), 1);
+  for (const StopCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingOwner caseOwner;
+    caseOwner.onMessage = [&c](const JobMessage& m) {
+      if (m.wParam == JOB_PROGRESS && m.lParam == c.stopAt) RequestJobStop();
+    };
+    const int takenBefore = sim.korva.DataReportsTaken();
+    ASSERT_EQ(StartJob(&caseOwner, c.kind), 1);
+    const auto messages = caseOwner.WaitForFinal();
+    EXPECT_EQ(messages.back().wParam, JOB_FAILED);
+    EXPECT_EQ(messages.back().lParam, c.stopAt);
+    EXPECT_EQ(caseOwner.ProgressValues().size(), static_cast<std::size_t>(c.stopAt));
+    EXPECT_EQ(sim.korva.DataReportsTaken() - takenBefore, c.stopAt);
+    EXPECT_EQ(JobStatus.load(), c.expectedStatus);
+
+    // The stale request is cleared by the next StartJob: the retry runs to its end.
+    RecordingOwner retryOwner;
+    ASSERT_EQ(StartJob(&retryOwner, c.kind), 1);
+    EXPECT_EQ(retryOwner.WaitForFinal().back().wParam, JOB_DONE);
+  }
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+}
+
 // The main road in virtual time: the MCU job, then the DSP job, through StartJob, with the
 // carried images. The amp ends up holding both images and reports the carried version.
 TEST_F(JobsTest, EndToEndMainRoad) {

@@ -1,0 +1,122 @@
+// The commands of korva-updater-cli.
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <optional>
+#include <ostream>
+
+#include "cli/device_reading.h"
+#include "cli/messages.h"
+#include "cli/options.h"
+#include "cli/reporter.h"
+#include "cli/update_run.h"
+#include "device/device_access.h"
+#include "device/hid_transport.h"
+#include "emulator/simulation.h"
+#include "jobs/prompter.h"
+#include "jobs/update_plan.h"
+
+namespace korva::cli {
+namespace {
+
+// The dispatcher's message boxes become report lines.
+class ReportingPrompter final : public Prompter {
+ public:
+  explicit ReportingPrompter(Reporter& reporter) : reporter_(reporter) {}
+  void ShowBox(BoxKind, const std::string& text) override { reporter_.Note(text); }
+
+ private:
+  Reporter& reporter_;
+};
+
+// Installs a prompter for the length of one run and puts the previous one back.
+class PrompterScope {
+ public:
+  explicit PrompterScope(Prompter& prompter) : previous_(&AppPrompter()) { SetAppPrompter(&prompter); }
+  ~PrompterScope() { SetAppPrompter(previous_); }
+  PrompterScope(const PrompterScope&) = delete;
+  PrompterScope& operator=(const PrompterScope&) = delete;
+
+ private:
+  Prompter* previous_;
+};
+
+// The device the run talks to: the virtual KORVA, or the USB backend (installed for the run).
+class DeviceScope {
+ public:
+  DeviceScope(const Options& options, Environment& env) {
+    if (options.simulate) {
+      simulation_.emplace(env.clock);
+    } else if (env.makeUsbBackend) {
+      usb_ = env.makeUsbBackend();
+      SetHidBackend(usb_.get());
+    }
+  }
+  ~DeviceScope() {
+    if (usb_) SetHidBackend(nullptr);
+  }
+  DeviceScope(const DeviceScope&) = delete;
+  DeviceScope& operator=(const DeviceScope&) = delete;
+
+ private:
+  std::optional<Simulation> simulation_;
+  std::unique_ptr<HidBackend> usb_;
+};
+
+bool AnswersYes(std::istream& in) {
+  std::string answer;
+  if (!std::getline(in, answer)) return false;  // end of input: the default, No
+  answer.erase(0, answer.find_first_not_of(" \t"));
+  answer.erase(answer.find_last_not_of(" \t\r") + 1);
+  std::transform(answer.begin(), answer.end(), answer.begin(), [](unsigned char c) { return std::tolower(c); });
+  return answer == "y" || answer == "yes";
+}
+
+int Status(Reporter& reporter) {
+  const DeviceReading reading = ReadDevice(reporter);
+  return reading.exitCode;
+}
+
+int Update(const Options& options, Environment& env, Reporter& reporter) {
+  const DeviceReading reading = ReadDevice(reporter);
+  if (reading.exitCode != kExitOk) return reading.exitCode;
+  if (reading.plan == kPlanNothing && !options.yes) {
+    reporter.Ask(kAskUpdateAnyway);
+    if (!AnswersYes(env.in)) {
+      reporter.Result(kExitOk, "Nothing to do: the KORVA already holds " + PrintableVersion(reading.carried) + ".");
+      return kExitOk;
+    }
+  }
+  // The amp may have gone while the user answered: the same presence test as "Update".
+  if (CheckDeviceAccess().access != DeviceAccess::Ready) {
+    reporter.Disconnected();
+    return kExitNoDevice;
+  }
+  UpdateRun run(env, reporter);
+  return run.Execute(PlanJobs(reading.plan));
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, Environment& env) {
+  const Options options = ParseOptions(args);
+  if (options.command == Command::Help && options.error.empty()) {
+    env.out << HelpText();
+    return kExitOk;
+  }
+  if (!options.error.empty()) {
+    env.err << "korva-updater-cli: " << options.error << "\n"
+            << "Try 'korva-updater-cli --help'.\n";
+    return kExitUsage;
+  }
+
+  std::unique_ptr<Reporter> reporter = options.json ? MakeJsonReporter(env) : MakeTextReporter(env);
+  ReportingPrompter prompter(*reporter);
+  PrompterScope prompterScope(prompter);
+  DeviceScope device(options, env);
+  return options.command == Command::Status ? Status(*reporter) : Update(options, env, *reporter);
+}
+
+}  // namespace korva::cli

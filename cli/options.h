@@ -1,0 +1,22 @@
+// The command line of korva-updater-cli and its help text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korva::cli {
+
+enum class Command { Status, Update, Help };
+
+struct Options {
+  Command command = Command::Help;
+  bool yes = false;       // answers "Update anyway?" with yes
+  bool json = false;      // one JSON object per line per event
+  bool simulate = false;  // the virtual KORVA instead of the USB device
+  std::string error;      // non-empty when the command line is wrong
+};
+
+Options ParseOptions(const std::vector<std::string>& args);
+std::string HelpText();
+
+}  // namespace korva::cli

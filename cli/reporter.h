@@ -1,0 +1,51 @@
+// What the terminal front end tells its user, event by event: as lines of text for a person
+// (with a live progress bar on a terminal) or as one JSON object per line for a script. Only
+// the main thread reports.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "device/device_access.h"
+
+namespace korva::cli {
+
+struct Environment;
+
+// One job's progress as the user sees it.
+struct JobProgress {
+  int kind = 0;        // kJobMcu or kJobDsp
+  long sent = 0;       // reports sent so far
+  long reports = 0;    // reports the job sends in all (the DSP job's header report included)
+  std::int64_t elapsedMs = 0;
+};
+
+class Reporter {
+ public:
+  virtual ~Reporter() = default;
+  virtual void Disconnected() = 0;
+  virtual void NotAccessible(const DeviceAccessReport& report) = 0;
+  virtual void ConnectError() = 0;
+  virtual void Connected(const std::string& path) = 0;
+  // `device` is empty when the amp reports no version to show.
+  virtual void Versions(const std::optional<std::string>& device, const std::string& carried) = 0;
+  virtual void Plan(int plan) = 0;
+  // Asks the user; the caller reads the answer.
+  virtual void Ask(const std::string& question) = 0;
+  // A status line or a message of the dispatcher.
+  virtual void Note(const std::string& text) = 0;
+  virtual void Warning(const std::string& text) = 0;
+  virtual void JobStarted(const JobProgress& progress) = 0;
+  virtual void Progress(const JobProgress& progress) = 0;
+  virtual void JobDone(const JobProgress& progress) = 0;
+  virtual void JobFailed(const JobProgress& progress) = 0;
+  // The last word, with the program's exit code.
+  virtual void Result(int exitCode, const std::string& text) = 0;
+};
+
+std::unique_ptr<Reporter> MakeTextReporter(Environment& env);
+std::unique_ptr<Reporter> MakeJsonReporter(Environment& env);
+
+}  // namespace korva::cli

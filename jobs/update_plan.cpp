@@ -1,0 +1,69 @@
+// The version comparison of the main road.
+#include "jobs/update_plan.h"
+
+#include <algorithm>
+
+#include "jobs/update_texts.h"
+
+namespace korva {
+namespace {
+
+// Positions in the 11-character text: "Ver", MCU characters 1 to 4, ".", DSP characters 1 to 3.
+constexpr std::size_t kMcuStart = 3;
+constexpr std::size_t kDspStart = kMcuStart + kVersionMcuLength + 1;
+// MCU characters 1, 3 and 4 (zero-based 0, 2, 3); the second is the version's dot.
+constexpr std::size_t kComparedMcuChars[] = {0, 2, 3};
+
+}  // namespace
+
+bool McuPartsMatch(const VersionText& device, const VersionText& carried) {
+  return std::all_of(std::begin(kComparedMcuChars), std::end(kComparedMcuChars),
+                     [&](std::size_t k) { return device[kMcuStart + k] == carried[kMcuStart + k]; });
+}
+
+bool DspPartsMatch(const VersionText& device, const VersionText& carried) {
+  return std::equal(device.begin() + kDspStart, device.begin() + kDspStart + kVersionDspLength,
+                    carried.begin() + kDspStart);
+}
+
+int DecideUpdatePlan(const VersionText& device, const VersionText& carried) {
+  const bool mcu = McuPartsMatch(device, carried);
+  const bool dsp = DspPartsMatch(device, carried);
+  if (mcu && dsp) return kPlanNothing;
+  if (mcu) return kPlanDspOnly;
+  if (dsp) return kPlanMcuOnly;
+  return kPlanBoth;
+}
+
+const char* PlanStatusText(int plan) {
+  switch (plan) {
+    case kPlanNothing: return kTextSameFirmware;
+    case kPlanDspOnly: return kTextSameMcuFirmware;
+    case kPlanMcuOnly: return kTextSameDspFirmware;
+    default: return kTextClickUpdate;
+  }
+}
+
+const char* PlanSummary(int plan) {
+  switch (plan) {
+    case kPlanNothing: return "nothing differs";
+    case kPlanDspOnly: return "DSP only";
+    case kPlanMcuOnly: return "MCU only";
+    default: return "MCU, then DSP";
+  }
+}
+
+std::vector<JobKind> PlanJobs(int plan) {
+  switch (plan) {
+    case kPlanDspOnly: return {kJobDsp};
+    case kPlanMcuOnly: return {kJobMcu};
+    default: return {kJobMcu, kJobDsp};
+  }
+}
+
+int ProgressPercent(long count, long total) {
+  if (total <= 0) return 100;  // nothing to send: all of it is done
+  return static_cast<int>(std::clamp(count, 0L, total) * 100 / total);
+}
+
+}  // namespace korva

@@ -1,0 +1,605 @@
+// korva-updater-cli in process against the virtual KORVA in virtual time: the commands, their
+// texts and exit codes, the JSON events, the y/N prompt, failures, the not-accessible amp and
+// Ctrl-C during a job; then the pieces the front end is made of.
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "cli/cli.h"
+#include "cli/interrupt_policy.h"
+#include "cli/json_line.h"
+#include "cli/messages.h"
+#include "cli/posix_interrupts.h"
+#include "cli/progress_line.h"
+#include "cli/queue_owner.h"
+#include "device/device_access.h"
+#include "images/embedded_images.h"
+#include "jobs/update_texts.h"
+#include "tests/test_support.h"
+
+namespace korva::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Ctrl-C pressed by a test on the job thread. A press returns only once the front end has
+// taken it and come back for more, so it has handled the press at the press's virtual time.
+class ScriptedInterrupts final : public cli::InterruptSource {
+ public:
+  void Arm() override { ++armed; }
+  void Disarm() override { ++disarmed; }
+  int Take() override {
+    std::lock_guard lock(mutex_);
+    const int n = pending_;
+    pending_ = 0;
+    ++takes_;
+    taken_.notify_all();
+    return n;
+  }
+  void Press() {
+    std::unique_lock lock(mutex_);
+    ++pending_;
+    const long handledAfter = takes_ + 2;
+    taken_.wait_for(lock, 10s, [&] { return takes_ >= handledAfter; });
+  }
+  std::atomic<int> armed{0};
+  std::atomic<int> disarmed{0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable taken_;
+  int pending_ = 0;
+  long takes_ = 0;
+};
+
+// Virtual time with a hook that runs after every pause of the job thread.
+class HookedClock final : public Clock {
+ public:
+  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
+  void Pause(int ms) override {
+    inner_.Pause(ms);
+    if (std::this_thread::get_id() != mainThread_ && hook) hook();
+  }
+  std::int64_t NowMs() const override { return inner_.NowMs(); }
+  std::function<void()> hook;
+
+ private:
+  VirtualClock& inner_;
+  std::thread::id mainThread_ = std::this_thread::get_id();
+};
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The JSON lines of one event, and a number field of a line.
+std::vector<std::string> Events(const std::string& out, const std::string& event) {
+  std::vector<std::string> found;
+  for (const auto& line : Lines(out)) {
+    if (Contains(line, "{\"event\":\"" + event + "\"")) found.push_back(line);
+  }
+  return found;
+}
+long Number(const std::string& line, const std::string& key) {
+  std::smatch match;
+  if (!std::regex_search(line, match, std::regex("\"" + key + "\":(-?[0-9]+)"))) return -999;
+  return std::stol(match[1]);
+}
+
+class CliTest : public KorvaTest {
+ protected:
+  CliRun Cli(const std::vector<std::string>& args, const std::string& input = "", bool terminal = false,
+             int columns = 80) {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}};
+    const int code = cli::RunCli(args, env);
+    EXPECT_EQ(RunningWorkers(), 0);
+    return {code, out.str(), err.str()};
+  }
+  // The amp's memories hold the carried images, and it reports the carried version.
+  void ExpectCarriedFirmwareOnTheAmp() {
+    ASSERT_EQ(LoadEmbeddedImages(), 1);
+    const ImageStore& store = Images();
+    auto mcu = std::vector<std::uint8_t>(store.McuImageBuffer.begin(), store.McuImageBuffer.begin() + 47120);
+    mcu.resize(47 * 1024, 0xFF);
+    auto dsp = std::vector<std::uint8_t>(store.DspImageBuffer.begin() + 16, store.DspImageBuffer.begin() + 137436);
+    dsp.resize(2148 * 64, 0xFF);
+    EXPECT_EQ(sim.korva.McuMemory(), mcu);
+    EXPECT_EQ(sim.korva.DspMemory(), dsp);
+    EXPECT_EQ(sim.korva.McuVersion(), "1.38");
+    EXPECT_EQ(sim.korva.DspVersion(), "250");
+    EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+  }
+
+  Clock* envClock = &clock;
+  ScriptedInterrupts interrupts;
+};
+
+TEST_F(CliTest, UsageAndHelp) {
+  const auto help = Cli({"--help"});
+  EXPECT_EQ(help.code, 0);
+  for (const char* line : {"0  updated, or nothing to do", "1  an update failed", "2  usage error",
+                           "3  no KORVA connected", "4  a KORVA is connected but cannot be opened"}) {
+    EXPECT_TRUE(Contains(help.out, line)) << line;
+  }
+  const std::vector<std::vector<std::string>> wrong = {{}, {"flash"}, {"status", "--frobnicate"},
+                                                       {"status", "update"}, {"--device=serial", "status"}};
+  for (const auto& args : wrong) {
+    const auto run = Cli(args);
+    EXPECT_EQ(run.code, cli::kExitUsage);
+    EXPECT_TRUE(Contains(run.err, "--help"));
+  }
+  EXPECT_TRUE(sim.korva.Writes().empty());
+}
+
+TEST_F(CliTest, StatusWithAndWithoutTheAmp) {
+  const auto status = Cli({"status"});
+  EXPECT_EQ(status.code, 0);
+  EXPECT_EQ(Lines(status.out), (std::vector<std::string>{"KORVA: Connected (/dev/hidraw-korva)",
+                                                           "Current firmware version: Ver1.36.192",
+                                                           "Version to be updated:    Ver1.38.250",
+                                                           "Plan: MCU, then DSP"}));
+  // The window's traffic: "INITSTA", its poll, "RV"; nothing written to the amp's memories.
+  EXPECT_EQ(sim.korva.Writes().size(), 3u);
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 0);
+  EXPECT_EQ(LinkMode.load(), kLinkHid);
+
+  sim.korva.Unplug();
+  for (const bool json : {false, true}) {
+    const auto absent = json ? Cli({"status", "--json"}) : Cli({"status", "--device=usb"});
+    EXPECT_EQ(absent.code, cli::kExitNoDevice);
+    EXPECT_EQ(LinkMode.load(), kLinkNone);
+    if (json) {
+      EXPECT_EQ(Events(absent.out, "disconnected").size(), 1u);
+      EXPECT_TRUE(Contains(absent.out, kTextConnectCable));
+    } else {
+      EXPECT_EQ(absent.err, std::string(kTextConnectCable) + "\n");
+    }
+  }
+}
+
+TEST_F(CliTest, PlanTexts) {
+  struct Case {
+    const char* mcu;
+    const char* dsp;
+    std::uint8_t flags;
+    int plan;
+    std::vector<std::string> lines;  // after the "Connected" line
+  };
+  const Case cases[] = {
+      {"1.38", "250", 0, 0,
+       {"Current firmware version: Ver1.38.250", "Version to be updated:    Ver1.38.250", "Plan: nothing differs",
+        "Same fimware, no need to update!"}},
+      {"1.38", "192", 0, 1,
+       {"Current firmware version: Ver1.38.192", "Version to be updated:    Ver1.38.250", "Plan: DSP only",
+        "Same MCU fimware, only need to update DSP firmware!"}},
+      {"1x38", "192", 0, 1,
+       {"Current firmware version: Ver1x38.192", "Version to be updated:    Ver1.38.250", "Plan: DSP only",
+        "Same MCU fimware, only need to update DSP firmware!"}},
+      {"1.36", "250", 0, 2,
+       {"Current firmware version: Ver1.36.250", "Version to be updated:    Ver1.38.250", "Plan: MCU only",
+        "Same DSP fimware, only need to update MCU firmware!"}},
+      // No version to show: the text stays all zero, so neither part matches.
+      {"1.38", "250", kVersionFlagsNoVersion, 3,
+       {"Current firmware version: (none reported)", "Version to be updated:    Ver1.38.250",
+        "Plan: MCU, then DSP"}},
+      // Bytes that are no printable text never reach the terminal as they are.
+      {"1\x1b[2", "2\n0", 0, 3,
+       {"Current firmware version: Ver1?[2.2?0", "Version to be updated:    Ver1.38.250", "Plan: MCU, then DSP"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.mcu) + "." + c.dsp);
+    ResetProtocolState();
+    sim.korva.SetVersions(c.mcu, c.dsp, c.flags);
+    const auto text = Cli({"status"});
+    EXPECT_EQ(text.code, 0);
+    auto lines = Lines(text.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
+
+    ResetProtocolState();
+    const auto json = Cli({"status", "--json"});
+    ASSERT_EQ(Events(json.out, "plan").size(), 1u);
+    EXPECT_EQ(Number(Events(json.out, "plan")[0], "plan"), c.plan);
+    EXPECT_EQ(Contains(Events(json.out, "versions")[0], "\"device\":null"), c.flags == kVersionFlagsNoVersion);
+  }
+}
+
+TEST_F(CliTest, AmpThatCannotBeOpened) {
+  struct Case {
+    VirtualKorva::Faults faults;
+    const char* reason;
+    std::vector<std::string> advice;
+  };
+  const Case cases[] = {
+      {{.permissionDenied = true}, "permission denied",
+       {"permission denied", "70-korva.rules", "/etc/udev/rules.d/70-korva.rules", "/usr/lib/udev/rules.d",
+        "uaccess", "udevadm"}},
+      {{.openedElsewhere = true}, "held by another program", {"another program holds it"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    sim.korva.SetFaults(c.faults);
+    const auto text = Cli({"update", "--yes"});
+    EXPECT_EQ(text.code, cli::kExitNotAccessible);
+    EXPECT_TRUE(Contains(text.err, "A KORVA is connected at /dev/hidraw-korva"));
+    for (const auto& part : c.advice) EXPECT_TRUE(Contains(text.err, part)) << part;
+    const auto json = Cli({"status", "--json"});
+    EXPECT_EQ(json.code, cli::kExitNotAccessible);
+    ASSERT_EQ(Events(json.out, "not_accessible").size(), 1u);
+    EXPECT_TRUE(Contains(json.out, std::string("\"reason\":\"") + c.reason + "\""));
+  }
+  EXPECT_TRUE(sim.korva.Writes().empty());
+}
+
+TEST_F(CliTest, DeviceAccessDiagnosis) {
+  struct Case {
+    bool plugged;
+    VirtualKorva::Faults faults;
+    DeviceAccess access;
+  };
+  const Case cases[] = {
+      {true, {}, DeviceAccess::Ready},
+      {false, {}, DeviceAccess::Absent},
+      {true, {.permissionDenied = true}, DeviceAccess::PermissionDenied},
+      {true, {.openedElsewhere = true}, DeviceAccess::HeldElsewhere},
+  };
+  for (const Case& c : cases) {
+    c.plugged ? sim.korva.Plug() : sim.korva.Unplug();
+    sim.korva.SetFaults(c.faults);
+    const DeviceAccessReport report = CheckDeviceAccess();
+    EXPECT_EQ(report.access, c.access);
+    EXPECT_EQ(report.path, c.plugged ? "/dev/hidraw-korva" : "");
+    EXPECT_EQ(sim.bus.OpenHandles(), 0);
+  }
+}
+
+TEST_F(CliTest, AmpThatDoesNotTakeInitStates) {
+  sim.korva.SetFaults({.acknowledgeLimit = 0});
+  const auto run = Cli({"update"});
+  EXPECT_EQ(run.code, cli::kExitUpdateFailed);
+  EXPECT_EQ(run.err, std::string(kTextInitStatesFailedCheckCable) + "\n");
+  EXPECT_EQ(sim.korva.DataReportsTaken(), 0);
+}
+
+// The whole main road into a log: the amp ends up holding the carried firmware, each job
+// writes one line per 10% step, and the time taken is the protocol's pauses exactly.
+TEST_F(CliTest, FullUpdateIntoALog) {
+  const auto start = clock.NowMs();
+  const auto run = Cli({"update"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "");
+  ExpectCarriedFirmwareOnTheAmp();
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  // The reading before the jobs ("INITSTA" 100 + 200, "RV" 100), then both jobs (140094).
+  EXPECT_EQ(clock.NowMs() - start, 400 + 140094);
+
+  const auto lines = Lines(run.out);
+  for (const std::string label : {"MCU firmware: ", "DSP firmware: "}) {
+    std::vector<std::string> steps;
+    for (const auto& line : lines) {
+      if (line.rfind(label, 0) == 0 && Contains(line, "%")) steps.push_back(line.substr(label.size(), 4));
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"10% ", "20% ", "30% ", "40% ", "50% ", "60% ", "70% ", "80% ",
+                                               "90% ", "100%"}))
+        << label;
+  }
+  EXPECT_TRUE(Contains(run.out, "MCU firmware: writing 752 reports"));
+  EXPECT_TRUE(Contains(run.out, "DSP firmware: 100% (2149/2149 reports"));
+  EXPECT_TRUE(Contains(run.out, "Start updating...\n"));
+  EXPECT_TRUE(Contains(run.out, "MCU firmware update successfully!\n"));
+  EXPECT_EQ(lines.back(), kTextUpdateSucceeded);
+  EXPECT_EQ(JobStatus.load(), kJobIdle);
+  EXPECT_EQ(CurrentTransfer.load(), kTransferNone);
+  EXPECT_EQ(interrupts.armed.load(), 1);
+  EXPECT_EQ(interrupts.disarmed.load(), 1);
+
+  // Run again: the amp now holds the carried version, so there is nothing to do.
+  const auto again = Cli({"status"});
+  EXPECT_TRUE(Contains(again.out, "Current firmware version: Ver1.38.250\n"));
+  EXPECT_TRUE(Contains(again.out, "Plan: nothing differs\n"));
+}
+
+TEST_F(CliTest, FullUpdateAsJson) {
+  const auto run = Cli({"update", "--json"});
+  EXPECT_EQ(run.code, 0);
+  std::vector<std::string> order;
+  for (const auto& line : Lines(run.out)) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(line, match, std::regex("^\\{\"event\":\"([a-z_]+)\".*\\}$"))) << line;
+    if (match[1] != "progress" && (order.empty() || order.back() != match[1])) order.push_back(match[1]);
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"connected", "versions", "plan", "message", "job_started", "done",
+                                             "message", "job_started", "done", "result"}));
+  for (const char* job : {"MCU", "DSP"}) {
+    std::vector<long> percents;
+    for (const auto& line : Events(run.out, "progress")) {
+      if (Contains(line, std::string("\"job\":\"") + job + "\"")) percents.push_back(Number(line, "percent"));
+    }
+    ASSERT_FALSE(percents.empty());
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(std::adjacent_find(percents.begin(), percents.end()), percents.end());
+    EXPECT_EQ(percents.back(), 100);
+  }
+  EXPECT_EQ(Number(Events(run.out, "job_started")[0], "reports"), 752);
+  EXPECT_EQ(Number(Events(run.out, "job_started")[1], "reports"), 2149);
+  EXPECT_EQ(Number(Events(run.out, "result")[0], "exit_code"), 0);
+  EXPECT_TRUE(Contains(Events(run.out, "result")[0], kTextUpdateSucceeded));
+  ExpectCarriedFirmwareOnTheAmp();
+}
+
+TEST_F(CliTest, SameVersionPrompt) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string input;
+    bool asked;
+    bool updates;
+  };
+  const Case cases[] = {
+      {"no", {"update"}, "n\n", true, false},
+      {"empty line: the default", {"update"}, "\n", true, false},
+      {"end of input: the default", {"update"}, "", true, false},
+      {"something else", {"update"}, "sure\n", true, false},
+      {"yes", {"update"}, "y\n", true, true},
+      {"YES", {"update"}, " YES \n", true, true},
+      {"--yes answers for the user", {"update", "--yes"}, "", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.korva.SetVersions("1.38", "250");
+    const int updatesBefore = sim.korva.CompletedUpdates();
+    const auto run = Cli(c.args, c.input);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(Contains(run.out, "Same fimware, no need to update!\nUpdate anyway? [y/N] "), c.asked);
+    // "Yes" runs MCU, then DSP.
+    EXPECT_EQ(sim.korva.CompletedUpdates() - updatesBefore, c.updates ? 2 : 0);
+    EXPECT_EQ(Contains(run.out, kTextUpdateSucceeded), c.updates);
+    EXPECT_EQ(Contains(run.out, "Nothing to do: the KORVA already holds Ver1.38.250."), !c.updates);
+  }
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+}
+
+TEST_F(CliTest, FailureInTheMiddleOfTheDspJob) {
+  // The MCU job's 752 reports, then the DSP header and 999 data reports.
+  sim.korva.SetFaults({.unplugAfterDataReports = 752 + 1000});
+  const auto json = Cli({"update", "--json"});
+  EXPECT_EQ(json.code, cli::kExitUpdateFailed);
+  ASSERT_EQ(Events(json.out, "failed").size(), 1u);
+  const std::string failed = Events(json.out, "failed")[0];
+  EXPECT_TRUE(Contains(failed, "\"job\":\"DSP\""));
+  EXPECT_EQ(Number(failed, "count"), 1000);
+  EXPECT_EQ(Number(Events(json.out, "result")[0], "exit_code"), 1);
+  EXPECT_TRUE(Contains(Events(json.out, "result")[0], kTextUpdateFailed));
+  EXPECT_EQ(JobStatus.load(), kJobIdle);
+
+  // The same in text: the failure and the program's final text on the error stream.
+  sim.korva.SetFaults({});
+  sim.korva.Plug();
+  sim.korva.SetVersions("1.38", "192");
+  sim.korva.SetFaults({.unplugAfterDataReports = 1000});
+  const auto text = Cli({"update"});
+  EXPECT_EQ(text.code, cli::kExitUpdateFailed);
+  EXPECT_EQ(text.err, "DSP firmware: failed after 1000 of 2149 reports.\n" + std::string(kTextUpdateFailed) + "\n");
+}
+
+TEST_F(CliTest, FailedStartOfAJob) {
+  // The reading's "INITSTA" is acknowledged, StartJob's is not.
+  sim.korva.SetFaults({.acknowledgeLimit = 1});
+  const auto run = Cli({"update"});
+  EXPECT_EQ(run.code, cli::kExitUpdateFailed);
+  EXPECT_TRUE(Contains(run.out, "Fail to initialize states of device\xEF\xBC\x81\n"));
+  EXPECT_EQ(run.err, std::string(kTextUpdateMcuFailed) + "\n");
+  EXPECT_EQ(JobStatus.load(), kJobIdle);
+}
+
+// Ctrl-C during the MCU job: a first press once the amp has taken `firstAtReport` data reports,
+// a second `gapMs` later or once it has taken `secondAtReport`.
+TEST_F(CliTest, InterruptWhileWriting) {
+  struct Case {
+    const char* name;
+    int firstAtReport;
+    std::int64_t gapMs;  // negative: no second press by time
+    int secondAtReport;  // negative: no second press by count
+    int exitCode;
+    int warnings;        // including "Stopping the update..."
+    int jobsCompleted;
+  };
+  const Case cases[] = {
+      {"one press warns and goes on", 100, -1, -1, 0, 1, 2},
+      {"a second press within 3 s stops between two reports", 100, 1000, -1, 1, 2, 0},
+      {"a second press after 3 s warns again", 100, 4000, -1, 0, 2, 2},
+      {"a stop after the last MCU report ends the MCU job; the DSP job is not started", 700, -1, 752, 1, 2, 1},
+  };
+  HookedClock hooked(clock);
+  SetProcessClock(&hooked);
+  envClock = &hooked;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.korva.SetVersions("1.36", "192");
+    const int updatesBefore = sim.korva.CompletedUpdates();
+    const int takenBefore = sim.korva.DataReportsTaken();
+    std::int64_t firstAt = -1;
+    bool secondDone = false;
+    hooked.hook = [&] {
+      const int taken = sim.korva.DataReportsTaken() - takenBefore;
+      if (firstAt < 0 && taken >= c.firstAtReport) {
+        firstAt = clock.NowMs();
+        interrupts.Press();
+      } else if (firstAt >= 0 && !secondDone &&
+                 ((c.gapMs >= 0 && clock.NowMs() >= firstAt + c.gapMs) ||
+                  (c.secondAtReport >= 0 && taken >= c.secondAtReport))) {
+        secondDone = true;
+        interrupts.Press();
+      }
+    };
+    const auto run = Cli({"update", "--json"});
+    hooked.hook = nullptr;
+    EXPECT_EQ(run.code, c.exitCode);
+    const auto warnings = Events(run.out, "warning");
+    ASSERT_EQ(static_cast<int>(warnings.size()), c.warnings);
+    EXPECT_TRUE(Contains(warnings[0], "Stopping now leaves the KORVA's firmware incomplete"));
+    EXPECT_EQ(sim.korva.CompletedUpdates() - updatesBefore, c.jobsCompleted);
+    if (c.exitCode == 0) continue;
+
+    EXPECT_TRUE(Contains(warnings.back(), "Stopping the update after the current report"));
+    EXPECT_TRUE(Contains(run.out, "Run the update again"));
+    EXPECT_EQ(Events(run.out, "job_started").size(), 1u);
+    if (c.jobsCompleted == 0) {
+      // Stopped between two reports of the MCU job: its count is what the amp took.
+      ASSERT_EQ(Events(run.out, "failed").size(), 1u);
+      EXPECT_TRUE(Contains(Events(run.out, "failed")[0], "\"job\":\"MCU\""));
+      EXPECT_EQ(Number(Events(run.out, "failed")[0], "count"), sim.korva.DataReportsTaken() - takenBefore);
+      EXPECT_LT(sim.korva.DataReportsTaken() - takenBefore, 752);
+    }
+  }
+  for (const auto& v : sim.korva.Violations()) ADD_FAILURE() << v;
+  EXPECT_EQ(interrupts.armed.load(), 4);
+  EXPECT_EQ(interrupts.disarmed.load(), 4);
+  SetProcessClock(&clock);
+}
+
+TEST_F(CliTest, ProgressBarOnATerminal) {
+  const auto run = Cli({"update"}, "", true, 72);
+  EXPECT_EQ(run.code, 0);
+  std::vector<std::string> bars;
+  for (const auto& line : Lines(run.out)) {
+    std::istringstream parts(line);
+    for (std::string part; std::getline(parts, part, '\r');) {
+      if (Contains(part, "firmware [")) bars.push_back(part.substr(0, part.find("\x1b[K")));
+    }
+  }
+  ASSERT_GT(bars.size(), 20u);
+  for (const auto& bar : bars) {
+    EXPECT_LT(bar.size(), 72u) << bar;
+    EXPECT_FALSE(Contains(bar, "101%"));
+  }
+  EXPECT_TRUE(Contains(run.out, "100%  752/752"));
+  EXPECT_TRUE(Contains(run.out, "100%  2149/2149"));
+  // Every bar line is ended before the next text.
+  EXPECT_TRUE(Contains(run.out, "\x1b[K\nMCU firmware update successfully!\n"));
+  EXPECT_EQ(Lines(run.out).back(), kTextUpdateSucceeded);
+}
+
+TEST_F(CliTest, SimulatedAmpStartsAtAnOlderFirmware) {
+  sim.korva.Unplug();  // the run brings its own virtual KORVA
+  const auto run = Cli({"update", "--simulate", "--json"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_TRUE(Contains(Events(run.out, "versions")[0], "\"device\":\"Ver1.36.192\""));
+  EXPECT_EQ(Number(Events(run.out, "result")[0], "exit_code"), 0);
+}
+
+TEST(CliPartsTest, ProgressLines) {
+  struct Case {
+    cli::JobProgress progress;
+    int columns;
+    std::string line;
+  };
+  const Case cases[] = {
+      // The bar takes the room that the rest of the line leaves, up to 40 characters.
+      {{kJobMcu, 376, 752, 6000}, 80,
+       "MCU firmware [############-------------]  50%  376/752  0:06 elapsed  0:06 left"},
+      {{kJobMcu, 376, 752, 6000}, 200,
+       "MCU firmware [####################--------------------]  50%  376/752  0:06 elapsed  0:06 left"},
+      {{kJobDsp, 0, 2149, 0}, 60, "DSP firmware [------]   0%  0/2149  0:00 elapsed  -:-- left"},
+      // Too narrow for a bar: the line is cut, never wrapped.
+      {{kJobDsp, 2149, 2149, 125000}, 30, "DSP firmware 100%  2149/2149 "},
+      // A count beyond its total (or a total of 0) never shows more than 100%.
+      {{kJobDsp, 7, 5, 3000}, 60, "DSP firmware [#########] 100%  5/5  0:03 elapsed  0:00 left"},
+      {{kJobMcu, 0, 0, 0}, 60, "MCU firmware [#########] 100%  0/0  0:00 elapsed  0:00 left"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cli::ProgressBarLine(c.progress, c.columns), c.line);
+  }
+  EXPECT_EQ(cli::ProgressStepLine({kJobMcu, 76, 752, 1500}), "MCU firmware: 10% (76/752 reports, 0:01 elapsed)");
+  EXPECT_EQ(cli::FormatDuration(3723000), "1:02:03");
+  EXPECT_EQ(cli::FormatDuration(-5), "0:00");
+}
+
+TEST(CliPartsTest, InterruptPolicy) {
+  using Action = cli::InterruptPolicy::Action;
+  // Presses at these times; each row is a fresh policy.
+  const std::vector<std::vector<std::pair<std::int64_t, Action>>> rows = {
+      {{10000, Action::Warn}, {13000, Action::Stop}},
+      {{10000, Action::Warn}, {13001, Action::Warn}, {16001, Action::Stop}},
+      {{0, Action::Warn}, {0, Action::Stop}},
+  };
+  for (const auto& presses : rows) {
+    cli::InterruptPolicy policy;
+    for (const auto& [at, action] : presses) EXPECT_EQ(policy.OnInterrupt(at), action) << at;
+  }
+}
+
+TEST(CliPartsTest, TextsMadeSafeForTerminalAndJson) {
+  EXPECT_EQ(cli::JsonLine("x").Add("t", "a\"b\\c\nd\x01").Add("n", 7).AddNull("z").Text(),
+            "{\"event\":\"x\",\"t\":\"a\\\"b\\\\c\\nd\\u0001\",\"n\":7,\"z\":null}");
+  EXPECT_EQ(cli::DisplayText("Fail\xA3\xA1 and\xA3\xA1"), "Fail\xEF\xBC\x81 and\xEF\xBC\x81");
+  EXPECT_EQ(cli::PrintableVersion(VersionText{}), "???????????");
+}
+
+// SIGINT while armed is counted, not fatal, and reaches the program only inside Listen();
+// threads started while armed inherit the block.
+TEST(CliPartsTest, PosixInterruptsCountOnlyWhileListening) {
+  cli::PosixInterrupts interrupts;
+  interrupts.Arm();
+  // A thread started now has SIGINT blocked: a signal aimed at it is never handled there.
+  std::thread([] { EXPECT_EQ(pthread_kill(pthread_self(), SIGINT), 0); }).join();
+  raise(SIGINT);  // pending on the main thread until it listens
+  EXPECT_EQ(interrupts.Take(), 0);
+  interrupts.Listen([] {});
+  EXPECT_EQ(interrupts.Take(), 1);  // one pending SIGINT, however often it was raised
+  interrupts.Listen([] { raise(SIGINT); });
+  EXPECT_EQ(interrupts.Take(), 1);
+  interrupts.Disarm();
+  sigset_t blocked;
+  pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+  EXPECT_FALSE(sigismember(&blocked, SIGINT));
+  struct sigaction action {};
+  sigaction(SIGINT, nullptr, &action);
+  EXPECT_EQ(action.sa_handler, SIG_DFL);
+}
+
+// The job thread waits in PrepareProgressBar until the main thread has handled it; messages
+// come out in the order they went in.
+TEST(CliPartsTest, QueueOwnerPreparesSynchronously) {
+  cli::QueueOwner owner;
+  std::atomic<bool> prepared{false};
+  std::thread job([&] {
+    owner.PrepareProgressBar(752);
+    prepared.store(true);
+    owner.PostJobMessage(WM_MCU_JOB, JOB_PROGRESS, 1);
+    owner.PostJobMessage(WM_MCU_JOB, JOB_DONE, 0);
+  });
+  const auto prepare = owner.Next(5s);
+  ASSERT_TRUE(prepare && prepare->prepare);
+  EXPECT_EQ(prepare->lParam, 752);
+  EXPECT_FALSE(owner.Next(50ms));
+  EXPECT_FALSE(prepared.load());
+  owner.PrepareHandled();
+  const auto first = owner.Next(5s);
+  const auto second = owner.Next(5s);
+  job.join();
+  EXPECT_TRUE(prepared.load());
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->wParam, JOB_PROGRESS);
+  EXPECT_EQ(second->wParam, JOB_DONE);
+}
+
+}  // namespace
+}  // namespace korva::testing
