@@ -67,6 +67,8 @@ struct VersionCase {
   const char* statusAtTick;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << "Ver" << c.mcu << "." << c.dsp; }
+
 class VersionComparisonTest : public UpdateWindowTest, public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(VersionComparisonTest, ShowsVersionsPlanAndStatus) {

@@ -48,32 +48,27 @@ void CWelcomeDlg::OnInitDialog() {
                 reinterpret_cast<LPCWSTR>(QString::fromLatin1(kAboutMenuText).utf16()));
   }
 #endif
-  ProbeLinkAtStart();
+  ProbeLink(ProbeForm::Start);
   // The watcher may outlive this window.
   if (watcher_) watcher_->Start([self = QPointer<CWelcomeDlg>(this)] {
-    if (self) self->ProbeLinkOnChange();
+    if (self) self->ProbeLink(ProbeForm::DeviceChange);
   });
 }
 
-// At the start, an absent amp only closes whatever the update library may have open.
-void CWelcomeDlg::ProbeLinkAtStart() {
+// Sets LinkMode by a presence test. When the amp is absent, the start form only closes
+// whatever the update library may have open; after a device change the amp may have handed
+// its cable to the Bluetooth module, so the library is asked too. Opening and closing a handle
+// of its own does not disturb a job that is writing with its own handles.
+void CWelcomeDlg::ProbeLink(ProbeForm form) {
   if (IsDevicePresent()) {
     LinkMode.store(kLinkHid);
     return;
   }
-  hidDfuDisconnect();
-  LinkMode.store(kLinkNone);
-}
-
-// After a device change, an absent amp may have handed its cable to the Bluetooth module,
-// so the library is asked too. Opening and closing a handle of
-// its own does not disturb a job that is writing with its own handles.
-void CWelcomeDlg::ProbeLinkOnChange() {
-  if (IsDevicePresent()) {
-    LinkMode.store(kLinkHid);
-    return;
+  if (form == ProbeForm::DeviceChange) {
+    ProbeBluetoothModule();
+  } else {
+    hidDfuDisconnect();
   }
-  ProbeBluetoothModule();
   LinkMode.store(kLinkNone);
 }
 

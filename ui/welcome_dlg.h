@@ -29,8 +29,8 @@ class CWelcomeDlg final : public QDialog {
   explicit CWelcomeDlg(DeviceWatcher* watcher, QWidget* parent = nullptr);
   ~CWelcomeDlg() override;
 
-  // The probe of a device-change notification.
-  void ProbeLinkOnChange();
+  enum class ProbeForm { Start, DeviceChange };
+  void ProbeLink(ProbeForm form);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -41,7 +41,6 @@ class CWelcomeDlg final : public QDialog {
 
  private:
   void OnInitDialog();
-  void ProbeLinkAtStart();
   void OnEnter();
   void OnAbout();
 
