@@ -64,7 +64,7 @@ TEST_F(Screenshots, MainWindowThroughTheRoad) {
   };
   main.installEventFilter(&watcher);
   Click(&main, "m_btnUpdate");
-  ASSERT_TRUE(WaitUntil([&] { return Shown(&main, "status") == ui::kTextUpdateDone; }));
+  ASSERT_TRUE(WaitUntil([&] { return Shown(&main, "status") == ui::kTextUpdateSucceeded; }));
   main.removeEventFilter(&watcher);
   Save(&main, "main-done");
 }

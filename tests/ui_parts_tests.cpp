@@ -19,7 +19,7 @@
 namespace korva::testing {
 namespace {
 
-using ui::ComparePlan;
+using ui::DecideUpdatePlan;
 
 VersionText Text(const char* text) {
   VersionText v{};
@@ -27,7 +27,7 @@ VersionText Text(const char* text) {
   return v;
 }
 
-TEST(ComparePlan, ComparesMcuCharacters134AndAllDspCharacters) {
+TEST(DecideUpdatePlan, ComparesMcuCharacters134AndAllDspCharacters) {
   struct Case {
     const char* device;
     int plan;
@@ -36,9 +36,9 @@ TEST(ComparePlan, ComparesMcuCharacters134AndAllDspCharacters) {
       {"Ver1.38.050", ui::kPlanDspOnly}, {"Ver2.38.250", ui::kPlanMcuOnly}, {"Ver1.37.250", ui::kPlanMcuOnly},
       {"Ver1.39.250", ui::kPlanMcuOnly}, {"Ver1.36.192", ui::kPlanBoth},    {"Ver0.38.249", ui::kPlanBoth},
   };
-  for (const Case& c : cases) EXPECT_EQ(ComparePlan(Text(c.device), Text("Ver1.38.250")), c.plan) << c.device;
+  for (const Case& c : cases) EXPECT_EQ(DecideUpdatePlan(Text(c.device), Text("Ver1.38.250")), c.plan) << c.device;
   // Before the first version read the device text is all zero bytes.
-  EXPECT_EQ(ComparePlan(VersionText{}, Text("Ver1.38.250")), ui::kPlanBoth);
+  EXPECT_EQ(DecideUpdatePlan(VersionText{}, Text("Ver1.38.250")), ui::kPlanBoth);
 }
 
 TEST(Percent, TruncatesAndNeverDividesByZeroOrPassesOneHundred) {
@@ -61,7 +61,7 @@ TEST(DisplayText, DecodesTheFullWidthExclamationMark) {
 }
 
 TEST(MessageBoxes, WindowBoxHasNoIconApplicationBoxAWarning) {
-  auto window = ui::MakeMessageBox(BoxKind::Window, ui::kTextMcuStartFailed, nullptr);
+  auto window = ui::MakeMessageBox(BoxKind::Window, ui::kTextUpdateMcuFailed, nullptr);
   EXPECT_EQ(window->icon(), QMessageBox::NoIcon);
   EXPECT_EQ(window->windowTitle(), QStringLiteral("ui_tests"));  // the program file's base name
   EXPECT_EQ(window->text(), QStringLiteral("Update MCU fail!"));
@@ -184,10 +184,10 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
   ui::CUpdateDlg main;
   ExpectAllFit(&main);
   auto* status = Child<QLabel>(&main, "status");
-  for (const char* text : {ui::kTextInitializing, ui::kTextConnectCable, ui::kTextInitFailed, ui::kTextSameFirmware,
-                           ui::kTextDspOnly, ui::kTextMcuOnly, ui::kTextClickUpdate, ui::kTextClickUpdateSpaced,
-                           ui::kTextStartUpdating, ui::kTextMcuUpdating, ui::kTextMcuDone, ui::kTextDspUpdating,
-                           ui::kTextUpdateDone, ui::kTextUpdateFailed}) {
+  for (const char* text : {ui::kTextInitializing, ui::kTextConnectCable, ui::kTextInitStatesFailedCheckCable, ui::kTextSameFirmware,
+                           ui::kTextSameMcuFirmware, ui::kTextSameDspFirmware, ui::kTextClickUpdate, ui::kTextClickUpdateAfterMcuStartFailed,
+                           ui::kTextStartUpdating, ui::kTextMcuUpdating, ui::kTextMcuUpdateDone, ui::kTextDspUpdating,
+                           ui::kTextUpdateSucceeded, ui::kTextUpdateFailed}) {
     ExpectFits(status, QString::fromLatin1(text));
   }
   for (const char* text : {ui::kTextDisconnected, ui::kTextConnected, ui::kTextConnectError}) {

@@ -96,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"1.38", "250", ui::kPlanNothing, ui::kTextSameFirmware, ui::kTextSameFirmware},
         // The second MCU character is not compared.
         VersionCase{"1x38", "250", ui::kPlanNothing, ui::kTextSameFirmware, ui::kTextSameFirmware},
-        VersionCase{"1.38", "192", ui::kPlanDspOnly, ui::kTextDspOnly, ui::kTextDspOnly},
-        VersionCase{"1.36", "250", ui::kPlanMcuOnly, ui::kTextMcuOnly, ui::kTextMcuOnly},
+        VersionCase{"1.38", "192", ui::kPlanDspOnly, ui::kTextSameMcuFirmware, ui::kTextSameMcuFirmware},
+        VersionCase{"1.36", "250", ui::kPlanMcuOnly, ui::kTextSameDspFirmware, ui::kTextSameDspFirmware},
         VersionCase{"1.36", "192", ui::kPlanBoth, ui::kTextInitializing, ui::kTextClickUpdate},
         VersionCase{"2.38", "251", ui::kPlanBoth, ui::kTextInitializing, ui::kTextClickUpdate}),
     [](const auto& info) {
@@ -121,7 +121,7 @@ TEST_F(UpdateWindowTest, InitStatesRefusedAtATickShowsConnectError) {
   faults.acknowledgeLimit = 0;
   sim.korva.SetFaults(faults);
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextInitFailed);
+  EXPECT_EQ(Status(), ui::kTextInitStatesFailedCheckCable);
   EXPECT_EQ(Shown(dialog.get(), "usbState"), "Connect Error!");
   EXPECT_TRUE(LampIsGreen(dialog.get()));  // the lamp keeps its colour
   EXPECT_NE(dialog->PollTimerId(), 0);
@@ -161,7 +161,7 @@ TEST_F(UpdateWindowTest, SamePromptYesRunsTheMcuJobAndThenTheDspJob) {
   Open();
   WhenModal([](QWidget* prompt) { Click(prompt, "btnYes"); });
   Click(dialog.get(), "m_btnUpdate");
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateDone));
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
   EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
   EXPECT_EQ(sim.korva.McuMemory().size(), 47u * 1024);
   EXPECT_FALSE(sim.korva.DspMemory().empty());
@@ -174,8 +174,8 @@ TEST_F(UpdateWindowTest, DspOnlyPlanRunsTheDspJobAlone) {
   std::vector<std::string> statuses;
   Click(dialog.get(), "m_btnUpdate");
   statuses.push_back(Status());
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateDone));
-  EXPECT_EQ(statuses.front(), ui::kTextDspOnly);
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  EXPECT_EQ(statuses.front(), ui::kTextSameMcuFirmware);
   EXPECT_TRUE(sim.korva.McuMemory().empty());
   EXPECT_EQ(sim.korva.DspVersion(), "250");
   EXPECT_EQ(CurrentTransfer.load(), kTransferNone);
@@ -199,7 +199,7 @@ TEST_F(UpdateWindowTest, PercentageFollowsTheMcuJobAndDoneClearsBarAndPercentage
   EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());
   EXPECT_FALSE(Button("m_btnExit")->isEnabled());
   EXPECT_EQ(dialog->PollTimerId(), 0);
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateDone));
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
   EXPECT_EQ(seen[376], std::make_pair(std::string("50%"), 376));
   EXPECT_EQ(seen[751], std::make_pair(std::string("99%"), 751));
   EXPECT_EQ(Bar()->maximum(), 752);
@@ -243,12 +243,12 @@ TEST_F(UpdateWindowTest, UnplugAfterSuccessKeepsTheTextUntilATickMissesTheAmp) {
   sim.korva.SetVersions("1.36", "250");
   Open();
   Click(dialog.get(), "m_btnUpdate");
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateDone));
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextUpdateDone);
+  EXPECT_EQ(Status(), ui::kTextUpdateSucceeded);
   EXPECT_EQ(Shown(dialog.get(), "currentVersion"), "Ver1.38.250");
   sim.korva.Unplug();
-  EXPECT_EQ(Status(), ui::kTextUpdateDone);
+  EXPECT_EQ(Status(), ui::kTextUpdateSucceeded);
   Tick(*dialog);
   EXPECT_EQ(Status(), ui::kTextConnectCable);
   EXPECT_EQ(MainRoad().UpdateCompleted, 0);
@@ -278,8 +278,8 @@ TEST_F(UpdateWindowTest, InitStatesRefusedInsideStartJobGivesTwoBoxes) {
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Application);
   EXPECT_EQ(prompter.Boxes()[0].text, kTextInitStatesFailedWide);
   EXPECT_EQ(prompter.Boxes()[1].kind, BoxKind::Window);
-  EXPECT_EQ(prompter.Boxes()[1].text, ui::kTextMcuStartFailed);
-  EXPECT_EQ(Status(), ui::kTextClickUpdateSpaced);
+  EXPECT_EQ(prompter.Boxes()[1].text, ui::kTextUpdateMcuFailed);
+  EXPECT_EQ(Status(), ui::kTextClickUpdateAfterMcuStartFailed);
   EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
   EXPECT_TRUE(Button("m_btnExit")->isEnabled());
   EXPECT_EQ(JobStatus.load(), kJobIdle);
@@ -305,7 +305,7 @@ TEST_F(UpdateWindowTest, ADspStartRefusedAfterTheMcuJobSaysSo) {
   Click(dialog.get(), "m_btnUpdate");
   ASSERT_TRUE(WaitUntil([&] { return prompter.Boxes().size() == 2; }));
   qApp->removeEventFilter(&watcher);
-  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, ui::kTextDspStartFailed}));
+  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, ui::kTextUpdateDspFailed}));
   EXPECT_EQ(Status(), ui::kTextClickUpdate);
   EXPECT_TRUE(Button("m_btnExit")->isEnabled());
   EXPECT_NE(dialog->PollTimerId(), 0);
@@ -337,7 +337,7 @@ TEST_F(UpdateWindowTest, TheWindowCannotBeClosedWhileAJobWrites) {
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_FALSE(dialog->close());
   EXPECT_TRUE(dialog->isVisible());
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateDone));
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
   QTest::keyClick(dialog.get(), Qt::Key_Escape);
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Rejected);

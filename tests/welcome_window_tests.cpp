@@ -184,7 +184,7 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
     Click(main, "m_btnUpdate");
     Flush(main);
     note();
-    const bool done = WaitUntil([&] { return status->text() == ui::kTextUpdateDone; });
+    const bool done = WaitUntil([&] { return status->text() == ui::kTextUpdateSucceeded; });
     main->removeEventFilter(&watcher);
     EXPECT_TRUE(done);
     sim.bus.Detach(&keyboard);
@@ -198,7 +198,7 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
   Click(&welcome, "btnEnter");
 
   EXPECT_EQ(statuses, (std::vector<std::string>{ui::kTextInitializing, ui::kTextStartUpdating, ui::kTextMcuUpdating,
-                                                ui::kTextMcuDone, ui::kTextDspUpdating, ui::kTextUpdateDone}));
+                                                ui::kTextMcuUpdateDone, ui::kTextDspUpdating, ui::kTextUpdateSucceeded}));
   EXPECT_EQ(finalStatus, "Update successfully! Please disconnect the USB cable and restart the KORVA.");
   EXPECT_EQ(finalVersion, "Ver1.38.250");
   EXPECT_EQ(welcome.result(), QDialog::Accepted);

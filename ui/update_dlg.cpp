@@ -93,7 +93,7 @@ void CUpdateDlg::OnInitDialog() {
     hidDfuDisconnect();
     LinkMode.store(kLinkNone);
   } else if (!InitStates()) {
-    m_strStatus = Text(kTextInitFailed);
+    m_strStatus = Text(kTextInitStatesFailedCheckCable);
     m_strUsbState = Text(kTextConnectError);
   } else {
     ShowLamp(true);
@@ -120,7 +120,7 @@ void CUpdateDlg::CheckConnection() {
   }
   LinkMode.store(kLinkHid);
   if (!InitStates()) {
-    m_strStatus = Text(kTextInitFailed);
+    m_strStatus = Text(kTextInitStatesFailedCheckCable);
     m_strUsbState = Text(kTextConnectError);
     return;
   }
@@ -144,7 +144,7 @@ void CUpdateDlg::ShowVersionTexts() {
 
 void CUpdateDlg::ApplyVersionComparison(bool keepStatusWhenBothDiffer) {
   MainRoadState& road = MainRoad();
-  road.UpdatePlan = ComparePlan(DeviceVersionText(), EmbeddedVersionText());
+  road.UpdatePlan = DecideUpdatePlan(DeviceVersionText(), EmbeddedVersionText());
   road.UpdateConfirmed = road.UpdatePlan == kPlanNothing ? 0 : 1;
   m_btnUpdate->setEnabled(true);
   if (road.UpdateCompleted == 1) return;
@@ -153,10 +153,10 @@ void CUpdateDlg::ApplyVersionComparison(bool keepStatusWhenBothDiffer) {
       m_strStatus = Text(kTextSameFirmware);
       break;
     case kPlanDspOnly:
-      m_strStatus = Text(kTextDspOnly);
+      m_strStatus = Text(kTextSameMcuFirmware);
       break;
     case kPlanMcuOnly:
-      m_strStatus = Text(kTextMcuOnly);
+      m_strStatus = Text(kTextSameDspFirmware);
       break;
     default:
       if (!keepStatusWhenBothDiffer) m_strStatus = Text(kTextClickUpdate);
@@ -185,10 +185,10 @@ void CUpdateDlg::OnUpdate() {
   EnableButtons(false);
   m_strStatus = Text(kTextStartUpdating);
   if (road.UpdatePlan == kPlanDspOnly) {
-    m_strStatus = Text(kTextDspOnly);
-    StartFirmwareJob(kJobDsp, kTextDspStartFailed, kTextClickUpdate);
+    m_strStatus = Text(kTextSameMcuFirmware);
+    StartFirmwareJob(kJobDsp, kTextUpdateDspFailed, kTextClickUpdate);
   } else {
-    StartFirmwareJob(kJobMcu, kTextMcuStartFailed, kTextClickUpdateSpaced);
+    StartFirmwareJob(kJobMcu, kTextUpdateMcuFailed, kTextClickUpdateAfterMcuStartFailed);
   }
 }
 
@@ -237,12 +237,12 @@ void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
       m_strPercent = Text(kTextBlank);
       JobStatus.store(kJobIdle);
       if (mcu) {
-        m_strStatus = Text(kTextMcuDone);
+        m_strStatus = Text(kTextMcuUpdateDone);
         if (road.UpdatePlan == kPlanMcuOnly) {
           CurrentTransfer.store(kTransferNone);
           FinishRoad(true);
         } else {
-          StartFirmwareJob(kJobDsp, kTextDspStartFailed, kTextClickUpdate);
+          StartFirmwareJob(kJobDsp, kTextUpdateDspFailed, kTextClickUpdate);
         }
       } else {
         CurrentTransfer.store(kTransferNone);
@@ -266,7 +266,7 @@ void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
 void CUpdateDlg::FinishRoad(bool succeeded) {
   m_jobActive = false;
   EnableButtons(true);
-  m_strStatus = Text(succeeded ? kTextUpdateDone : kTextUpdateFailed);
+  m_strStatus = Text(succeeded ? kTextUpdateSucceeded : kTextUpdateFailed);
   if (succeeded) {
     MainRoad().UpdateCompleted = 1;
     LoadEmbeddedImages();

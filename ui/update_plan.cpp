@@ -21,7 +21,7 @@ MainRoadState& MainRoad() {
 
 void ResetMainRoadState() { MainRoad() = MainRoadState{}; }
 
-int ComparePlan(const VersionText& device, const VersionText& embedded) {
+int DecideUpdatePlan(const VersionText& device, const VersionText& embedded) {
   const bool mcuMatches = std::all_of(kComparedMcuChars.begin(), kComparedMcuChars.end(),
                                       [&](std::size_t i) { return device[i] == embedded[i]; });
   const bool dspMatches = std::equal(device.begin() + kDspFirst, device.begin() + kDspFirst + kVersionDspLength,
@@ -32,14 +32,13 @@ int ComparePlan(const VersionText& device, const VersionText& embedded) {
   return kPlanBoth;
 }
 
-int Percent(long sent, int total) {
+int ProgressPercent(long count, long total) {
   // The DSP job counts its header report, so its last progress is one past the total; a DSP
   // image of only a header announces a total of 0.
   if (total <= 0) return 100;
-  const long long percent = static_cast<long long>(sent) * 100 / total;
-  return static_cast<int>(std::clamp(percent, 0LL, 100LL));
+  return static_cast<int>(std::clamp(count, 0L, total) * 100 / total);
 }
 
-std::string PercentText(long sent, int total) { return std::to_string(Percent(sent, total)) + "%"; }
+std::string PercentText(long count, long total) { return std::to_string(ProgressPercent(count, total)) + "%"; }
 
 }  // namespace korva::ui

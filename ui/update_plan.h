@@ -23,12 +23,12 @@ void ResetMainRoadState();
 // The plan for a device at `device` when the program carries `embedded`. The MCU parts match
 // when MCU characters 1, 3 and 4 agree (character 2 is the dot of "1.38"); the DSP parts
 // match when all three DSP characters agree.
-int ComparePlan(const VersionText& device, const VersionText& embedded);
+int DecideUpdatePlan(const VersionText& device, const VersionText& embedded);
 
-// The percentage shown for `sent` reports of `total`: truncated, never above 100, and 100
+// The percentage shown for `count` reports of `total`: truncated, never above 100, and 100
 // for a job that announced no data reports at all.
-int Percent(long sent, int total);
-// Percent(sent, total) as the window shows it: decimal digits and "%".
-std::string PercentText(long sent, int total);
+int ProgressPercent(long count, long total);
+// ProgressPercent as the window shows it: decimal digits and "%".
+std::string PercentText(long count, long total);
 
 }  // namespace korva::ui
