@@ -6,6 +6,7 @@ korva_packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
+  fonts-wqy-microhei  # has the full-width "！" (U+FF01) that some message boxes end in
 )
 
 korva_ensure_packages() {

@@ -1,0 +1,211 @@
+// The window program's parts: version comparison, percentage, GBK display, dialog-unit layout
+// without clipped text, message boxes, and the job owner's marshalling to the UI thread.
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "tests/ui_test_support.h"
+#include "ui/about_dlg.h"
+#include "ui/dialog_units.h"
+#include "ui/display_text.h"
+#include "ui/message_box_prompter.h"
+#include "ui/same_version_dlg.h"
+#include "ui/update_texts.h"
+#include "ui/welcome_dlg.h"
+#include "ui/window_job_owner.h"
+
+namespace korva::testing {
+namespace {
+
+using ui::DecideUpdatePlan;
+
+VersionText Text(const char* text) {
+  VersionText v{};
+  std::copy_n(text, v.size(), v.begin());
+  return v;
+}
+
+TEST(DecideUpdatePlan, ComparesMcuCharacters134AndAllDspCharacters) {
+  struct Case {
+    const char* device;
+    int plan;
+  } cases[] = {
+      {"Ver1.38.250", ui::kPlanNothing}, {"Ver1x38.250", ui::kPlanNothing}, {"Ver1.38.251", ui::kPlanDspOnly},
+      {"Ver1.38.050", ui::kPlanDspOnly}, {"Ver2.38.250", ui::kPlanMcuOnly}, {"Ver1.37.250", ui::kPlanMcuOnly},
+      {"Ver1.39.250", ui::kPlanMcuOnly}, {"Ver1.36.192", ui::kPlanBoth},    {"Ver0.38.249", ui::kPlanBoth},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecideUpdatePlan(Text(c.device), Text("Ver1.38.250")), c.plan) << c.device;
+  // Before the first version read the device text is all zero bytes.
+  EXPECT_EQ(DecideUpdatePlan(VersionText{}, Text("Ver1.38.250")), ui::kPlanBoth);
+}
+
+TEST(Percent, TruncatesAndNeverDividesByZeroOrPassesOneHundred) {
+  struct Case {
+    long sent;
+    int total;
+    const char* shown;
+  } cases[] = {
+      {1, 3, "33%"},       {376, 752, "50%"},  {751, 752, "99%"},   {752, 752, "100%"},
+      {2143, 2142, "100%"}, {1, 0, "100%"},    {0, 0, "100%"},      {2147483647L, 2147483647, "100%"},
+      {30000, 65535, "45%"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ui::PercentText(c.sent, c.total), c.shown) << c.sent << "/" << c.total;
+}
+
+TEST(DisplayText, DecodesTheFullWidthExclamationMark) {
+  const QString shown = ui::DisplayText("Fail to initialize states of device\xA3\xA1");
+  EXPECT_EQ(shown, QString::fromUtf8("Fail to initialize states of device\xEF\xBC\x81"));  // U+FF01
+  EXPECT_EQ(ui::DisplayText("Update MCU fail!"), QStringLiteral("Update MCU fail!"));
+}
+
+TEST(MessageBoxes, WindowBoxHasNoIconApplicationBoxAWarning) {
+  auto window = ui::MakeMessageBox(BoxKind::Window, ui::kTextUpdateMcuFailed, nullptr);
+  EXPECT_EQ(window->icon(), QMessageBox::NoIcon);
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("ui_tests"));  // the program file's base name
+  EXPECT_EQ(window->text(), QStringLiteral("Update MCU fail!"));
+  EXPECT_EQ(window->standardButtons(), QMessageBox::Ok);
+  auto application = ui::MakeMessageBox(BoxKind::Application, "Fail to initialize states of device\xA3\xA1", nullptr);
+  EXPECT_EQ(application->icon(), QMessageBox::Warning);
+  EXPECT_TRUE(application->text().endsWith(QChar(0xFF01)));
+}
+
+TEST(MessageBoxes, ABoxAskedFromAJobThreadBlocksItUntilClosed) {
+  ui::MessageBoxPrompter prompter;
+  std::atomic<bool> returned{false};
+  bool returnedWhileShown = true;
+  QString text;
+  // The box runs its own loop on the UI thread; the user closes it from there.
+  WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    text = box->text();
+    returnedWhileShown = returned.load();
+    box->button(QMessageBox::Ok)->click();
+  });
+  std::thread job([&] {
+    prompter.ShowBox(BoxKind::Application, "Fail to initialize states of device\xA3\xA1");
+    returned.store(true);
+  });
+  EXPECT_TRUE(WaitUntil([&] { return returned.load(); }));
+  job.join();
+  EXPECT_FALSE(returnedWhileShown);
+  EXPECT_TRUE(text.endsWith(QChar(0xFF01)));
+}
+
+TEST(WindowJobOwner, PostsJobEventsAndPreparesTheBarOnTheWindowThread) {
+  QProgressBar bar;
+  bar.setRange(0, 5);
+  bar.setValue(3);
+  JobEventWatcher target;
+  std::vector<std::tuple<int, int, long>> received;
+  target.onJob = [&](const ui::JobEvent& e) { received.emplace_back(e.Message(), e.WParam(), e.LParam()); };
+  QObject window;
+  window.installEventFilter(&target);
+  ui::WindowJobOwner owner(&window, &bar);
+
+  std::atomic<bool> prepared{false};
+  std::thread job([&] {
+    owner.PrepareProgressBar(752);
+    // The bar was prepared on its own thread before the call returned.
+    prepared.store(true);
+    owner.PostJobMessage(WM_MCU_JOB, JOB_PROGRESS, 1);
+    owner.PostJobMessage(WM_MCU_JOB, JOB_DONE, 0);
+  });
+  ASSERT_TRUE(WaitUntil([&] { return received.size() == 2; }));
+  job.join();
+  EXPECT_TRUE(prepared.load());
+  EXPECT_EQ(bar.maximum(), 752);
+  EXPECT_EQ(bar.value(), 0);
+  EXPECT_EQ(received, (std::vector<std::tuple<int, int, long>>{{WM_MCU_JOB, JOB_PROGRESS, 1}, {WM_MCU_JOB, JOB_DONE, 0}}));
+
+  // On the bar's own thread it runs in place; a total of 0 keeps the bar a bar.
+  owner.PrepareProgressBar(0);
+  EXPECT_EQ(bar.minimum(), 0);
+  EXPECT_EQ(bar.maximum(), 1);
+}
+
+// Everything a control may show must fit: labels with every text they can take, buttons and
+// group box titles, at the desktop's font and at a larger one.
+class NoClippingTest : public WindowTest, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    saved_ = QApplication::font();
+    QFont font("DejaVu Sans");
+    font.setPointSize(GetParam());
+    QApplication::setFont(font);
+  }
+  void TearDown() override { QApplication::setFont(saved_); }
+
+  static void ExpectFits(QLabel* label, const QString& text) {
+    const QFontMetrics metrics(label->font());
+    const QRect room = label->contentsRect();
+    if (label->wordWrap()) {
+      const QRect needed = metrics.boundingRect(room, Qt::TextWordWrap, text);
+      EXPECT_LE(needed.height(), room.height()) << text.toStdString();
+      EXPECT_LE(needed.width(), room.width()) << text.toStdString();
+    } else {
+      EXPECT_LE(metrics.horizontalAdvance(text), room.width()) << text.toStdString();
+      EXPECT_LE(metrics.height(), room.height()) << text.toStdString();
+    }
+  }
+  static void ExpectAllFit(QWidget* dialog) {
+    for (QLabel* label : dialog->findChildren<QLabel*>()) ExpectFits(label, label->text());
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+      const QFontMetrics metrics(button->font());
+      EXPECT_LE(metrics.horizontalAdvance(button->text()) + 2 * metrics.averageCharWidth(), button->width());
+      EXPECT_LE(metrics.height() + 4, button->height()) << button->text().toStdString();
+    }
+    for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) {
+      const QFontMetrics metrics(group->font());
+      EXPECT_LE(metrics.horizontalAdvance(group->title()) + 2 * metrics.averageCharWidth(), group->width());
+    }
+    // Every control stays inside the window.
+    for (QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      EXPECT_TRUE(dialog->rect().contains(child->geometry())) << child->objectName().toStdString();
+    }
+  }
+
+  QFont saved_;
+};
+
+TEST_P(NoClippingTest, WelcomeAboutAndPromptShowAllTheirText) {
+  ui::CWelcomeDlg welcome(nullptr);
+  ExpectAllFit(&welcome);
+  ui::CAboutDlg about;
+  ExpectAllFit(&about);
+  ui::CSameVersionDlg prompt;
+  ExpectAllFit(&prompt);
+  EXPECT_EQ(prompt.font().pointSizeF(), GetParam() * 10.0 / 8);
+}
+
+TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
+  ui::CUpdateDlg main;
+  ExpectAllFit(&main);
+  auto* status = Child<QLabel>(&main, "status");
+  for (const char* text : {ui::kTextInitializing, ui::kTextConnectCable, ui::kTextInitStatesFailedCheckCable, ui::kTextSameFirmware,
+                           ui::kTextSameMcuFirmware, ui::kTextSameDspFirmware, ui::kTextClickUpdate, ui::kTextClickUpdateAfterMcuStartFailed,
+                           ui::kTextStartUpdating, ui::kTextMcuUpdating, ui::kTextMcuUpdateDone, ui::kTextDspUpdating,
+                           ui::kTextUpdateSucceeded, ui::kTextUpdateFailed}) {
+    ExpectFits(status, QString::fromLatin1(text));
+  }
+  for (const char* text : {ui::kTextDisconnected, ui::kTextConnected, ui::kTextConnectError}) {
+    ExpectFits(Child<QLabel>(&main, "usbState"), QString::fromLatin1(text));
+  }
+  ExpectFits(Child<QLabel>(&main, "currentVersion"), QStringLiteral("Ver1.38.250"));
+  ExpectFits(Child<QLabel>(&main, "newVersion"), QStringLiteral("Ver1.38.250"));
+  ExpectFits(Child<QLabel>(&main, "percent"), QStringLiteral("100%"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FontSizes, NoClippingTest, ::testing::Values(8, 9, 10, 12),
+                         [](const auto& info) { return std::to_string(info.param) + "pt"; });
+
+TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
+  const ui::DialogBaseUnits base{6, 15};
+  EXPECT_EQ(ui::ToPixels(QRect(4, 8, 349, 174), base), QRect(6, 15, 524, 326));
+  EXPECT_EQ(ui::ToPixels(QSize(305, 182), base), QSize(458, 341));
+}
+
+}  // namespace
+}  // namespace korva::testing

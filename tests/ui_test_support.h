@@ -1,0 +1,105 @@
+// Helpers for the window tests: a fixture with virtual time and the simulated amp, and ways
+// to act on windows as a user would (click, press keys, answer modal windows) and to read
+// what the user sees.
+#pragma once
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTimerEvent>
+#include <chrono>
+#include <functional>
+
+#include "tests/test_support.h"
+#include "ui/job_event.h"
+#include "ui/update_dlg.h"
+#include "ui/update_plan.h"
+
+namespace korva::testing {
+
+// Processes events until `done` holds; false after `timeoutMs` of real time.
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// Runs `act` on the next modal window once it is up (from inside its own event loop).
+inline void WhenModal(std::function<void(QWidget*)> act, int attemptsLeft = 2000) {
+  QTimer::singleShot(attemptsLeft == 2000 ? 0 : 5, [act = std::move(act), attemptsLeft]() mutable {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible()) {
+      act(modal);
+    } else if (attemptsLeft > 0) {
+      WhenModal(std::move(act), attemptsLeft - 1);
+    } else {
+      ADD_FAILURE() << "no modal window appeared";
+    }
+  });
+}
+
+template <typename T = QWidget>
+T* Child(QWidget* window, const char* name) {
+  T* child = window->findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(child, nullptr) << name;
+  return child;
+}
+
+inline void Click(QWidget* window, const char* button) {
+  QTest::mouseClick(Child<QPushButton>(window, button), Qt::LeftButton);
+}
+
+// The next event that the window receives; the window's texts reach its controls then.
+inline void Flush(QWidget* window) {
+  QEvent next(QEvent::User);
+  QCoreApplication::sendEvent(window, &next);
+}
+
+// What a label shows, after the next event.
+inline std::string Shown(QWidget* window, const char* label) {
+  Flush(window);
+  return Child<QLabel>(window, label)->text().toStdString();
+}
+
+// True when the lamp shows the green light, false for the red one.
+inline bool LampIsGreen(QWidget* window) {
+  const QImage lamp = Child<QLabel>(window, "lamp")->pixmap().toImage();
+  const QColor centre = lamp.pixelColor(lamp.width() / 2, lamp.height() / 2);
+  return centre.green() > centre.red();
+}
+
+// Sees the job events of the windows it is installed on (or of all, on the application).
+struct JobEventWatcher : QObject {
+  std::function<void(const ui::JobEvent&)> onJob;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == ui::JobEvent::EventType()) onJob(static_cast<const ui::JobEvent&>(*event));
+    return false;
+  }
+};
+
+class WindowTest : public KorvaTest {
+ protected:
+  WindowTest() {
+    ui::ResetMainRoadState();
+    // The tests deliver the poll's ticks themselves.
+    ui::CUpdateDlg::SetPollPeriodForTests(kNoTickMs);
+  }
+  ~WindowTest() override { ui::CUpdateDlg::SetPollPeriodForTests(ui::CUpdateDlg::kPollPeriodMs); }
+
+  // One tick of the running poll.
+  static void Tick(ui::CUpdateDlg& dialog) {
+    ASSERT_NE(dialog.PollTimerId(), 0) << "the poll is stopped";
+    QTimerEvent tick(dialog.PollTimerId());
+    QCoreApplication::sendEvent(&dialog, &tick);
+  }
+
+  static constexpr int kNoTickMs = 3600 * 1000;
+};
+
+}  // namespace korva::testing

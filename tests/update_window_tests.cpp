@@ -1,0 +1,347 @@
+// The main update window against the virtual amp: what the user sees at the start, at each
+// tick, on "Update" and while the jobs report, in virtual time.
+#include <QKeyEvent>
+
+#include "device/hid_transport.h"
+#include "images/embedded_images.h"
+#include "jobs/job_texts.h"
+#include "tests/ui_test_support.h"
+#include "ui/job_event.h"
+#include "ui/update_texts.h"
+
+namespace korva::testing {
+namespace {
+
+using ui::CUpdateDlg;
+using ui::MainRoad;
+
+class UpdateWindowTest : public WindowTest {
+ protected:
+  // Opens the window as "Enter" does, with LinkMode as the welcome window's probe left it.
+  void Open() {
+    LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
+    dialog = std::make_unique<CUpdateDlg>();
+    dialog->show();
+    Flush(dialog.get());
+  }
+  std::string Status() { return Shown(dialog.get(), "status"); }
+  std::string Percent() { return Shown(dialog.get(), "percent"); }
+  QPushButton* Button(const char* name) { return Child<QPushButton>(dialog.get(), name); }
+  QProgressBar* Bar() { return Child<QProgressBar>(dialog.get(), "m_progress"); }
+  bool WaitForStatus(const char* text) {
+    return WaitUntil([&] { return Status() == text; });
+  }
+  void Post(int message, int wParam, long lParam) {
+    QCoreApplication::postEvent(dialog.get(), new ui::JobEvent(message, wParam, lParam));
+    QCoreApplication::processEvents();
+  }
+
+  std::unique_ptr<CUpdateDlg> dialog;
+};
+
+TEST_F(UpdateWindowTest, WithoutTheAmpItOpensDisconnectedAndProbesTheModuleAtEachTick) {
+  sim.korva.Unplug();
+  Open();
+  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_EQ(Shown(dialog.get(), "usbState"), "Disconnected");
+  EXPECT_EQ(Shown(dialog.get(), "currentVersion"), "");
+  EXPECT_FALSE(LampIsGreen(dialog.get()));
+  EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());  // never seen since the window opened
+  EXPECT_TRUE(Button("m_btnExit")->isEnabled());
+  EXPECT_NE(dialog->PollTimerId(), 0);
+  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect"}));
+
+  Tick(*dialog);
+  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
+  EXPECT_EQ(Shown(dialog.get(), "currentVersion"), " ");
+  EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_TRUE(sim.korva.Writes().empty());
+}
+
+// Each row: the amp's versions, the plan, the status at the start and at the first tick.
+struct VersionCase {
+  const char* mcu;
+  const char* dsp;
+  int plan;
+  const char* statusAtStart;
+  const char* statusAtTick;
+};
+
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << "Ver" << c.mcu << "." << c.dsp; }
+
+class VersionComparisonTest : public UpdateWindowTest, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(VersionComparisonTest, ShowsVersionsPlanAndStatus) {
+  const VersionCase& c = GetParam();
+  sim.korva.SetVersions(c.mcu, c.dsp);
+  Open();
+  EXPECT_TRUE(LampIsGreen(dialog.get()));
+  EXPECT_EQ(Shown(dialog.get(), "usbState"), "Connected");
+  EXPECT_EQ(Shown(dialog.get(), "currentVersion"), std::string("Ver") + c.mcu + "." + c.dsp);
+  EXPECT_EQ(Shown(dialog.get(), "newVersion"), "Ver1.38.250");
+  EXPECT_EQ(Status(), c.statusAtStart);
+  EXPECT_EQ(MainRoad().UpdatePlan, c.plan);
+  EXPECT_EQ(MainRoad().UpdateConfirmed, c.plan == ui::kPlanNothing ? 0 : 1);
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+
+  Tick(*dialog);
+  EXPECT_EQ(Status(), c.statusAtTick);
+  EXPECT_EQ(MainRoad().UpdatePlan, c.plan);
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, VersionComparisonTest,
+    ::testing::Values(
+        VersionCase{"1.38", "250", ui::kPlanNothing, ui::kTextSameFirmware, ui::kTextSameFirmware},
+        // The second MCU character is not compared.
+        VersionCase{"1x38", "250", ui::kPlanNothing, ui::kTextSameFirmware, ui::kTextSameFirmware},
+        VersionCase{"1.38", "192", ui::kPlanDspOnly, ui::kTextSameMcuFirmware, ui::kTextSameMcuFirmware},
+        VersionCase{"1.36", "250", ui::kPlanMcuOnly, ui::kTextSameDspFirmware, ui::kTextSameDspFirmware},
+        VersionCase{"1.36", "192", ui::kPlanBoth, ui::kTextInitializing, ui::kTextClickUpdate},
+        VersionCase{"2.38", "251", ui::kPlanBoth, ui::kTextInitializing, ui::kTextClickUpdate}),
+    [](const auto& info) {
+      std::string name = std::string("Mcu") + info.param.mcu + "Dsp" + info.param.dsp;
+      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      return name;
+    });
+
+TEST_F(UpdateWindowTest, ARecordWithoutVersionOnAFirstConnectionGivesPlanBoth) {
+  sim.korva.SetVersions("1.38", "250", kVersionFlagsNoVersion);
+  Open();
+  EXPECT_EQ(Shown(dialog.get(), "currentVersion"), " ");
+  EXPECT_EQ(MainRoad().UpdatePlan, ui::kPlanBoth);
+  Tick(*dialog);
+  EXPECT_EQ(Status(), ui::kTextClickUpdate);
+}
+
+TEST_F(UpdateWindowTest, InitStatesRefusedAtATickShowsConnectError) {
+  Open();
+  VirtualKorva::Faults faults;
+  faults.acknowledgeLimit = 0;
+  sim.korva.SetFaults(faults);
+  Tick(*dialog);
+  EXPECT_EQ(Status(), ui::kTextInitStatesFailedCheckCable);
+  EXPECT_EQ(Shown(dialog.get(), "usbState"), "Connect Error!");
+  EXPECT_TRUE(LampIsGreen(dialog.get()));  // the lamp keeps its colour
+  EXPECT_NE(dialog->PollTimerId(), 0);
+}
+
+TEST_F(UpdateWindowTest, SamePromptNoStartsNothingAndPollingResumes) {
+  sim.korva.SetVersions("1.38", "250");
+  Open();
+  sim.korva.ClearLog();
+  std::string promptText;
+  WhenModal([&](QWidget* prompt) {
+    promptText = Child<QLabel>(prompt, "prompt")->text().toStdString();
+    EXPECT_TRUE(Child<QPushButton>(prompt, "btnNo")->isDefault());
+    Click(prompt, "btnNo");
+  });
+  Click(dialog.get(), "m_btnUpdate");
+  EXPECT_EQ(promptText,
+            "The firmware version to be updated is same as the current firmware version. Are you  to update the "
+            "software? Press \"Yes\" to update,otherwize press \"No\".");
+  EXPECT_EQ(MainRoad().UpdateConfirmed, 0);
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_NE(dialog->PollTimerId(), 0);
+}
+
+TEST_F(UpdateWindowTest, SamePromptEscapeCountsAsNo) {
+  sim.korva.SetVersions("1.38", "250");
+  Open();
+  WhenModal([](QWidget* prompt) { QTest::keyClick(prompt, Qt::Key_Escape); });
+  Click(dialog.get(), "m_btnUpdate");
+  EXPECT_EQ(MainRoad().UpdateConfirmed, 0);
+  EXPECT_EQ(JobStatus.load(), kJobIdle);
+}
+
+TEST_F(UpdateWindowTest, SamePromptYesRunsTheMcuJobAndThenTheDspJob) {
+  sim.korva.SetVersions("1.38", "250");
+  Open();
+  WhenModal([](QWidget* prompt) { Click(prompt, "btnYes"); });
+  Click(dialog.get(), "m_btnUpdate");
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  EXPECT_EQ(sim.korva.McuMemory().size(), 47u * 1024);
+  EXPECT_FALSE(sim.korva.DspMemory().empty());
+}
+
+TEST_F(UpdateWindowTest, DspOnlyPlanRunsTheDspJobAlone) {
+  sim.korva.SetVersions("1.38", "192");
+  Open();
+  // The status before the job's first progress message, as the user sees it.
+  std::vector<std::string> statuses;
+  Click(dialog.get(), "m_btnUpdate");
+  statuses.push_back(Status());
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  EXPECT_EQ(statuses.front(), ui::kTextSameMcuFirmware);
+  EXPECT_TRUE(sim.korva.McuMemory().empty());
+  EXPECT_EQ(sim.korva.DspVersion(), "250");
+  EXPECT_EQ(CurrentTransfer.load(), kTransferNone);
+  EXPECT_EQ(JobStatus.load(), kJobIdle);
+  EXPECT_EQ(MainRoad().UpdateCompleted, 1);
+}
+
+TEST_F(UpdateWindowTest, PercentageFollowsTheMcuJobAndDoneClearsBarAndPercentage) {
+  sim.korva.SetVersions("1.36", "250");
+  Open();
+  // Read what the user sees at the 376th and 751st report of 752.
+  std::map<long, std::pair<std::string, int>> seen;
+  JobEventWatcher watcher;
+  watcher.onJob = [&](const ui::JobEvent& e) {
+    if (e.WParam() == JOB_PROGRESS && (e.LParam() == 376 || e.LParam() == 751)) {
+      seen[e.LParam()] = {Child<QLabel>(dialog.get(), "percent")->text().toStdString(), Bar()->value()};
+    }
+  };
+  dialog->installEventFilter(&watcher);
+  Click(dialog.get(), "m_btnUpdate");
+  EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_FALSE(Button("m_btnExit")->isEnabled());
+  EXPECT_EQ(dialog->PollTimerId(), 0);
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  EXPECT_EQ(seen[376], std::make_pair(std::string("50%"), 376));
+  EXPECT_EQ(seen[751], std::make_pair(std::string("99%"), 751));
+  EXPECT_EQ(Bar()->maximum(), 752);
+  EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_EQ(Percent(), " ");
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_TRUE(Button("m_btnExit")->isEnabled());
+  EXPECT_NE(dialog->PollTimerId(), 0);
+  EXPECT_TRUE(sim.korva.DspMemory().empty());  // plan 2: no DSP job
+}
+
+// Job messages as the window takes them: from the running job only, percentages capped.
+TEST_F(UpdateWindowTest, JobMessagesOfTheOtherJobChangeNothingAndPercentagesStayInRange) {
+  Open();
+  Tick(*dialog);
+  const std::string before = Status();
+  CurrentTransfer.store(kTransferMcu);
+  McuReportTotal.store(752);
+  DspReportTotal.store(2142);
+  Post(WM_DSP_JOB, JOB_PROGRESS, 10);
+  Post(WM_DSP_JOB, JOB_DONE, 0);
+  Post(WM_MCU_JOB, 5, 10);  // an unknown wParam
+  EXPECT_EQ(Status(), before);
+  EXPECT_EQ(Percent(), "");
+
+  // The DSP job counts its header: its last progress is one past the total.
+  CurrentTransfer.store(kTransferDsp);
+  Bar()->setRange(0, 2142);
+  Post(WM_DSP_JOB, JOB_PROGRESS, 2143);
+  EXPECT_EQ(Percent(), "100%");
+  EXPECT_EQ(Bar()->value(), 2142);
+  // A DSP image of only a header announces no data reports at all.
+  DspReportTotal.store(0);
+  Post(WM_DSP_JOB, JOB_PROGRESS, 1);
+  EXPECT_EQ(Percent(), "100%");
+  EXPECT_EQ(Status(), ui::kTextDspUpdating);
+  CurrentTransfer.store(kTransferNone);
+}
+
+TEST_F(UpdateWindowTest, UnplugAfterSuccessKeepsTheTextUntilATickMissesTheAmp) {
+  sim.korva.SetVersions("1.36", "250");
+  Open();
+  Click(dialog.get(), "m_btnUpdate");
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  Tick(*dialog);
+  EXPECT_EQ(Status(), ui::kTextUpdateSucceeded);
+  EXPECT_EQ(Shown(dialog.get(), "currentVersion"), "Ver1.38.250");
+  sim.korva.Unplug();
+  EXPECT_EQ(Status(), ui::kTextUpdateSucceeded);
+  Tick(*dialog);
+  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_EQ(MainRoad().UpdateCompleted, 0);
+  EXPECT_FALSE(LampIsGreen(dialog.get()));
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+}
+
+TEST_F(UpdateWindowTest, UpdateWithTheAmpGoneShowsABoxAndResumesPolling) {
+  Open();
+  sim.korva.Unplug();
+  Click(dialog.get(), "m_btnUpdate");
+  ASSERT_EQ(prompter.Boxes().size(), 1u);
+  EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Window);
+  EXPECT_EQ(prompter.Boxes()[0].text, ui::kTextConnectCable);
+  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_NE(dialog->PollTimerId(), 0);
+}
+
+TEST_F(UpdateWindowTest, InitStatesRefusedInsideStartJobGivesTwoBoxes) {
+  Open();
+  Tick(*dialog);
+  VirtualKorva::Faults faults;
+  faults.acknowledgeLimit = 0;
+  sim.korva.SetFaults(faults);
+  Click(dialog.get(), "m_btnUpdate");
+  ASSERT_EQ(prompter.Boxes().size(), 2u);
+  EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Application);
+  EXPECT_EQ(prompter.Boxes()[0].text, kTextInitStatesFailedWide);
+  EXPECT_EQ(prompter.Boxes()[1].kind, BoxKind::Window);
+  EXPECT_EQ(prompter.Boxes()[1].text, ui::kTextUpdateMcuFailed);
+  EXPECT_EQ(Status(), ui::kTextClickUpdateAfterMcuStartFailed);
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_TRUE(Button("m_btnExit")->isEnabled());
+  EXPECT_EQ(JobStatus.load(), kJobIdle);
+  EXPECT_EQ(CurrentTransfer.load(), kTransferNone);
+  EXPECT_NE(dialog->PollTimerId(), 0);
+  EXPECT_EQ(RunningWorkers(), 0);
+}
+
+TEST_F(UpdateWindowTest, ADspStartRefusedAfterTheMcuJobSaysSo) {
+  Open();
+  // The amp takes the MCU job and then refuses the DSP job's "INITSTA".
+  bool armed = false;
+  JobEventWatcher watcher;
+  watcher.onJob = [&](const ui::JobEvent& e) {
+    if (e.Message() == WM_MCU_JOB && e.WParam() == JOB_DONE && !std::exchange(armed, true)) {
+      VirtualKorva::Faults faults;
+      faults.acknowledgeLimit = 0;
+      sim.korva.SetFaults(faults);
+    }
+  };
+  // Installed first, so it runs before the window's own handling of the same event.
+  qApp->installEventFilter(&watcher);
+  Click(dialog.get(), "m_btnUpdate");
+  ASSERT_TRUE(WaitUntil([&] { return prompter.Boxes().size() == 2; }));
+  qApp->removeEventFilter(&watcher);
+  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, ui::kTextUpdateDspFailed}));
+  EXPECT_EQ(Status(), ui::kTextClickUpdate);
+  EXPECT_TRUE(Button("m_btnExit")->isEnabled());
+  EXPECT_NE(dialog->PollTimerId(), 0);
+}
+
+TEST_F(UpdateWindowTest, AFailingJobShowsTheFailureAndGivesTheButtonsBack) {
+  Open();
+  VirtualKorva::Faults faults;
+  faults.unplugAfterDataReports = 100;
+  sim.korva.SetFaults(faults);
+  Click(dialog.get(), "m_btnUpdate");
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateFailed));
+  EXPECT_EQ(Percent(), " ");
+  EXPECT_EQ(Bar()->value(), 0);
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_TRUE(Button("m_btnExit")->isEnabled());
+  EXPECT_NE(dialog->PollTimerId(), 0);
+  EXPECT_TRUE(sim.korva.DspMemory().empty());  // no DSP job after a failed MCU job
+  Tick(*dialog);
+  EXPECT_EQ(Status(), ui::kTextConnectCable);
+}
+
+TEST_F(UpdateWindowTest, TheWindowCannotBeClosedWhileAJobWrites) {
+  Open();
+  Click(dialog.get(), "m_btnUpdate");
+  // The job waits for the window to prepare its bar: it is surely running now.
+  EXPECT_FALSE(Button("m_btnExit")->isEnabled());
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_FALSE(dialog->close());
+  EXPECT_TRUE(dialog->isVisible());
+  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+}  // namespace
+}  // namespace korva::testing

@@ -1,0 +1,224 @@
+// The welcome window: its probes at the start and on device changes (also while hidden behind
+// the main update window), the About item, "Enter" and "Exit", and the whole main road from
+// "Enter" to the final text against the virtual amp.
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <thread>
+
+#include "images/embedded_images.h"
+#include "tests/ui_test_support.h"
+#include "ui/device_watchers.h"
+#include "ui/update_texts.h"
+#include "ui/welcome_dlg.h"
+
+namespace korva::testing {
+namespace {
+
+using ui::CWelcomeDlg;
+
+// Another HID device on the bus, of no interest to the updater.
+class OtherHidDevice final : public VirtualHidDevice {
+ public:
+  HidInterfaceInfo Info() const override { return {"/dev/hidraw-keyboard", 0x046D, 0xC31C}; }
+  bool OnWrite(const std::uint8_t*, std::size_t) override { return false; }
+  int OnRead(std::uint8_t*, std::size_t) override { return 0; }
+};
+
+class WelcomeWindowTest : public WindowTest {
+ protected:
+  WelcomeWindowTest() : watcher(sim.bus), welcome(&watcher) {}
+
+  ui::VirtualBusWatcher watcher;
+  CWelcomeDlg welcome;
+};
+
+TEST_F(WelcomeWindowTest, ShowsTheInstructions) {
+  welcome.show();
+  EXPECT_EQ(welcome.windowTitle(), "ORVANTE KORVA Updater");
+  std::vector<std::string> texts;
+  for (QLabel* label : welcome.findChildren<QLabel*>()) texts.push_back(label->text().toStdString());
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Welcome to the KORVA firmware updater.",
+                       "This application will update the firmware of your KORVA.",
+                       "Update preparation:",
+                       "1.Connect the USB cable to the KORVA.",
+                       "2.Press and hold the \"Guitar Cab Emulation\" button and turn on the KORVA.",
+                       "Click \"Enter\" to begin.",
+                   }));
+  EXPECT_TRUE(Child<QPushButton>(&welcome, "btnEnter")->isDefault());
+  QWidget* tab = Child(&welcome, "m_tab");
+  EXPECT_FALSE(tab->isVisible());
+  EXPECT_FALSE(tab->isEnabled());
+}
+
+TEST_F(WelcomeWindowTest, ProbesAtTheStart) {
+  welcome.show();
+  EXPECT_EQ(LinkMode.load(), kLinkHid);
+  EXPECT_TRUE(sim.module.Calls().empty());
+}
+
+TEST_F(WelcomeWindowTest, AnAbsentAmpAtTheStartOnlyClosesTheLibrary) {
+  sim.korva.Unplug();
+  LinkMode.store(kLinkHid);
+  welcome.show();
+  EXPECT_EQ(LinkMode.load(), kLinkNone);
+  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect"}));
+}
+
+TEST_F(WelcomeWindowTest, DeviceChangesFromAnyThreadProbeAgainOnTheUiThread) {
+  sim.korva.Unplug();
+  welcome.show();
+  ASSERT_EQ(LinkMode.load(), kLinkNone);
+  std::thread([&] { sim.korva.Plug(); }).join();
+  EXPECT_EQ(LinkMode.load(), kLinkNone);  // not yet: the probe runs on the UI thread
+  ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkHid; }));
+
+  sim.korva.Unplug();
+  ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkNone; }));
+  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
+}
+
+TEST_F(WelcomeWindowTest, ThePluggedAmpIsFoundByTheMainWindowOpenedAfterwards) {
+  sim.korva.Unplug();
+  welcome.show();
+  sim.korva.Plug();
+  ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkHid; }));
+  std::string usbState;
+  WhenModal([&](QWidget* main) {
+    usbState = Shown(main, "usbState");
+    Click(main, "m_btnExit");
+  });
+  Click(&welcome, "btnEnter");
+  EXPECT_EQ(usbState, "Connected");
+}
+
+TEST_F(WelcomeWindowTest, TheContextMenuOffersTheAboutBox) {
+  welcome.show();
+  std::string item;
+  std::string aboutTitle;
+  std::vector<std::string> aboutTexts;
+  // The menu is a popup; its item opens the About box modally.
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) continue;
+      item = action->text().toStdString();
+      WhenModal([&](QWidget* about) {
+        aboutTitle = about->windowTitle().toStdString();
+        for (QLabel* label : about->findChildren<QLabel*>()) aboutTexts.push_back(label->text().toStdString());
+        Click(about, "btnOk");
+      });
+      menu->close();
+      action->trigger();
+    }
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), welcome.mapToGlobal(QPoint(10, 10)));
+  QCoreApplication::sendEvent(&welcome, &event);
+  EXPECT_EQ(item, "&About Velorin...");
+  EXPECT_EQ(aboutTitle, "About KORVA Updater");
+  EXPECT_EQ(aboutTexts, (std::vector<std::string>{"", "Brenwick KORVA Updater Ver4.04"}));
+}
+
+TEST_F(WelcomeWindowTest, TheMainWindowHasNoAboutItem) {
+  ui::CUpdateDlg main;
+  main.show();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), main.mapToGlobal(QPoint(10, 10)));
+  QCoreApplication::sendEvent(&main, &event);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(WelcomeWindowTest, ExitEndsTheWelcomeWindow) {
+  welcome.show();
+  Click(&welcome, "btnExit");
+  EXPECT_FALSE(welcome.isVisible());
+  EXPECT_EQ(welcome.result(), QDialog::Rejected);
+}
+
+TEST_F(WelcomeWindowTest, EnterWithoutTheAmpOpensTheMainWindowDisconnected) {
+  sim.korva.Unplug();
+  welcome.show();
+  bool welcomeHidden = false;
+  std::string status;
+  WhenModal([&](QWidget* main) {
+    welcomeHidden = !welcome.isVisible();
+    status = Shown(main, "status");
+    Click(main, "m_btnExit");
+  });
+  Click(&welcome, "btnEnter");
+  EXPECT_TRUE(welcomeHidden);
+  EXPECT_EQ(status, ui::kTextConnectCable);
+  // Closing the main window ends the welcome window's run for good.
+  EXPECT_FALSE(welcome.isVisible());
+  EXPECT_EQ(welcome.result(), QDialog::Accepted);
+}
+
+// The main road: "Enter", "Update", MCU and DSP jobs, the final text; meanwhile another
+// device comes and goes, and the hidden welcome window probes without disturbing the job.
+TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
+  welcome.show();
+  OtherHidDevice keyboard;
+  std::vector<std::string> statuses;
+  std::string finalStatus;
+  std::string finalVersion;
+  WhenModal([&](QWidget* main) {
+    EXPECT_EQ(Shown(main, "currentVersion"), "Ver1.36.192");
+    EXPECT_EQ(Shown(main, "newVersion"), "Ver1.38.250");
+    // What the status line shows after each job message has been handled.
+    auto* status = Child<QLabel>(main, "status");
+    auto note = [&] {
+      if (statuses.empty() || statuses.back() != status->text().toStdString()) {
+        statuses.push_back(status->text().toStdString());
+      }
+    };
+    JobEventWatcher watcher;
+    watcher.onJob = [&](const ui::JobEvent&) {
+      note();
+      // While the DSP job runs, another device arrives (and later leaves): the hidden
+      // welcome window probes.
+      if (status->text() == ui::kTextDspUpdating && !sim.bus.IsAttached(&keyboard)) sim.bus.Attach(&keyboard);
+    };
+    main->installEventFilter(&watcher);
+    Flush(main);
+    note();
+    Click(main, "m_btnUpdate");
+    Flush(main);
+    note();
+    const bool done = WaitUntil([&] { return status->text() == ui::kTextUpdateSucceeded; });
+    main->removeEventFilter(&watcher);
+    EXPECT_TRUE(done);
+    sim.bus.Detach(&keyboard);
+    QCoreApplication::processEvents();
+    auto* update = static_cast<ui::CUpdateDlg*>(main);
+    Tick(*update);
+    finalStatus = Shown(main, "status");
+    finalVersion = Shown(main, "currentVersion");
+    Click(main, "m_btnExit");
+  });
+  Click(&welcome, "btnEnter");
+
+  EXPECT_EQ(statuses, (std::vector<std::string>{ui::kTextInitializing, ui::kTextStartUpdating, ui::kTextMcuUpdating,
+                                                ui::kTextMcuUpdateDone, ui::kTextDspUpdating, ui::kTextUpdateSucceeded}));
+  EXPECT_EQ(finalStatus, "Update successfully! Please disconnect the USB cable and restart the KORVA.");
+  EXPECT_EQ(finalVersion, "Ver1.38.250");
+  EXPECT_EQ(welcome.result(), QDialog::Accepted);
+
+  // The amp holds the carried firmware.
+  ASSERT_EQ(LoadEmbeddedImages(), 1);
+  const ImageStore& images = Images();
+  std::vector<std::uint8_t> mcu(images.McuImageBuffer.begin(), images.McuImageBuffer.begin() + images.McuImageLength);
+  mcu.resize(sim.korva.McuMemory().size(), 0xFF);
+  EXPECT_EQ(sim.korva.McuMemory(), mcu);
+  const std::vector<std::uint8_t> dspHeader(images.DspImageBuffer.begin(), images.DspImageBuffer.begin() + 16);
+  EXPECT_EQ(sim.korva.DspHeader(), dspHeader);
+  std::vector<std::uint8_t> dsp(images.DspImageBuffer.begin() + 16, images.DspImageBuffer.begin() + images.DspImageLength);
+  dsp.resize(sim.korva.DspMemory().size(), 0xFF);
+  EXPECT_EQ(sim.korva.DspMemory(), dsp);
+  EXPECT_EQ(sim.korva.McuVersion(), "1.38");
+  EXPECT_EQ(sim.korva.DspVersion(), "250");
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+}
+
+}  // namespace
+}  // namespace korva::testing

@@ -1,0 +1,19 @@
+// What every window of the program does with its template: the dialog font, the conversion
+// from dialog units, the frame (title bar with system menu, optional minimise box) and the
+// window icon.
+#pragma once
+
+#include <QIcon>
+
+class QDialog;
+
+namespace korva::ui {
+
+enum class FrameButtons { Close, CloseAndMinimise };
+
+void PrepareDialog(QDialog* dialog, int templatePointSize, FrameButtons buttons);
+
+// Icon 179 in the sizes a desktop asks for.
+QIcon WindowIcon();
+
+}  // namespace korva::ui

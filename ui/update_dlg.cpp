@@ -1,0 +1,309 @@
+// The main update window's behaviour.
+#include "ui/update_dlg.h"
+
+#include <QApplication>
+#include <QTimerEvent>
+#include <algorithm>
+
+#include "device/command_protocol.h"
+#include "device/hid_dfu.h"
+#include "device/hid_transport.h"
+#include "device/link_mode.h"
+#include "images/embedded_images.h"
+#include "images/image_store.h"
+#include "jobs/job_messages.h"
+#include "jobs/job_state.h"
+#include "jobs/prompter.h"
+#include "jobs/start_job.h"
+#include "ui/dialog_template.h"
+#include "ui/icons.h"
+#include "ui/job_event.h"
+#include "ui/link_probe.h"
+#include "ui/same_version_dlg.h"
+#include "ui/update_plan.h"
+#include "ui/update_texts.h"
+#include "ui_update.h"
+
+namespace korva::ui {
+namespace {
+
+int g_pollPeriodMs = CUpdateDlg::kPollPeriodMs;
+
+QString Text(const char* text) { return QString::fromLatin1(text); }
+QString Text(const VersionText& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+void CopyIfDifferent(QLabel* label, const QString& text) {
+  if (label->text() != text) label->setText(text);
+}
+
+}  // namespace
+
+void CUpdateDlg::SetPollPeriodForTests(int ms) { g_pollPeriodMs = ms; }
+
+CUpdateDlg::CUpdateDlg(QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CUpdateDlg>()),
+      m_progress(nullptr),
+      m_btnExit(nullptr),
+      m_btnUpdate(nullptr) {
+  ui_->setupUi(this);
+  PrepareDialog(this, 8, FrameButtons::CloseAndMinimise);
+  m_progress = ui_->m_progress;
+  m_btnExit = ui_->m_btnExit;
+  m_btnUpdate = ui_->m_btnUpdate;
+  m_owner = std::make_unique<WindowJobOwner>(this, m_progress);
+  connect(m_btnUpdate, &QPushButton::clicked, this, &CUpdateDlg::OnUpdate);
+  connect(m_btnExit, &QPushButton::clicked, this, &CUpdateDlg::reject);
+  // Sees every event of this window and its controls before it is dispatched.
+  qApp->installEventFilter(this);
+}
+
+CUpdateDlg::~CUpdateDlg() { qApp->removeEventFilter(this); }
+
+void CUpdateDlg::showEvent(QShowEvent* event) {
+  if (!m_initialised) {
+    m_initialised = true;
+    // The framework's own initialisation shows the still empty display strings.
+    UpdateData();
+    OnInitDialog();
+  }
+  QDialog::showEvent(event);
+}
+
+void CUpdateDlg::OnInitDialog() {
+  // An own task-bar button comes with a top-level window without parent.
+  const int lampSide = std::min(ui_->lamp->width(), ui_->lamp->height());
+  m_lampRed = QPixmap::fromImage(PaintIcon(kIconLampRed, std::min(lampSide, kLampIconSize)));
+  m_lampGreen = QPixmap::fromImage(PaintIcon(kIconLampGreen, std::min(lampSide, kLampIconSize)));
+  ShowLamp(false);
+
+  m_strStatus = Text(kTextInitializing);
+  ui_->usbState->setText(Text(kTextDisconnected));
+  ui_->currentVersion->setText(Text(kTextBlank));
+  ui_->newVersion->setText(Text(kTextBlank));
+
+  m_btnUpdate->setEnabled(false);
+  m_btnExit->setEnabled(true);
+  MainRoad().UpdateCompleted = 0;
+
+  if (LinkMode.load() != kLinkHid) {
+    ShowLamp(false);
+    m_strUsbState = Text(kTextDisconnected);
+    m_strStatus = Text(kTextConnectCable);
+    hidDfuDisconnect();
+    LinkMode.store(kLinkNone);
+  } else if (!InitStates()) {
+    m_strStatus = Text(kTextInitStatesFailedCheckCable);
+    m_strUsbState = Text(kTextConnectError);
+  } else {
+    ShowLamp(true);
+    m_strUsbState = Text(kTextConnected);
+    ReadVersionRecord();
+    ShowVersionTexts();
+    ApplyVersionComparison(true);
+  }
+  StartPollTimer();
+}
+
+void CUpdateDlg::timerEvent(QTimerEvent* /*event*/) { CheckConnection(); }
+
+void CUpdateDlg::CheckConnection() {
+  if (!IsDevicePresent()) {
+    m_strStatus = Text(kTextConnectCable);
+    ProbeBluetoothModule();
+    LinkMode.store(kLinkNone);
+    ShowLamp(false);
+    m_strUsbState = Text(kTextDisconnected);
+    m_strCurrentVersion = Text(kTextBlank);
+    MainRoad().UpdateCompleted = 0;
+    return;
+  }
+  LinkMode.store(kLinkHid);
+  if (!InitStates()) {
+    m_strStatus = Text(kTextInitStatesFailedCheckCable);
+    m_strUsbState = Text(kTextConnectError);
+    return;
+  }
+  ShowLamp(true);
+  m_strUsbState = Text(kTextConnected);
+  ReadVersionRecord();
+  ShowVersionTexts();
+  ApplyVersionComparison(false);
+}
+
+void CUpdateDlg::ShowVersionTexts() {
+  // A record without a version leaves the previous device text for the comparison.
+  if (RebuildDeviceVersionText()) {
+    m_strCurrentVersion = Text(DeviceVersionText());
+  } else {
+    m_strCurrentVersion = Text(kTextBlank);
+  }
+  LoadEmbeddedImages();
+  m_strNewVersion = Text(EmbeddedVersionText());
+}
+
+void CUpdateDlg::ApplyVersionComparison(bool keepStatusWhenBothDiffer) {
+  MainRoadState& road = MainRoad();
+  road.UpdatePlan = DecideUpdatePlan(DeviceVersionText(), EmbeddedVersionText());
+  road.UpdateConfirmed = road.UpdatePlan == kPlanNothing ? 0 : 1;
+  m_btnUpdate->setEnabled(true);
+  if (road.UpdateCompleted == 1) return;
+  switch (road.UpdatePlan) {
+    case kPlanNothing:
+      m_strStatus = Text(kTextSameFirmware);
+      break;
+    case kPlanDspOnly:
+      m_strStatus = Text(kTextSameMcuFirmware);
+      break;
+    case kPlanMcuOnly:
+      m_strStatus = Text(kTextSameDspFirmware);
+      break;
+    default:
+      if (!keepStatusWhenBothDiffer) m_strStatus = Text(kTextClickUpdate);
+      break;
+  }
+}
+
+void CUpdateDlg::OnUpdate() {
+  StopPollTimer();
+  MainRoadState& road = MainRoad();
+  road.UpdateCompleted = 0;
+  if (!IsDevicePresent()) {
+    m_strStatus = Text(kTextConnectCable);
+    AppPrompter().ShowBox(BoxKind::Window, kTextConnectCable);
+    StartPollTimer();
+    return;
+  }
+  if (road.UpdatePlan == kPlanNothing) {
+    CSameVersionDlg prompt(this);
+    prompt.exec();
+  }
+  if (road.UpdateConfirmed != 1) {
+    StartPollTimer();
+    return;
+  }
+  EnableButtons(false);
+  m_strStatus = Text(kTextStartUpdating);
+  if (road.UpdatePlan == kPlanDspOnly) {
+    m_strStatus = Text(kTextSameMcuFirmware);
+    StartFirmwareJob(kJobDsp, kTextUpdateDspFailed, kTextClickUpdate);
+  } else {
+    StartFirmwareJob(kJobMcu, kTextUpdateMcuFailed, kTextClickUpdateAfterMcuStartFailed);
+  }
+}
+
+// Starts a job; when it cannot start, says so and returns to the Connected buttons and poll.
+// While it runs the poll stays stopped: the job's messages drive the window.
+void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure) {
+  m_jobActive = true;
+  if (StartJob(m_owner.get(), kind)) return;
+  m_jobActive = false;
+  AppPrompter().ShowBox(BoxKind::Window, failureBox);
+  JobStatus.store(kJobIdle);
+  EnableButtons(true);
+  m_strStatus = Text(statusAfterFailure);
+  CurrentTransfer.store(kTransferNone);
+  StartPollTimer();
+}
+
+bool CUpdateDlg::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget && (widget == this || isAncestorOf(widget))) {
+    if (watched == this && event->type() == JobEvent::EventType()) {
+      HandleJobMessage(static_cast<const JobEvent&>(*event));
+    }
+    UpdateData();
+  }
+  return false;  // never consumed: the event goes on to its receiver
+}
+
+void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
+  const int transfer = CurrentTransfer.load();
+  const bool mcu = transfer == kTransferMcu && event.Message() == WM_MCU_JOB;
+  const bool dsp = transfer == kTransferDsp && event.Message() == WM_DSP_JOB;
+  if (!mcu && !dsp) return;
+  MainRoadState& road = MainRoad();
+
+  switch (event.WParam()) {
+    case JOB_PROGRESS: {
+      m_strStatus = Text(mcu ? kTextMcuUpdating : kTextDspUpdating);
+      m_progress->setValue(static_cast<int>(std::min<long>(event.LParam(), m_progress->maximum())));
+      const int total = mcu ? McuReportTotal.load() : DspReportTotal.load();
+      m_strPercent = QString::fromStdString(PercentText(event.LParam(), total));
+      break;
+    }
+    case JOB_DONE:
+      m_progress->setValue(0);
+      m_strPercent = Text(kTextBlank);
+      JobStatus.store(kJobIdle);
+      if (mcu) {
+        m_strStatus = Text(kTextMcuUpdateDone);
+        if (road.UpdatePlan == kPlanMcuOnly) {
+          CurrentTransfer.store(kTransferNone);
+          FinishRoad(true);
+        } else {
+          StartFirmwareJob(kJobDsp, kTextUpdateDspFailed, kTextClickUpdate);
+        }
+      } else {
+        CurrentTransfer.store(kTransferNone);
+        FinishRoad(true);
+      }
+      break;
+    case JOB_FAILED:
+      m_progress->setValue(0);
+      m_strPercent = Text(kTextBlank);
+      JobStatus.store(kJobIdle);
+      // The MCU job's failure leaves CurrentTransfer to the next start.
+      if (dsp) CurrentTransfer.store(kTransferNone);
+      FinishRoad(false);
+      break;
+    default:
+      break;
+  }
+}
+
+// The last final message of an update: buttons back, poll on again.
+void CUpdateDlg::FinishRoad(bool succeeded) {
+  m_jobActive = false;
+  EnableButtons(true);
+  m_strStatus = Text(succeeded ? kTextUpdateSucceeded : kTextUpdateFailed);
+  if (succeeded) {
+    MainRoad().UpdateCompleted = 1;
+    LoadEmbeddedImages();
+  }
+  StartPollTimer();
+}
+
+void CUpdateDlg::UpdateData() {
+  if (m_copying) return;  // setting a text sends events of its own
+  m_copying = true;
+  CopyIfDifferent(ui_->currentVersion, m_strCurrentVersion);
+  CopyIfDifferent(ui_->newVersion, m_strNewVersion);
+  CopyIfDifferent(ui_->percent, m_strPercent);
+  CopyIfDifferent(ui_->status, m_strStatus);
+  CopyIfDifferent(ui_->usbState, m_strUsbState);
+  m_copying = false;
+}
+
+void CUpdateDlg::reject() {
+  if (m_jobActive) return;
+  QDialog::reject();
+}
+
+void CUpdateDlg::ShowLamp(bool connected) { ui_->lamp->setPixmap(connected ? m_lampGreen : m_lampRed); }
+
+void CUpdateDlg::EnableButtons(bool enabled) {
+  m_btnUpdate->setEnabled(enabled);
+  m_btnExit->setEnabled(enabled);
+}
+
+void CUpdateDlg::StartPollTimer() {
+  if (m_pollTimerId == 0) m_pollTimerId = startTimer(g_pollPeriodMs);
+}
+
+void CUpdateDlg::StopPollTimer() {
+  if (m_pollTimerId != 0) killTimer(m_pollTimerId);
+  m_pollTimerId = 0;
+}
+
+}  // namespace korva::ui

@@ -1,0 +1,80 @@
+// The main update window: watches the amp on a 500 ms poll, shows the USB lamp and state,
+// the amp's firmware version and the carried one, and on "Update" runs the MCU job, the DSP
+// job or both, following them with bar, percentage and status line. Its texts live in display
+// strings that are copied to the controls, where they differ, before every event the window
+// receives; the job messages are handled just before that copy.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+#include <memory>
+
+#include "ui/window_job_owner.h"
+
+namespace Ui {
+class CUpdateDlg;
+}
+class QProgressBar;
+class QPushButton;
+
+namespace korva::ui {
+
+class JobEvent;
+
+class CUpdateDlg final : public QDialog {
+ public:
+  static constexpr int kPollPeriodMs = 500;
+
+  explicit CUpdateDlg(QWidget* parent = nullptr);
+  ~CUpdateDlg() override;
+
+  // Exit, Escape and the close box: refused while a job writes to the amp.
+  void reject() override;
+
+  // The running poll's timer id, or 0 while the poll is stopped.
+  int PollTimerId() const { return m_pollTimerId; }
+  // Tests deliver the poll's ticks themselves with a period this long.
+  static void SetPollPeriodForTests(int ms);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void CheckConnection();
+  void ShowVersionTexts();
+  void ApplyVersionComparison(bool keepStatusWhenBothDiffer);
+  void OnUpdate();
+  void StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure);
+  void HandleJobMessage(const JobEvent& event);
+  void FinishRoad(bool succeeded);
+  void UpdateData();
+
+  void ShowLamp(bool connected);
+  void EnableButtons(bool enabled);
+  void StartPollTimer();
+  void StopPollTimer();
+
+  std::unique_ptr<Ui::CUpdateDlg> ui_;
+  QProgressBar* m_progress;
+  QPushButton* m_btnExit;
+  QPushButton* m_btnUpdate;
+  QString m_strCurrentVersion;
+  QString m_strNewVersion;
+  QString m_strPercent;
+  QString m_strStatus;
+  QString m_strUsbState;
+
+  QPixmap m_lampRed;
+  QPixmap m_lampGreen;
+  std::unique_ptr<WindowJobOwner> m_owner;
+  int m_pollTimerId = 0;
+  bool m_initialised = false;
+  bool m_jobActive = false;  // from a started job until its last final message
+  bool m_copying = false;
+};
+
+}  // namespace korva::ui

@@ -1,0 +1,96 @@
+// Start and end of the program.
+#include "ui/updater_app.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+
+#include "device/clock.h"
+#include "device/hid_backend.h"
+#include "device/hid_transport.h"
+#include "emulator/simulation.h"
+#include "jobs/prompter.h"
+#include "jobs/worker.h"
+#include "ui/device_watchers.h"
+#include "ui/message_box_prompter.h"
+#include "ui/welcome_dlg.h"
+
+namespace korva::ui {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: korva-updater [--device=usb | --simulate]\n"
+    "  --device=usb  update the KORVA on the USB cable (the default)\n"
+    "  --simulate    update a virtual KORVA inside the program, in real time\n";
+
+// Our own options, picked out of the raw command line before the toolkit sees it: the device
+// backend must exist before any thread does.
+bool WantsSimulation(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--simulate") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
+  StartOptions options;
+  for (const std::string& argument : arguments) {
+    if (argument == "--simulate") {
+      options.simulate = true;
+    } else if (argument == "--device=usb") {
+      options.simulate = false;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else {
+      options.error = "unknown argument: " + argument;
+    }
+  }
+  return options;
+}
+
+int CUpdaterApp::Run(int argc, char** argv) {
+  // hidapi's hid_init() runs here, before the toolkit starts any thread of its own; its
+  // hid_exit() runs when `hidapi` goes, after everything else.
+  std::unique_ptr<HidBackend> hidapi;
+  std::unique_ptr<Simulation> simulation;
+  if (WantsSimulation(argc, argv)) {
+    simulation = std::make_unique<Simulation>(ProcessClock());
+  } else {
+    hidapi = MakeHidapiBackend();
+    SetHidBackend(hidapi.get());
+  }
+
+  QApplication app(argc, argv);
+  std::vector<std::string> arguments;
+  for (const QString& argument : QApplication::arguments().mid(1)) arguments.push_back(argument.toStdString());
+  const StartOptions options = ParseStartOptions(arguments);
+  if (options.help || !options.error.empty()) {
+    if (!options.error.empty()) std::fprintf(stderr, "korva-updater: %s\n", options.error.c_str());
+    std::fputs(kUsage, options.help ? stdout : stderr);
+    SetHidBackend(nullptr);
+    return options.help ? 0 : 2;
+  }
+
+  std::unique_ptr<DeviceWatcher> watcher;
+  if (simulation) {
+    watcher = std::make_unique<VirtualBusWatcher>(simulation->bus);
+  } else {
+    watcher = std::make_unique<UdevDeviceWatcher>();
+  }
+  MessageBoxPrompter prompter;
+  SetAppPrompter(&prompter);
+  {
+    CWelcomeDlg welcome(watcher.get());
+    welcome.exec();
+  }
+  // The window could not close while a job wrote; a job thread may still be returning.
+  WaitForWorkers();
+  SetAppPrompter(nullptr);
+  watcher.reset();
+  SetHidBackend(nullptr);
+  return 0;
+}
+
+}  // namespace korva::ui

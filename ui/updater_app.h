@@ -1,0 +1,25 @@
+// The program's start: picks the amp on the USB cable (the default) or the virtual one
+// (--simulate), installs the message boxes, runs the welcome window and ends when it ends.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korva::ui {
+
+struct StartOptions {
+  bool simulate = false;
+  bool help = false;
+  std::string error;  // set when an argument is not understood
+};
+
+// Reads the program's own arguments; the toolkit's have been taken out before.
+StartOptions ParseStartOptions(const std::vector<std::string>& arguments);
+
+class CUpdaterApp {
+ public:
+  // Returns the process's exit status.
+  int Run(int argc, char** argv);
+};
+
+}  // namespace korva::ui

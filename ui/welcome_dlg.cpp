@@ -1,0 +1,117 @@
+// The welcome window's behaviour.
+#include "ui/welcome_dlg.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPointer>
+
+#include "device/device_watcher.h"
+#include "device/hid_dfu.h"
+#include "device/hid_transport.h"
+#include "device/link_mode.h"
+#include "ui/about_dlg.h"
+#include "ui/dialog_template.h"
+#include "ui/link_probe.h"
+#include "ui/update_dlg.h"
+#include "ui_welcome.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace korva::ui {
+
+CWelcomeDlg::CWelcomeDlg(DeviceWatcher* watcher, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CWelcomeDlg>()), watcher_(watcher) {
+  ui_->setupUi(this);
+  PrepareDialog(this, 8, FrameButtons::CloseAndMinimise);
+  connect(ui_->btnEnter, &QPushButton::clicked, this, &CWelcomeDlg::OnEnter);
+  connect(ui_->btnExit, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CWelcomeDlg::~CWelcomeDlg() = default;
+
+void CWelcomeDlg::showEvent(QShowEvent* event) {
+  if (!initialised_) {
+    initialised_ = true;
+    OnInitDialog();
+  }
+  QDialog::showEvent(event);
+}
+
+void CWelcomeDlg::OnInitDialog() {
+#ifdef Q_OS_WIN
+  HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+  if (menu) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kAboutCommand,
+                reinterpret_cast<LPCWSTR>(QString::fromLatin1(kAboutMenuText).utf16()));
+  }
+#endif
+  ProbeLink(ProbeForm::Start);
+  // The watcher may outlive this window.
+  if (watcher_) watcher_->Start([self = QPointer<CWelcomeDlg>(this)] {
+    if (self) self->ProbeLink(ProbeForm::DeviceChange);
+  });
+}
+
+// Sets LinkMode by a presence test. When the amp is absent, the start form only closes
+// whatever the update library may have open; after a device change the amp may have handed
+// its cable to the Bluetooth module, so the library is asked too. Opening and closing a handle
+// of its own does not disturb a job that is writing with its own handles.
+void CWelcomeDlg::ProbeLink(ProbeForm form) {
+  if (IsDevicePresent()) {
+    LinkMode.store(kLinkHid);
+    return;
+  }
+  if (form == ProbeForm::DeviceChange) {
+    ProbeBluetoothModule();
+  } else {
+    hidDfuDisconnect();
+  }
+  LinkMode.store(kLinkNone);
+}
+
+void CWelcomeDlg::OnEnter() {
+  // The welcome window goes away at once and never comes back; the program ends when the
+  // main update window closes.
+  hide();
+  {
+    CUpdateDlg update;
+    update.exec();
+  }
+  done(QDialog::Accepted);
+}
+
+void CWelcomeDlg::OnAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CWelcomeDlg::contextMenuEvent(QContextMenuEvent* event) {
+#ifdef Q_OS_WIN
+  QDialog::contextMenuEvent(event);  // the item sits in the real system menu
+#else
+  // Desktops here give a program no system menu of its own: the window's context menu
+  // carries the item instead.
+  QMenu menu(this);
+  menu.addSeparator();
+  menu.addAction(QString::fromLatin1(kAboutMenuText), this, &CWelcomeDlg::OnAbout);
+  menu.exec(event->globalPos());
+#endif
+}
+
+#ifdef Q_OS_WIN
+bool CWelcomeDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  const MSG* msg = static_cast<const MSG*>(message);
+  // The low four bits of a system command belong to the system.
+  if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kAboutCommand) {
+    OnAbout();
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
+
+}  // namespace korva::ui

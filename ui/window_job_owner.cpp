@@ -1,0 +1,38 @@
+// Job messages and progress-bar preparation, marshalled to the window's thread.
+#include "ui/window_job_owner.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <algorithm>
+
+#include "ui/job_event.h"
+
+namespace korva::ui {
+
+QEvent::Type JobEvent::EventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+void WindowJobOwner::PostJobMessage(int message, int wParam, long lParam) {
+  // postEvent is thread-safe and takes ownership of the event.
+  QCoreApplication::postEvent(window_, new JobEvent(message, wParam, lParam));
+}
+
+void WindowJobOwner::PrepareProgressBar(int total) {
+  QProgressBar* bar = bar_;
+  // A job with nothing to send announces a total of 0; a range of 0..0 would turn the bar
+  // into a busy indicator, so such a bar gets a range of one step.
+  auto prepare = [bar, total] {
+    bar->setRange(0, std::max(total, 1));
+    bar->setValue(0);
+  };
+  // Called on the bar's own thread (a job run in place) the queue would deadlock.
+  if (QThread::currentThread() == bar->thread()) {
+    prepare();
+  } else {
+    QMetaObject::invokeMethod(bar, prepare, Qt::BlockingQueuedConnection);
+  }
+}
+
+}  // namespace korva::ui
