@@ -9,6 +9,8 @@ inline constexpr const char* kTextInitializing = "Initializing...";
 inline constexpr const char* kTextConnected = "Connected";
 inline constexpr const char* kTextDisconnected = "Disconnected";
 inline constexpr const char* kTextConnectError = "Connect Error!";
+// The version line of a device that has no version to show, and the emptied percentage.
+inline constexpr const char* kTextBlank = " ";
 inline constexpr const char* kTextConnectCable = "Please connect a micro USB cable and restart the KORVA!";
 inline constexpr const char* kTextInitStatesFailedCheckCable =
     "Fail to initialize states of device! Please check the USB cable and restart the KORVA.";

@@ -9,7 +9,7 @@
 #include "ui/device_watchers.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
-#include "ui/update_texts.h"
+#include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 
 namespace korva::testing {
@@ -64,7 +64,7 @@ TEST_F(Screenshots, MainWindowThroughTheRoad) {
   };
   main.installEventFilter(&watcher);
   Click(&main, "m_btnUpdate");
-  ASSERT_TRUE(WaitUntil([&] { return Shown(&main, "status") == ui::kTextUpdateSucceeded; }));
+  ASSERT_TRUE(WaitUntil([&] { return Shown(&main, "status") == kTextUpdateSucceeded; }));
   main.removeEventFilter(&watcher);
   Save(&main, "main-done");
 }

@@ -12,34 +12,12 @@
 #include "ui/display_text.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
-#include "ui/update_texts.h"
+#include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 #include "ui/window_job_owner.h"
 
 namespace korva::testing {
 namespace {
-
-using ui::DecideUpdatePlan;
-
-VersionText Text(const char* text) {
-  VersionText v{};
-  std::copy_n(text, v.size(), v.begin());
-  return v;
-}
-
-TEST(DecideUpdatePlan, ComparesMcuCharacters134AndAllDspCharacters) {
-  struct Case {
-    const char* device;
-    int plan;
-  } cases[] = {
-      {"Ver1.38.250", ui::kPlanNothing}, {"Ver1x38.250", ui::kPlanNothing}, {"Ver1.38.251", ui::kPlanDspOnly},
-      {"Ver1.38.050", ui::kPlanDspOnly}, {"Ver2.38.250", ui::kPlanMcuOnly}, {"Ver1.37.250", ui::kPlanMcuOnly},
-      {"Ver1.39.250", ui::kPlanMcuOnly}, {"Ver1.36.192", ui::kPlanBoth},    {"Ver0.38.249", ui::kPlanBoth},
-  };
-  for (const Case& c : cases) EXPECT_EQ(DecideUpdatePlan(Text(c.device), Text("Ver1.38.250")), c.plan) << c.device;
-  // Before the first version read the device text is all zero bytes.
-  EXPECT_EQ(DecideUpdatePlan(VersionText{}, Text("Ver1.38.250")), ui::kPlanBoth);
-}
 
 TEST(Percent, TruncatesAndNeverDividesByZeroOrPassesOneHundred) {
   struct Case {
@@ -61,7 +39,7 @@ TEST(DisplayText, DecodesTheFullWidthExclamationMark) {
 }
 
 TEST(MessageBoxes, WindowBoxHasNoIconApplicationBoxAWarning) {
-  auto window = ui::MakeMessageBox(BoxKind::Window, ui::kTextUpdateMcuFailed, nullptr);
+  auto window = ui::MakeMessageBox(BoxKind::Window, kTextUpdateMcuFailed, nullptr);
   EXPECT_EQ(window->icon(), QMessageBox::NoIcon);
   EXPECT_EQ(window->windowTitle(), QStringLiteral("ui_tests"));  // the program file's base name
   EXPECT_EQ(window->text(), QStringLiteral("Update MCU fail!"));
@@ -184,13 +162,13 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
   ui::CUpdateDlg main;
   ExpectAllFit(&main);
   auto* status = Child<QLabel>(&main, "status");
-  for (const char* text : {ui::kTextInitializing, ui::kTextConnectCable, ui::kTextInitStatesFailedCheckCable, ui::kTextSameFirmware,
-                           ui::kTextSameMcuFirmware, ui::kTextSameDspFirmware, ui::kTextClickUpdate, ui::kTextClickUpdateAfterMcuStartFailed,
-                           ui::kTextStartUpdating, ui::kTextMcuUpdating, ui::kTextMcuUpdateDone, ui::kTextDspUpdating,
-                           ui::kTextUpdateSucceeded, ui::kTextUpdateFailed}) {
+  for (const char* text : {kTextInitializing, kTextConnectCable, kTextInitStatesFailedCheckCable, kTextSameFirmware,
+                           kTextSameMcuFirmware, kTextSameDspFirmware, kTextClickUpdate, kTextClickUpdateAfterMcuStartFailed,
+                           kTextStartUpdating, kTextMcuUpdating, kTextMcuUpdateDone, kTextDspUpdating,
+                           kTextUpdateSucceeded, kTextUpdateFailed}) {
     ExpectFits(status, QString::fromLatin1(text));
   }
-  for (const char* text : {ui::kTextDisconnected, ui::kTextConnected, ui::kTextConnectError}) {
+  for (const char* text : {kTextDisconnected, kTextConnected, kTextConnectError}) {
     ExpectFits(Child<QLabel>(&main, "usbState"), QString::fromLatin1(text));
   }
   ExpectFits(Child<QLabel>(&main, "currentVersion"), QStringLiteral("Ver1.38.250"));

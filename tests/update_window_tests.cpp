@@ -7,7 +7,7 @@
 #include "jobs/job_texts.h"
 #include "tests/ui_test_support.h"
 #include "ui/job_event.h"
-#include "ui/update_texts.h"
+#include "jobs/update_texts.h"
 
 namespace korva::testing {
 namespace {
@@ -42,7 +42,7 @@ class UpdateWindowTest : public WindowTest {
 TEST_F(UpdateWindowTest, WithoutTheAmpItOpensDisconnectedAndProbesTheModuleAtEachTick) {
   sim.korva.Unplug();
   Open();
-  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_EQ(Status(), kTextConnectCable);
   EXPECT_EQ(Shown(dialog.get(), "usbState"), "Disconnected");
   EXPECT_EQ(Shown(dialog.get(), "currentVersion"), "");
   EXPECT_FALSE(LampIsGreen(dialog.get()));
@@ -81,7 +81,7 @@ TEST_P(VersionComparisonTest, ShowsVersionsPlanAndStatus) {
   EXPECT_EQ(Shown(dialog.get(), "newVersion"), "Ver1.38.250");
   EXPECT_EQ(Status(), c.statusAtStart);
   EXPECT_EQ(MainRoad().UpdatePlan, c.plan);
-  EXPECT_EQ(MainRoad().UpdateConfirmed, c.plan == ui::kPlanNothing ? 0 : 1);
+  EXPECT_EQ(MainRoad().UpdateConfirmed, c.plan == kPlanNothing ? 0 : 1);
   EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
 
   Tick(*dialog);
@@ -93,13 +93,13 @@ TEST_P(VersionComparisonTest, ShowsVersionsPlanAndStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Plans, VersionComparisonTest,
     ::testing::Values(
-        VersionCase{"1.38", "250", ui::kPlanNothing, ui::kTextSameFirmware, ui::kTextSameFirmware},
+        VersionCase{"1.38", "250", kPlanNothing, kTextSameFirmware, kTextSameFirmware},
         // The second MCU character is not compared.
-        VersionCase{"1x38", "250", ui::kPlanNothing, ui::kTextSameFirmware, ui::kTextSameFirmware},
-        VersionCase{"1.38", "192", ui::kPlanDspOnly, ui::kTextSameMcuFirmware, ui::kTextSameMcuFirmware},
-        VersionCase{"1.36", "250", ui::kPlanMcuOnly, ui::kTextSameDspFirmware, ui::kTextSameDspFirmware},
-        VersionCase{"1.36", "192", ui::kPlanBoth, ui::kTextInitializing, ui::kTextClickUpdate},
-        VersionCase{"2.38", "251", ui::kPlanBoth, ui::kTextInitializing, ui::kTextClickUpdate}),
+        VersionCase{"1x38", "250", kPlanNothing, kTextSameFirmware, kTextSameFirmware},
+        VersionCase{"1.38", "192", kPlanDspOnly, kTextSameMcuFirmware, kTextSameMcuFirmware},
+        VersionCase{"1.36", "250", kPlanMcuOnly, kTextSameDspFirmware, kTextSameDspFirmware},
+        VersionCase{"1.36", "192", kPlanBoth, kTextInitializing, kTextClickUpdate},
+        VersionCase{"2.38", "251", kPlanBoth, kTextInitializing, kTextClickUpdate}),
     [](const auto& info) {
       std::string name = std::string("Mcu") + info.param.mcu + "Dsp" + info.param.dsp;
       std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
@@ -110,9 +110,9 @@ TEST_F(UpdateWindowTest, ARecordWithoutVersionOnAFirstConnectionGivesPlanBoth) {
   sim.korva.SetVersions("1.38", "250", kVersionFlagsNoVersion);
   Open();
   EXPECT_EQ(Shown(dialog.get(), "currentVersion"), " ");
-  EXPECT_EQ(MainRoad().UpdatePlan, ui::kPlanBoth);
+  EXPECT_EQ(MainRoad().UpdatePlan, kPlanBoth);
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextClickUpdate);
+  EXPECT_EQ(Status(), kTextClickUpdate);
 }
 
 TEST_F(UpdateWindowTest, InitStatesRefusedAtATickShowsConnectError) {
@@ -121,7 +121,7 @@ TEST_F(UpdateWindowTest, InitStatesRefusedAtATickShowsConnectError) {
   faults.acknowledgeLimit = 0;
   sim.korva.SetFaults(faults);
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextInitStatesFailedCheckCable);
+  EXPECT_EQ(Status(), kTextInitStatesFailedCheckCable);
   EXPECT_EQ(Shown(dialog.get(), "usbState"), "Connect Error!");
   EXPECT_TRUE(LampIsGreen(dialog.get()));  // the lamp keeps its colour
   EXPECT_NE(dialog->PollTimerId(), 0);
@@ -161,7 +161,7 @@ TEST_F(UpdateWindowTest, SamePromptYesRunsTheMcuJobAndThenTheDspJob) {
   Open();
   WhenModal([](QWidget* prompt) { Click(prompt, "btnYes"); });
   Click(dialog.get(), "m_btnUpdate");
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
   EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
   EXPECT_EQ(sim.korva.McuMemory().size(), 47u * 1024);
   EXPECT_FALSE(sim.korva.DspMemory().empty());
@@ -174,8 +174,8 @@ TEST_F(UpdateWindowTest, DspOnlyPlanRunsTheDspJobAlone) {
   std::vector<std::string> statuses;
   Click(dialog.get(), "m_btnUpdate");
   statuses.push_back(Status());
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
-  EXPECT_EQ(statuses.front(), ui::kTextSameMcuFirmware);
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
+  EXPECT_EQ(statuses.front(), kTextSameMcuFirmware);
   EXPECT_TRUE(sim.korva.McuMemory().empty());
   EXPECT_EQ(sim.korva.DspVersion(), "250");
   EXPECT_EQ(CurrentTransfer.load(), kTransferNone);
@@ -199,7 +199,7 @@ TEST_F(UpdateWindowTest, PercentageFollowsTheMcuJobAndDoneClearsBarAndPercentage
   EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());
   EXPECT_FALSE(Button("m_btnExit")->isEnabled());
   EXPECT_EQ(dialog->PollTimerId(), 0);
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
   EXPECT_EQ(seen[376], std::make_pair(std::string("50%"), 376));
   EXPECT_EQ(seen[751], std::make_pair(std::string("99%"), 751));
   EXPECT_EQ(Bar()->maximum(), 752);
@@ -235,7 +235,7 @@ TEST_F(UpdateWindowTest, JobMessagesOfTheOtherJobChangeNothingAndPercentagesStay
   DspReportTotal.store(0);
   Post(WM_DSP_JOB, JOB_PROGRESS, 1);
   EXPECT_EQ(Percent(), "100%");
-  EXPECT_EQ(Status(), ui::kTextDspUpdating);
+  EXPECT_EQ(Status(), kTextDspUpdating);
   CurrentTransfer.store(kTransferNone);
 }
 
@@ -243,14 +243,14 @@ TEST_F(UpdateWindowTest, UnplugAfterSuccessKeepsTheTextUntilATickMissesTheAmp) {
   sim.korva.SetVersions("1.36", "250");
   Open();
   Click(dialog.get(), "m_btnUpdate");
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextUpdateSucceeded);
+  EXPECT_EQ(Status(), kTextUpdateSucceeded);
   EXPECT_EQ(Shown(dialog.get(), "currentVersion"), "Ver1.38.250");
   sim.korva.Unplug();
-  EXPECT_EQ(Status(), ui::kTextUpdateSucceeded);
+  EXPECT_EQ(Status(), kTextUpdateSucceeded);
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_EQ(Status(), kTextConnectCable);
   EXPECT_EQ(MainRoad().UpdateCompleted, 0);
   EXPECT_FALSE(LampIsGreen(dialog.get()));
   EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
@@ -262,8 +262,8 @@ TEST_F(UpdateWindowTest, UpdateWithTheAmpGoneShowsABoxAndResumesPolling) {
   Click(dialog.get(), "m_btnUpdate");
   ASSERT_EQ(prompter.Boxes().size(), 1u);
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Window);
-  EXPECT_EQ(prompter.Boxes()[0].text, ui::kTextConnectCable);
-  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_EQ(prompter.Boxes()[0].text, kTextConnectCable);
+  EXPECT_EQ(Status(), kTextConnectCable);
   EXPECT_NE(dialog->PollTimerId(), 0);
 }
 
@@ -278,8 +278,8 @@ TEST_F(UpdateWindowTest, InitStatesRefusedInsideStartJobGivesTwoBoxes) {
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Application);
   EXPECT_EQ(prompter.Boxes()[0].text, kTextInitStatesFailedWide);
   EXPECT_EQ(prompter.Boxes()[1].kind, BoxKind::Window);
-  EXPECT_EQ(prompter.Boxes()[1].text, ui::kTextUpdateMcuFailed);
-  EXPECT_EQ(Status(), ui::kTextClickUpdateAfterMcuStartFailed);
+  EXPECT_EQ(prompter.Boxes()[1].text, kTextUpdateMcuFailed);
+  EXPECT_EQ(Status(), kTextClickUpdateAfterMcuStartFailed);
   EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
   EXPECT_TRUE(Button("m_btnExit")->isEnabled());
   EXPECT_EQ(JobStatus.load(), kJobIdle);
@@ -305,8 +305,8 @@ TEST_F(UpdateWindowTest, ADspStartRefusedAfterTheMcuJobSaysSo) {
   Click(dialog.get(), "m_btnUpdate");
   ASSERT_TRUE(WaitUntil([&] { return prompter.Boxes().size() == 2; }));
   qApp->removeEventFilter(&watcher);
-  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, ui::kTextUpdateDspFailed}));
-  EXPECT_EQ(Status(), ui::kTextClickUpdate);
+  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, kTextUpdateDspFailed}));
+  EXPECT_EQ(Status(), kTextClickUpdate);
   EXPECT_TRUE(Button("m_btnExit")->isEnabled());
   EXPECT_NE(dialog->PollTimerId(), 0);
 }
@@ -317,7 +317,7 @@ TEST_F(UpdateWindowTest, AFailingJobShowsTheFailureAndGivesTheButtonsBack) {
   faults.unplugAfterDataReports = 100;
   sim.korva.SetFaults(faults);
   Click(dialog.get(), "m_btnUpdate");
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateFailed));
+  ASSERT_TRUE(WaitForStatus(kTextUpdateFailed));
   EXPECT_EQ(Percent(), " ");
   EXPECT_EQ(Bar()->value(), 0);
   EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
@@ -325,7 +325,7 @@ TEST_F(UpdateWindowTest, AFailingJobShowsTheFailureAndGivesTheButtonsBack) {
   EXPECT_NE(dialog->PollTimerId(), 0);
   EXPECT_TRUE(sim.korva.DspMemory().empty());  // no DSP job after a failed MCU job
   Tick(*dialog);
-  EXPECT_EQ(Status(), ui::kTextConnectCable);
+  EXPECT_EQ(Status(), kTextConnectCable);
 }
 
 TEST_F(UpdateWindowTest, TheWindowCannotBeClosedWhileAJobWrites) {
@@ -337,7 +337,7 @@ TEST_F(UpdateWindowTest, TheWindowCannotBeClosedWhileAJobWrites) {
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_FALSE(dialog->close());
   EXPECT_TRUE(dialog->isVisible());
-  ASSERT_TRUE(WaitForStatus(ui::kTextUpdateSucceeded));
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
   QTest::keyClick(dialog.get(), Qt::Key_Escape);
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Rejected);

@@ -8,7 +8,7 @@
 #include "images/embedded_images.h"
 #include "tests/ui_test_support.h"
 #include "ui/device_watchers.h"
-#include "ui/update_texts.h"
+#include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 
 namespace korva::testing {
@@ -147,7 +147,7 @@ TEST_F(WelcomeWindowTest, EnterWithoutTheAmpOpensTheMainWindowDisconnected) {
   });
   Click(&welcome, "btnEnter");
   EXPECT_TRUE(welcomeHidden);
-  EXPECT_EQ(status, ui::kTextConnectCable);
+  EXPECT_EQ(status, kTextConnectCable);
   // Closing the main window ends the welcome window's run for good.
   EXPECT_FALSE(welcome.isVisible());
   EXPECT_EQ(welcome.result(), QDialog::Accepted);
@@ -176,7 +176,7 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
       note();
       // While the DSP job runs, another device arrives (and later leaves): the hidden
       // welcome window probes.
-      if (status->text() == ui::kTextDspUpdating && !sim.bus.IsAttached(&keyboard)) sim.bus.Attach(&keyboard);
+      if (status->text() == kTextDspUpdating && !sim.bus.IsAttached(&keyboard)) sim.bus.Attach(&keyboard);
     };
     main->installEventFilter(&watcher);
     Flush(main);
@@ -184,7 +184,7 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
     Click(main, "m_btnUpdate");
     Flush(main);
     note();
-    const bool done = WaitUntil([&] { return status->text() == ui::kTextUpdateSucceeded; });
+    const bool done = WaitUntil([&] { return status->text() == kTextUpdateSucceeded; });
     main->removeEventFilter(&watcher);
     EXPECT_TRUE(done);
     sim.bus.Detach(&keyboard);
@@ -197,8 +197,8 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
   });
   Click(&welcome, "btnEnter");
 
-  EXPECT_EQ(statuses, (std::vector<std::string>{ui::kTextInitializing, ui::kTextStartUpdating, ui::kTextMcuUpdating,
-                                                ui::kTextMcuUpdateDone, ui::kTextDspUpdating, ui::kTextUpdateSucceeded}));
+  EXPECT_EQ(statuses, (std::vector<std::string>{kTextInitializing, kTextStartUpdating, kTextMcuUpdating,
+                                                kTextMcuUpdateDone, kTextDspUpdating, kTextUpdateSucceeded}));
   EXPECT_EQ(finalStatus, "Update successfully! Please disconnect the USB cable and restart the KORVA.");
   EXPECT_EQ(finalVersion, "Ver1.38.250");
   EXPECT_EQ(welcome.result(), QDialog::Accepted);

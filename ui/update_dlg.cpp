@@ -21,7 +21,7 @@
 #include "ui/link_probe.h"
 #include "ui/same_version_dlg.h"
 #include "ui/update_plan.h"
-#include "ui/update_texts.h"
+#include "jobs/update_texts.h"
 #include "ui_update.h"
 
 namespace korva::ui {
