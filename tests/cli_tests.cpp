@@ -134,7 +134,7 @@ class CliTest : public KorvaTest {
 TEST_F(CliTest, UsageAndHelp) {
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.code, 0);
-  for (const char* line : {"0  updated, or nothing to do", "1  an update failed", "2  usage error",
+  for (const char* line : {"0  updated, written, or nothing to do", "1  an update failed", "2  usage error",
                            "3  no KORVA connected", "4  a KORVA is connected but cannot be opened"}) {
     EXPECT_TRUE(Contains(help.out, line)) << line;
   }
@@ -587,11 +587,11 @@ TEST(CliPartsTest, QueueOwnerPreparesSynchronously) {
     owner.PostJobMessage(WM_MCU_JOB, JOB_DONE, 0);
   });
   const auto prepare = owner.Next(5s);
-  ASSERT_TRUE(prepare && prepare->prepare);
+  ASSERT_TRUE(prepare && prepare->type == cli::OwnerEvent::Type::Prepare);
   EXPECT_EQ(prepare->lParam, 752);
   EXPECT_FALSE(owner.Next(50ms));
   EXPECT_FALSE(prepared.load());
-  owner.PrepareHandled();
+  owner.Handled();
   const auto first = owner.Next(5s);
   const auto second = owner.Next(5s);
   job.join();
