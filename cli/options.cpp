@@ -102,49 +102,51 @@ Options ParseOptions(const std::vector<std::string>& args) {
 std::string HelpText() {
   return R"(Usage: korva-updater-cli COMMAND [OPTIONS]
 
-Brings the firmware of a KORVA amp up to date over USB (the MCU and DSP firmware that the
-updater carries), and writes service files: firmware files, audio slots, the firmware of
-the amp's Bluetooth module.
+Brings the firmware of a KORVA amp up to date over USB (the MCU and DSP
+firmware that the updater carries), and writes service files: firmware
+files, audio slots, the firmware of the amp's Bluetooth module.
 
 Commands:
-  status                  show whether a KORVA is connected, its firmware version, the
-                          carried version and what an update would write
-  update                  write the carried firmware: the MCU, then the DSP, as the
-                          versions say
-  flash mcu FILE          write an MCU firmware file (*.bin)
-  flash dsp FILE          write a DSP firmware file
-  flash battery FILE      write a battery controller (SlaveMCU) firmware file
-  audio --slot N FILE     write a WAV file (48000 Hz, mono, 24-bit, with the one header the
-                          amp takes) into audio slot N, N from 1 to 7
-  bluetooth FILE          write a firmware file (*.bin, *.dfu) into the amp's Bluetooth
-                          module: the amp hands its USB link to the module, the module's
-                          update library writes the file, the module restarts and the amp
-                          comes back
+  status               whether a KORVA is connected, its firmware version, the
+                       carried version and what an update would write
+  update               write the carried firmware: the MCU, then the DSP, as
+                       the versions say
+  flash mcu FILE       write an MCU firmware file (*.bin)
+  flash dsp FILE       write a DSP firmware file
+  flash battery FILE   write a battery controller (SlaveMCU) firmware file
+  audio --slot N FILE  write a WAV file (48000 Hz, mono, 24-bit, the one
+                       header the amp takes) into audio slot N, 1 to 7
+  bluetooth FILE       write a firmware file (*.bin, *.dfu) into the amp's
+                       Bluetooth module: the amp hands its USB link to the
+                       module, the module's update library writes the file,
+                       the module restarts and the amp comes back
 
-The service commands check what the service pages check, in the same order: the amp's link
-is not handed to its Bluetooth module (bluetooth: it may be), a KORVA is connected, FILE can
-be read, FILE is accepted (its form and length; the version it carries is shown).
+The service commands check what the service pages check, in the same order:
+the amp's link is not handed to its Bluetooth module (bluetooth: it may be),
+a KORVA is connected, FILE can be read, FILE is accepted (its form and
+length; a firmware file's version is shown).
 
 Options:
-  --slot N, --slot=N      the audio slot, 1 to 7
-  --yes, -y               update even when the versions already match, without asking
-  --json                  print one JSON object per line for every event (for scripts)
-  --device=usb            use the KORVA connected by USB (the default)
-  --simulate              use a virtual KORVA (it starts at firmware Ver1.36.192)
-  --help, -h              show this help
+  --slot N, --slot=N   the audio slot, 1 to 7
+  --yes, -y            update even when the versions already match
+  --json               one JSON object per line for every event (for scripts)
+  --device=usb         use the KORVA connected by USB (the default)
+  --simulate           use a virtual KORVA (it starts at firmware Ver1.36.192)
+  --help, -h           show this help
 
 Exit codes:
   0  updated, written, or nothing to do
   1  an update failed (or the amp did not answer)
   2  usage error, or FILE cannot be read or is not accepted
-  3  no KORVA connected, or its link is handed to its Bluetooth module (run
-     'korva-updater-cli bluetooth FILE' first)
-  4  a KORVA is connected but cannot be opened (permission denied, or held by
-     another program)
+  3  no KORVA connected, or its link is handed to its Bluetooth module
+     (run 'korva-updater-cli bluetooth FILE' first)
+  4  a KORVA is connected but cannot be opened (permission denied, or held
+     by another program)
 
-Ctrl-C during an update warns first; a second Ctrl-C within 3 seconds stops it, which
-leaves the firmware incomplete until the update is run again. A Bluetooth update cannot
-be stopped: it runs inside the module's update library, and the program waits for its end.
+Ctrl-C during an update warns first; a second Ctrl-C within 3 seconds stops
+it, which leaves the firmware incomplete until the update is run again. A
+Bluetooth update cannot be stopped: it runs inside the module's update
+library, and the program waits for its end.
 
 Examples:
   korva-updater-cli status
