@@ -1,4 +1,4 @@
-// The commands of korva-updater-cli.
+// The commands of korva-updater-cli: the main road (status, update) and the service commands.
 #include "cli/cli.h"
 
 #include <algorithm>
@@ -11,37 +11,16 @@
 #include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/reporter.h"
+#include "cli/reporting_prompter.h"
+#include "cli/service_command.h"
 #include "cli/update_run.h"
 #include "device/device_access.h"
 #include "device/hid_transport.h"
 #include "emulator/simulation.h"
-#include "jobs/prompter.h"
 #include "jobs/update_plan.h"
 
 namespace korva::cli {
 namespace {
-
-// The dispatcher's message boxes become report lines.
-class ReportingPrompter final : public Prompter {
- public:
-  explicit ReportingPrompter(Reporter& reporter) : reporter_(reporter) {}
-  void ShowBox(BoxKind, const std::string& text) override { reporter_.Note(text); }
-
- private:
-  Reporter& reporter_;
-};
-
-// Installs a prompter for the length of one run and puts the previous one back.
-class PrompterScope {
- public:
-  explicit PrompterScope(Prompter& prompter) : previous_(&AppPrompter()) { SetAppPrompter(&prompter); }
-  ~PrompterScope() { SetAppPrompter(previous_); }
-  PrompterScope(const PrompterScope&) = delete;
-  PrompterScope& operator=(const PrompterScope&) = delete;
-
- private:
-  Prompter* previous_;
-};
 
 // The device the run talks to: the virtual KORVA, or the USB backend (installed for the run).
 class DeviceScope {
@@ -94,8 +73,7 @@ int Update(const Options& options, Environment& env, Reporter& reporter) {
     reporter.Disconnected();
     return kExitNoDevice;
   }
-  UpdateRun run(env, reporter);
-  return run.Execute(PlanJobs(reading.plan));
+  return RunUpdateJobs(env, reporter, PlanJobs(reading.plan));
 }
 
 }  // namespace
@@ -116,7 +94,11 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
   ReportingPrompter prompter(*reporter);
   PrompterScope prompterScope(prompter);
   DeviceScope device(options, env);
-  return options.command == Command::Status ? Status(*reporter) : Update(options, env, *reporter);
+  switch (options.command) {
+    case Command::Status: return Status(*reporter);
+    case Command::Update: return Update(options, env, *reporter);
+    default: return RunServiceCommand(options, env, *reporter);
+  }
 }
 
 }  // namespace korva::cli

@@ -1,4 +1,4 @@
-// korva-updater-cli: the main road of the updater from a terminal. The whole program is one
+// korva-updater-cli: the main road of the updater, and its service jobs, from a terminal. The whole program is one
 // function of its arguments and its surroundings (streams, clock, Ctrl-C, the USB backend), so
 // that tests run it in process against the virtual KORVA in virtual time.
 #pragma once
@@ -15,10 +15,10 @@
 namespace korva::cli {
 
 enum ExitCode : int {
-  kExitOk = 0,             // updated, or nothing to do
+  kExitOk = 0,             // updated, written, or nothing to do
   kExitUpdateFailed = 1,   // an update failed (or the amp did not answer)
-  kExitUsage = 2,          // the command line was wrong
-  kExitNoDevice = 3,       // no KORVA connected
+  kExitUsage = 2,          // the command line was wrong, or its FILE unreadable or not accepted
+  kExitNoDevice = 3,       // no KORVA connected (or its link is handed to its Bluetooth module)
   kExitNotAccessible = 4,  // a KORVA is connected but cannot be opened
 };
 

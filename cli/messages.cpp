@@ -1,7 +1,7 @@
 // The terminal front end's words.
 #include "cli/messages.h"
 
-#include "jobs/job_messages.h"
+#include "cli/job_traits.h"
 
 namespace korva::cli {
 
@@ -30,24 +30,32 @@ const char* AccessReason(DeviceAccess access) {
   }
 }
 
-std::string DisplayText(const std::string& text) {
-  static const std::string gbkWide = "\xA3\xA1";
-  static const std::string utf8Wide = "\xEF\xBC\x81";  // U+FF01
-  std::string shown = text;
-  for (std::size_t at = shown.find(gbkWide); at != std::string::npos; at = shown.find(gbkWide, at)) {
-    shown.replace(at, gbkWide.size(), utf8Wide);
-    at += utf8Wide.size();
+namespace {
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
   }
+}
+
+}  // namespace
+
+std::string DisplayText(const std::string& text) {
+  std::string shown = text;
+  ReplaceAll(shown, "\xA3\xA1", "\xEF\xBC\x81");  // GBK's full-width "!" as UTF-8 (U+FF01)
+  ReplaceAll(shown, "\r\n", "\n");
   return shown;
 }
 
-std::string PrintableVersion(const VersionText& text) {
+std::string PrintableText(std::string_view text) {
   std::string shown;
   for (char c : text) shown += c >= 0x20 && c < 0x7F ? c : '?';
   return shown;
 }
 
-const char* JobName(int kind) { return kind == kJobMcu ? "MCU" : "DSP"; }
-const char* JobLabel(int kind) { return kind == kJobMcu ? "MCU firmware" : "DSP firmware"; }
+std::string PrintableVersion(const VersionText& text) { return PrintableText({text.data(), text.size()}); }
+
+const char* JobName(int kind) { return TraitsOf(kind).name; }
+const char* JobLabel(int kind) { return TraitsOf(kind).label; }
 
 }  // namespace korva::cli

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "device/command_protocol.h"
 #include "device/device_access.h"
@@ -19,6 +20,13 @@ inline constexpr const char* kTextStopping = "Stopping the update after the curr
 inline constexpr const char* kTextStopped =
     "The update was stopped: the KORVA's firmware is incomplete.\n"
     "Run the update again before you restart the KORVA.";
+// Ctrl-C while the Bluetooth module's library writes: nothing can stop it part-way.
+inline constexpr const char* kTextModuleCannotStop =
+    "The Bluetooth module's update runs inside its update library and cannot be stopped part-way;\n"
+    "ending the program now could leave the module without working firmware. The update goes on,\n"
+    "and the program ends when the module reports the end of it.";
+inline constexpr const char* kTextWaitingForModule =
+    "Ctrl-C cannot end a Bluetooth update: waiting for the module to report its end.";
 inline constexpr const char* kTextCarriedImagesBroken = "The carried firmware images failed their checks.";
 
 // The user's next step when the amp is present but cannot be opened.
@@ -26,13 +34,16 @@ std::string AccessAdvice(const DeviceAccessReport& report);
 // A short reason for scripts: "permission denied", "held by another program", "cannot be opened".
 const char* AccessReason(DeviceAccess access);
 
-// A program text for the terminal: GBK's full-width "!" (0xA3 0xA1) becomes its UTF-8 form.
+// A program text for the terminal: GBK's full-width "!" (0xA3 0xA1) becomes its UTF-8 form,
+// and a window's line break "\r\n" a plain "\n".
 std::string DisplayText(const std::string& text);
+// Text from the amp or from a file with every byte that is not printable ASCII shown as '?'.
+std::string PrintableText(std::string_view text);
 // A version text from the amp with every byte that is not printable ASCII shown as '?', so
 // that the amp's bytes can never steer the terminal.
 std::string PrintableVersion(const VersionText& text);
 
-// "job" names in JSON ("MCU", "DSP") and labels of the progress lines.
+// "job" names in JSON ("MCU", "DSP", ...) and labels of the progress lines.
 const char* JobName(int kind);
 const char* JobLabel(int kind);
 

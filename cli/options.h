@@ -6,10 +6,13 @@
 
 namespace korva::cli {
 
-enum class Command { Status, Update, Help };
+enum class Command { Status, Update, Flash, Audio, Bluetooth, Help };
 
 struct Options {
   Command command = Command::Help;
+  int jobKind = 0;        // the service commands' job: kJobMcu, kJobDsp, kJobBattery, kJobAudio, kJobBluetooth
+  std::string file;       // the service commands' FILE
+  std::string slot;       // audio: the slot, "1" to "7"
   bool yes = false;       // answers "Update anyway?" with yes
   bool json = false;      // one JSON object per line per event
   bool simulate = false;  // the virtual KORVA instead of the USB device

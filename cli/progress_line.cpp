@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/job_traits.h"
 #include "cli/messages.h"
 #include "jobs/update_plan.h"
 
@@ -41,8 +42,12 @@ std::string ProgressBarLine(const JobProgress& p, int columns) {
   const int percent = ProgressPercent(p.sent, p.reports);
   const auto left = RemainingMs(p);
   char tail[128];
-  std::snprintf(tail, sizeof tail, " %3d%%  %ld/%ld  %s elapsed  %s left", percent, ShownCount(p), p.reports,
-                FormatDuration(p.elapsedMs).c_str(), left ? FormatDuration(*left).c_str() : "-:--");
+  if (TraitsOf(p.kind).percentOnly) {
+    std::snprintf(tail, sizeof tail, " %3d%%  %s elapsed", percent, FormatDuration(p.elapsedMs).c_str());
+  } else {
+    std::snprintf(tail, sizeof tail, " %3d%%  %ld/%ld  %s elapsed  %s left", percent, ShownCount(p), p.reports,
+                  FormatDuration(p.elapsedMs).c_str(), left ? FormatDuration(*left).c_str() : "-:--");
+  }
   const std::string label = JobLabel(p.kind);
   const int room = columns - 1 - static_cast<int>(label.size() + std::string(" []").size() + std::string(tail).size());
   std::string line = label;
@@ -58,8 +63,14 @@ std::string ProgressBarLine(const JobProgress& p, int columns) {
 
 std::string ProgressStepLine(const JobProgress& p) {
   char text[160];
-  std::snprintf(text, sizeof text, "%s: %d%% (%ld/%ld reports, %s elapsed)", JobLabel(p.kind),
-                ProgressPercent(p.sent, p.reports), ShownCount(p), p.reports, FormatDuration(p.elapsedMs).c_str());
+  if (TraitsOf(p.kind).percentOnly) {
+    std::snprintf(text, sizeof text, "%s: %d%% (%s elapsed)", JobLabel(p.kind), ProgressPercent(p.sent, p.reports),
+                  FormatDuration(p.elapsedMs).c_str());
+  } else {
+    std::snprintf(text, sizeof text, "%s: %d%% (%ld/%ld reports, %s elapsed)", JobLabel(p.kind),
+                  ProgressPercent(p.sent, p.reports), ShownCount(p), p.reports,
+                  FormatDuration(p.elapsedMs).c_str());
+  }
   return text;
 }
 

@@ -14,7 +14,8 @@ namespace korva::cli {
 std::string FormatDuration(std::int64_t ms);
 // The time left at the pace so far; nothing before the first report.
 std::optional<std::int64_t> RemainingMs(const JobProgress& progress);
-// Label, bar, percentage, reports sent of all, elapsed and remaining time, in fewer than
+// Label, bar, percentage, reports sent of all, elapsed and remaining time (a job that reports
+// only a percentage: label, bar, percentage and elapsed time), in fewer than
 // `columns` characters (the bar shrinks first, then the line is cut), so that it never wraps.
 std::string ProgressBarLine(const JobProgress& progress, int columns);
 // "MCU firmware: 10% (76/752 reports, 0:01 elapsed)".

@@ -1,7 +1,7 @@
 // The terminal front end's job owner. The job thread posts its messages into a thread-safe
 // queue and returns at once; the main thread takes them out in order. Preparing the progress
-// bar is a queued event too, but the job thread waits until the main thread has handled it,
-// as a synchronous window message would make it wait.
+// bar and showing a box are queued events too, but the job thread waits until the main thread
+// has handled them, as a synchronous window message or a message box would make it wait.
 #pragma once
 
 #include <chrono>
@@ -9,36 +9,51 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "jobs/job_owner.h"
 
 namespace korva::cli {
 
 struct OwnerEvent {
-  bool prepare = false;  // PrepareProgressBar(total): lParam holds the total
+  enum class Type { Message, Prepare, Box };
+  Type type = Type::Message;
   int message = 0;
   int wParam = 0;
-  long lParam = 0;
+  long lParam = 0;   // Prepare: the total
+  std::string text;  // Box: its text
 };
 
 class QueueOwner final : public JobOwner {
  public:
   void PostJobMessage(int message, int wParam, long lParam) override;
   void PrepareProgressBar(int total) override;
+  // Job thread: queues a box and returns once the main thread has shown it.
+  void ShowBox(const std::string& text);
+
+  // The inputs of the service jobs; set on the main thread before the job starts.
+  void SetJobInputs(std::string slotText, std::string fileName, std::string filePath);
+  std::string SlotIndexText() override { return slotText_; }
+  std::string StoredFileName() override { return fileName_; }
+  std::string StoredFilePath() override { return filePath_; }
 
   // Main thread: the next event, or nothing when none came within `timeout`.
   std::optional<OwnerEvent> Next(std::chrono::milliseconds timeout);
-  // Main thread: the last prepare event has been handled; its job thread goes on.
-  void PrepareHandled();
+  // Main thread: the last Prepare or Box event has been handled; its job thread goes on.
+  void Handled();
 
  private:
-  void Push(const OwnerEvent& event);
+  void Push(OwnerEvent event);
+  void PushAndWait(OwnerEvent event);
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<OwnerEvent> events_;
-  long preparesPosted_ = 0;
-  long preparesHandled_ = 0;
+  long waitsPosted_ = 0;
+  long waitsHandled_ = 0;
+  std::string slotText_;
+  std::string fileName_;
+  std::string filePath_;
 };
 
 }  // namespace korva::cli

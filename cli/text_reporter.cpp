@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/cli.h"
+#include "cli/job_traits.h"
 #include "cli/messages.h"
 #include "cli/progress_line.h"
 #include "cli/reporter.h"
@@ -18,6 +19,10 @@ namespace {
 constexpr std::int64_t kRedrawEveryMs = 100;
 // Erases the rest of the terminal line.
 constexpr const char* kEraseToEnd = "\x1b[K";
+
+std::string WorkText(const JobProgress& p) {
+  return TraitsOf(p.kind).percentOnly ? "through the module's update library" : std::to_string(p.reports) + " reports";
+}
 
 class TextReporter final : public Reporter {
  public:
@@ -47,7 +52,7 @@ class TextReporter final : public Reporter {
     if (env_.outIsTerminal) {
       Draw(p);
     } else {
-      env_.out << JobLabel(p.kind) << ": writing " << p.reports << " reports" << std::endl;
+      env_.out << JobLabel(p.kind) << ": writing " << WorkText(p) << std::endl;
     }
   }
   void Progress(const JobProgress& p) override {
@@ -69,8 +74,12 @@ class TextReporter final : public Reporter {
     }
   }
   void JobFailed(const JobProgress& p) override {
-    ToErrorStream(std::string(JobLabel(p.kind)) + ": failed after " + std::to_string(p.sent) + " of " +
-                  std::to_string(p.reports) + " reports.");
+    if (TraitsOf(p.kind).percentOnly) {
+      ToErrorStream(std::string(JobLabel(p.kind)) + ": failed.");
+    } else {
+      ToErrorStream(std::string(JobLabel(p.kind)) + ": failed after " + std::to_string(p.sent) + " of " +
+                    std::to_string(p.reports) + " reports.");
+    }
   }
   void Result(int exitCode, const std::string& text) override {
     if (exitCode == kExitOk) {

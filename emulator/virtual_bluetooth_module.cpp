@@ -84,6 +84,11 @@ int VirtualBluetoothModule::Upgrade(const std::string& filePath, int) {
   calls_.push_back("upgrade");
   if (!connected_) return 1;
   upgradedFile_ = filePath;
+  // Every update that starts runs the scripted progress afresh, also without a SetScript call.
+  if (script_.upgradeResult == 0) {
+    progressLeft_.assign(script_.progress.begin(), script_.progress.end());
+    lastProgress_ = 0;
+  }
   return script_.upgradeResult;
 }
 

@@ -34,10 +34,12 @@ void MemoryWindow(HidReport& hid, std::uint32_t address, std::uint32_t length, s
 
 // Sends `reports` data reports, acknowledged after every 256 bytes and after the last one.
 // `sent` counts the reports written; `written` runs after each write, before its
-// acknowledgement. Returns false at the first failed write or acknowledgement.
+// acknowledgement. Returns false at the first failed write or acknowledgement, and before the
+// next report once the front end has asked the job to stop.
 template <typename Written>
 bool SendMemoryData(HidReport& hid, const std::uint8_t* data, long reports, long& sent, Written written) {
   for (long k = 0; k < reports; ++k) {
+    if (JobStopRequested.load()) return false;
     SetData(hid, data + static_cast<std::size_t>(k) * kPayloadLength);
     if (!WriteReport(hid, kReportId)) return false;
     written(++sent);

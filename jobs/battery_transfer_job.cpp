@@ -58,6 +58,7 @@ int BatteryTransferJob() {
   int sum = 0;
   long sent = 0;
   for (int k = 0; k < total; ++k) {
+    if (report.StopRequested()) return report.FailedWithStatus(sent);
     const std::uint8_t* data = work.data() + static_cast<std::size_t>(k) * kPayloadLength;
     SetData(hid, data);
     for (std::size_t i = 0; i < kPayloadLength; ++i) sum += data[i];

@@ -19,122 +19,17 @@
 #include "device/device_access.h"
 #include "images/embedded_images.h"
 #include "jobs/update_texts.h"
-#include "tests/test_support.h"
+#include "tests/cli_test_support.h"
 
 namespace korva::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Ctrl-C pressed by a test on the job thread. A press returns only once the front end has
-// taken it and come back for more, so it has handled the press at the press's virtual time.
-class ScriptedInterrupts final : public cli::InterruptSource {
- public:
-  void Arm() override { ++armed; }
-  void Disarm() override { ++disarmed; }
-  int Take() override {
-    std::lock_guard lock(mutex_);
-    const int n = pending_;
-    pending_ = 0;
-    ++takes_;
-    taken_.notify_all();
-    return n;
-  }
-  void Press() {
-    std::unique_lock lock(mutex_);
-    ++pending_;
-    const long handledAfter = takes_ + 2;
-    taken_.wait_for(lock, 10s, [&] { return takes_ >= handledAfter; });
-  }
-  std::atomic<int> armed{0};
-  std::atomic<int> disarmed{0};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable taken_;
-  int pending_ = 0;
-  long takes_ = 0;
-};
-
-// Virtual time with a hook that runs after every pause of the job thread.
-class HookedClock final : public Clock {
- public:
-  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
-  void Pause(int ms) override {
-    inner_.Pause(ms);
-    if (std::this_thread::get_id() != mainThread_ && hook) hook();
-  }
-  std::int64_t NowMs() const override { return inner_.NowMs(); }
-  std::function<void()> hook;
-
- private:
-  VirtualClock& inner_;
-  std::thread::id mainThread_ = std::this_thread::get_id();
-};
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The JSON lines of one event, and a number field of a line.
-std::vector<std::string> Events(const std::string& out, const std::string& event) {
-  std::vector<std::string> found;
-  for (const auto& line : Lines(out)) {
-    if (Contains(line, "{\"event\":\"" + event + "\"")) found.push_back(line);
-  }
-  return found;
-}
-long Number(const std::string& line, const std::string& key) {
-  std::smatch match;
-  if (!std::regex_search(line, match, std::regex("\"" + key + "\":(-?[0-9]+)"))) return -999;
-  return std::stol(match[1]);
-}
-
-class CliTest : public KorvaTest {
- protected:
-  CliRun Cli(const std::vector<std::string>& args, const std::string& input = "", bool terminal = false,
-             int columns = 80) {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}};
-    const int code = cli::RunCli(args, env);
-    EXPECT_EQ(RunningWorkers(), 0);
-    return {code, out.str(), err.str()};
-  }
-  // The amp's memories hold the carried images, and it reports the carried version.
-  void ExpectCarriedFirmwareOnTheAmp() {
-    ASSERT_EQ(LoadEmbeddedImages(), 1);
-    const ImageStore& store = Images();
-    auto mcu = std::vector<std::uint8_t>(store.McuImageBuffer.begin(), store.McuImageBuffer.begin() + 47120);
-    mcu.resize(47 * 1024, 0xFF);
-    auto dsp = std::vector<std::uint8_t>(store.DspImageBuffer.begin() + 16, store.DspImageBuffer.begin() + 137436);
-    dsp.resize(2148 * 64, 0xFF);
-    EXPECT_EQ(sim.korva.McuMemory(), mcu);
-    EXPECT_EQ(sim.korva.DspMemory(), dsp);
-    EXPECT_EQ(sim.korva.McuVersion(), "1.38");
-    EXPECT_EQ(sim.korva.DspVersion(), "250");
-    EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
-  }
-
-  Clock* envClock = &clock;
-  ScriptedInterrupts interrupts;
-};
-
 TEST_F(CliTest, UsageAndHelp) {
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.code, 0);
-  for (const char* line : {"0  updated, or nothing to do", "1  an update failed", "2  usage error",
+  for (const char* line : {"0  updated, written, or nothing to do", "1  an update failed", "2  usage error",
                            "3  no KORVA connected", "4  a KORVA is connected but cannot be opened"}) {
     EXPECT_TRUE(Contains(help.out, line)) << line;
   }
@@ -587,11 +482,11 @@ TEST(CliPartsTest, QueueOwnerPreparesSynchronously) {
     owner.PostJobMessage(WM_MCU_JOB, JOB_DONE, 0);
   });
   const auto prepare = owner.Next(5s);
-  ASSERT_TRUE(prepare && prepare->prepare);
+  ASSERT_TRUE(prepare && prepare->type == cli::OwnerEvent::Type::Prepare);
   EXPECT_EQ(prepare->lParam, 752);
   EXPECT_FALSE(owner.Next(50ms));
   EXPECT_FALSE(prepared.load());
-  owner.PrepareHandled();
+  owner.Handled();
   const auto first = owner.Next(5s);
   const auto second = owner.Next(5s);
   job.join();

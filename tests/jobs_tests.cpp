@@ -5,6 +5,7 @@
 
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
+#include "images/file_placement.h"
 #include "jobs/firmware_jobs.h"
 #include "jobs/job_texts.h"
 #include "jobs/start_job.h"
@@ -287,22 +288,36 @@ TEST_F(JobsTest, FaultsEndInOneFailure) {
 
 // A stop request from the front end ends the job before its next data report, as a failed
 // write would; a request left over from before StartJob does not touch the new job, and the
-// amp takes a complete retry afterwards.
+// amp takes a complete retry afterwards (the battery and audio jobs keep their file after a
+// failure, so the retry sends it again).
 TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
   struct StopCase {
     const char* name;
     int kind;
     long stopAt;
     int expectedStatus;
+    int reportsBefore;  // data reports the amp takes before the counted ones (the slot descriptor)
   };
   const StopCase cases[] = {
-      {"MCU stopped after report 100", kJobMcu, 100, kJobRunning},
-      {"DSP stopped after the header and 49 data reports", kJobDsp, 50, kJobFailedStatus},
+      {"MCU stopped after report 100", kJobMcu, 100, kJobRunning, 0},
+      {"DSP stopped after the header and 49 data reports", kJobDsp, 50, kJobFailedStatus, 0},
+      {"battery stopped after report 9, between two sums", kJobBattery, 9, kJobFailedStatus, 0},
+      {"audio stopped after sample report 40", kJobAudio, 40, kJobFailedStatus, 4},
   };
   ASSERT_EQ(LoadEmbeddedImages(), 1);
+  std::vector<std::uint8_t> battery(0x1000, 0x5A);
+  std::memcpy(&battery[0x10], "BATV1.02", 8);
+  std::vector<std::uint8_t> wav(28844, 0x33);
+  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), wav.begin());
   for (const StopCase& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.kind == kJobBattery) {
+      ASSERT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, battery)), 1);
+    } else if (c.kind == kJobAudio) {
+      PageFile().PageFileBuffer = wav;
+    }
     RecordingOwner caseOwner;
+    caseOwner.slotIndexText = "2";
     caseOwner.onMessage = [&c](const JobMessage& m) {
       if (m.wParam == JOB_PROGRESS && m.lParam == c.stopAt) RequestJobStop();
     };
@@ -312,15 +327,18 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
     EXPECT_EQ(messages.back().wParam, JOB_FAILED);
     EXPECT_EQ(messages.back().lParam, c.stopAt);
     EXPECT_EQ(caseOwner.ProgressValues().size(), static_cast<std::size_t>(c.stopAt));
-    EXPECT_EQ(sim.korva.DataReportsTaken() - takenBefore, c.stopAt);
+    EXPECT_EQ(sim.korva.DataReportsTaken() - takenBefore, c.reportsBefore + c.stopAt);
     EXPECT_EQ(JobStatus.load(), c.expectedStatus);
 
     // The stale request is cleared by the next StartJob: the retry runs to its end.
     RecordingOwner retryOwner;
+    retryOwner.slotIndexText = "2";
     ASSERT_EQ(StartJob(&retryOwner, c.kind), 1);
     EXPECT_EQ(retryOwner.WaitForFinal().back().wParam, JOB_DONE);
   }
-  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 3);  // the slot writes are memory writes, not updates
+  EXPECT_EQ(sim.korva.BatteryMemory(), battery);
+  EXPECT_EQ(sim.korva.ReadMemory(0x5A000, 0x4000), std::vector<std::uint8_t>(wav.begin() + 44, wav.begin() + 44 + 0x4000));
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
 }
 

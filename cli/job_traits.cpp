@@ -1,0 +1,29 @@
+// The table of job traits.
+#include "cli/job_traits.h"
+
+#include "jobs/job_messages.h"
+
+namespace korva::cli {
+namespace {
+
+constexpr JobTraits kTraits[] = {
+    {kJobMcu, WM_MCU_JOB, "MCU", "MCU firmware", 0, false, true},
+    // The DSP job sends a header report before its data reports and counts it.
+    {kJobDsp, WM_DSP_JOB, "DSP", "DSP firmware", 1, false, true},
+    {kJobBattery, WM_BATTERY_JOB, "BATTERY", "Battery firmware", 0, false, true},
+    {kJobAudio, WM_AUDIO_JOB, "AUDIO", "Audio slot", 0, false, true},
+    // The module's update runs inside its library: it reports a percentage and cannot be
+    // stopped from outside.
+    {kJobBluetooth, WM_BLUETOOTH_JOB, "BLUETOOTH", "Bluetooth firmware", 0, true, false},
+};
+
+}  // namespace
+
+const JobTraits& TraitsOf(int kind) {
+  for (const JobTraits& traits : kTraits) {
+    if (traits.kind == kind) return traits;
+  }
+  return kTraits[0];
+}
+
+}  // namespace korva::cli

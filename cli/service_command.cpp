@@ -1,0 +1,139 @@
+// A service page's "Upgrade" from the terminal. The checks run in the page's order, and the
+// first that fails ends the command before anything is written to the amp: the link is not
+// handed to the Bluetooth module (the bluetooth command goes on with it), the amp is there,
+// the file can be read, the file passes its rule. Then the accepted file goes where its job
+// reads it, and the job runs with the page's texts for each outcome.
+#include "cli/service_command.h"
+
+#include <filesystem>
+
+#include "cli/job_driver.h"
+#include "cli/link_probe.h"
+#include "cli/messages.h"
+#include "device/link_mode.h"
+#include "images/file_placement.h"
+#include "jobs/job_messages.h"
+#include "jobs/service_texts.h"
+
+namespace korva::cli {
+namespace {
+
+struct PageTexts {
+  int kind;
+  const char* startFailed;
+  const char* succeeded;
+  const char* failed;
+};
+
+constexpr PageTexts kPageTexts[] = {
+    {kJobMcu, kTextUpdateMcuFailed, kTextMcuPageSucceeded, kTextMcuPageFailed},
+    {kJobDsp, kTextUpdateDspFailed, kTextDspPageSucceeded, kTextDspPageFailed},
+    {kJobBattery, kTextUpdateMcuFailed, kTextBatterySucceeded, kTextBatteryFailed},
+    {kJobAudio, kTextStartAudioFailed, kTextAudioSucceeded, kTextAudioFailed},
+    {kJobBluetooth, kTextStartBluetoothFailed, kTextBluetoothSucceeded, kTextBluetoothFailed},
+};
+
+const PageTexts& TextsOf(int kind) {
+  for (const PageTexts& texts : kPageTexts) {
+    if (texts.kind == kind) return texts;
+  }
+  return kPageTexts[0];
+}
+
+// The link and presence checks. The amp's HID interface is gone while its link is handed to
+// the module: the file commands refuse then, the bluetooth command goes on without it.
+int CheckLink(int kind, const DeviceAccessReport& access, Reporter& reporter) {
+  const bool onModule = LinkMode.load() == kLinkBluetooth;
+  if (kind != kJobBluetooth && onModule) {
+    reporter.Result(kExitNoDevice, kTextLinkOnBluetooth);
+    return kExitNoDevice;
+  }
+  if (onModule || access.access == DeviceAccess::Ready) return kExitOk;
+  if (access.access == DeviceAccess::Absent) {
+    reporter.Result(kExitNoDevice, kTextConnectDevice);
+    return kExitNoDevice;
+  }
+  reporter.NotAccessible(access);
+  return kExitNotAccessible;
+}
+
+const char* RejectionText(FileVerdict verdict) {
+  switch (verdict) {
+    case FileVerdict::CannotOpen: return kTextSelectFile;
+    case FileVerdict::TooSmall: return kTextFileTooSmall;
+    default: return kTextFileWrong;
+  }
+}
+
+FirmwareKind FirmwareKindOf(int kind) {
+  if (kind == kJobMcu) return FirmwareKind::Mcu;
+  return kind == kJobDsp ? FirmwareKind::Dsp : FirmwareKind::Battery;
+}
+
+// Reads the file, applies its rule and puts an accepted file where its job reads it. The
+// Bluetooth module's file is only opened: its library checks it.
+FileVerdict CheckAndPlaceFile(int kind, const std::string& path, Reporter& reporter) {
+  if (kind == kJobBluetooth) {
+    return ReadFileBounded(path, 0, WhenLonger::Skip).opened ? FileVerdict::Accepted : FileVerdict::CannotOpen;
+  }
+  if (kind == kJobAudio) {
+    WavFile wav = LoadWavFile(path);
+    const FileVerdict verdict = wav.verdict;
+    if (verdict == FileVerdict::Accepted) PlaceAudioFile(std::move(wav));
+    return verdict;
+  }
+  FirmwareFile file = LoadFirmwareFile(FirmwareKindOf(kind), path);
+  if (file.verdict != FileVerdict::Accepted) return file.verdict;
+  reporter.Note(std::string(kTextUpdateVersionLabel) + " " + PrintableText(file.versionLabel));
+  if (kind == kJobMcu) return PlaceMcuFile(file) ? FileVerdict::Accepted : FileVerdict::Wrong;
+  if (kind == kJobDsp) return PlaceDspFile(file) ? FileVerdict::Accepted : FileVerdict::Wrong;
+  return PlaceBatteryFile(std::move(file)) ? FileVerdict::Accepted : FileVerdict::Wrong;
+}
+
+// The update library is given the full path, as a file dialog gives it.
+std::string FullPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(path, error);
+  return error ? path : full.string();
+}
+
+int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
+  const PageTexts& texts = TextsOf(kind);
+  if (!driver.Start(kind)) {
+    reporter.Result(kExitUpdateFailed, texts.startFailed);
+    return kExitUpdateFailed;
+  }
+  if (driver.Follow(kind) == JobDriver::Outcome::Failed) {
+    if (driver.Stopped()) reporter.Note(kTextStopped);
+    reporter.Result(kExitUpdateFailed, texts.failed);
+    return kExitUpdateFailed;
+  }
+  reporter.Result(kExitOk, texts.succeeded);
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter) {
+  const int kind = options.jobKind;
+  const DeviceAccessReport access = ProbeLink(kind == kJobBluetooth);
+  int exitCode = CheckLink(kind, access, reporter);
+  if (exitCode == kExitOk) {
+    const FileVerdict verdict = CheckAndPlaceFile(kind, options.file, reporter);
+    if (verdict != FileVerdict::Accepted) {
+      reporter.Result(kExitUsage, RejectionText(verdict));
+      exitCode = kExitUsage;
+    }
+  }
+  if (exitCode != kExitOk) {
+    ReleaseModuleConnection();
+    return exitCode;
+  }
+
+  JobDriver driver(env, reporter);
+  driver.Owner().SetJobInputs(options.slot, std::filesystem::path(options.file).filename().string(),
+                              FullPath(options.file));
+  return driver.Execute([&] { return RunJob(driver, kind, reporter); });
+}
+
+}  // namespace korva::cli
