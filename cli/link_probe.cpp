@@ -1,11 +1,8 @@
 // The presence probe of the terminal front end.
 #include "cli/link_probe.h"
 
-#include <cstring>
-
 #include "device/hid_dfu.h"
 #include "device/link_mode.h"
-#include "device/protocol.h"
 
 namespace korva::cli {
 
@@ -15,10 +12,7 @@ DeviceAccessReport ProbeLink(bool keepModuleConnection) {
     LinkMode.store(access.access == DeviceAccess::Ready ? kLinkHid : kLinkNone);
     return access;
   }
-  int handle = 0;  // the library wants a variable of ours; it is never read
-  const int result = hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
-  const char* error = hidDfuGetLastError();  // asked whatever the result, as the job asks it
-  const bool connected = result == 0 || std::strcmp(error, kDfuAlreadyConnected) == 0;
+  const bool connected = ConnectBluetoothModuleOnce();
   if (!connected || !keepModuleConnection) hidDfuDisconnect();  // result ignored, as the windows' probe does
   LinkMode.store(connected ? kLinkBluetooth : kLinkNone);
   return access;

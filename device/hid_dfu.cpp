@@ -2,8 +2,11 @@
 #include "device/hid_dfu.h"
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <string>
+
+#include "device/protocol.h"
 
 namespace korva {
 namespace {
@@ -57,6 +60,13 @@ int hidDfuResetDevice() {
 int hidDfuDisconnect() {
   std::lock_guard lock(g_mutex);
   return g_backend->Disconnect();
+}
+
+bool ConnectBluetoothModuleOnce() {
+  int handle = 0;  // the library wants a variable of ours; it is never read
+  const int result = hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
+  const char* error = hidDfuGetLastError();
+  return result == 0 || std::strcmp(error, kDfuAlreadyConnected) == 0;
 }
 
 }  // namespace korva

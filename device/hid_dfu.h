@@ -32,4 +32,9 @@ int hidDfuDisconnect();
 // The text by which the library reports a connection that was already open.
 inline constexpr const char* kDfuAlreadyConnected = "Already connected";
 
+// One connection attempt to the amp's Bluetooth module: hidDfuConnect with the module's IDs,
+// then hidDfuGetLastError whatever the result. True when connected, "Already connected"
+// included.
+bool ConnectBluetoothModuleOnce();
+
 }  // namespace korva

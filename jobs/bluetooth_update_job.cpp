@@ -3,7 +3,6 @@
 // writes the chosen file, and reports progress until it reads 100. Only 99 right before the
 // 100, with a result of 0, is a success; the module is then restarted and disconnected.
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "device/clock.h"
@@ -32,10 +31,7 @@ void Say(const char* text) { AppPrompter().ShowBox(BoxKind::Application, text); 
 bool ConnectToModule() {
   DfuConnectAttempts.store(0);
   for (;;) {
-    int handle = 0;  // the library wants a variable of ours; it is never read
-    const int result = hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
-    const char* error = hidDfuGetLastError();
-    if (result == 0 || std::strcmp(error, kDfuAlreadyConnected) == 0) {
+    if (ConnectBluetoothModuleOnce()) {
       LinkMode.store(kLinkBluetooth);
       return true;
     }

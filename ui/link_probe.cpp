@@ -2,14 +2,11 @@
 #include "ui/link_probe.h"
 
 #include "device/hid_dfu.h"
-#include "device/protocol.h"
 
 namespace korva::ui {
 
 void ProbeBluetoothModule() {
-  int handle = 0;  // the library's out-value, never read
-  hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
-  hidDfuGetLastError();
+  ConnectBluetoothModuleOnce();  // the outcome is of no use here
   hidDfuDisconnect();
 }
 
