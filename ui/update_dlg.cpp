@@ -15,13 +15,13 @@
 #include "jobs/job_state.h"
 #include "jobs/prompter.h"
 #include "jobs/start_job.h"
+#include "jobs/update_texts.h"
 #include "ui/dialog_template.h"
 #include "ui/icons.h"
 #include "ui/job_event.h"
 #include "ui/link_probe.h"
 #include "ui/same_version_dlg.h"
 #include "ui/update_plan.h"
-#include "jobs/update_texts.h"
 #include "ui_update.h"
 
 namespace korva::ui {
@@ -148,20 +148,9 @@ void CUpdateDlg::ApplyVersionComparison(bool keepStatusWhenBothDiffer) {
   road.UpdateConfirmed = road.UpdatePlan == kPlanNothing ? 0 : 1;
   m_btnUpdate->setEnabled(true);
   if (road.UpdateCompleted == 1) return;
-  switch (road.UpdatePlan) {
-    case kPlanNothing:
-      m_strStatus = Text(kTextSameFirmware);
-      break;
-    case kPlanDspOnly:
-      m_strStatus = Text(kTextSameMcuFirmware);
-      break;
-    case kPlanMcuOnly:
-      m_strStatus = Text(kTextSameDspFirmware);
-      break;
-    default:
-      if (!keepStatusWhenBothDiffer) m_strStatus = Text(kTextClickUpdate);
-      break;
-  }
+  // At initialisation the "neither matches" outcome leaves "Initializing..." for the first tick.
+  if (road.UpdatePlan == kPlanBoth && keepStatusWhenBothDiffer) return;
+  m_strStatus = Text(PlanStatusText(road.UpdatePlan));
 }
 
 void CUpdateDlg::OnUpdate() {
