@@ -25,7 +25,8 @@ extern std::atomic<int> AudioReportTotal;
 // Set by a front end that must end the running job early (the user insisted on stopping).
 // The MCU, DSP, battery and audio jobs test it before each data report and then end as after a
 // failed write: JOB_FAILED with the count sent so far. The Bluetooth job cannot honour it: its
-// update runs inside the module's library, which has no way to stop it. StartJob clears it, so a request never outlives its job.
+// update runs inside the module's library, which has no way to stop it. StartJob clears it, so
+// a request never outlives its job.
 extern std::atomic<bool> JobStopRequested;
 inline void RequestJobStop() { JobStopRequested.store(true); }
 
