@@ -24,7 +24,7 @@ DeviceAccessReport CheckDeviceAccess() {
   if (!backend) return {};
   DeviceAccessReport refused;
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (info.vendorId != kKorvaVendorId || info.productId != kKorvaProductId) continue;
+    if (!IsKorvaInterface(info)) continue;
     if (backend->Open(info.path)) return {DeviceAccess::Ready, info.path};  // closed again at once
     if (refused.access == DeviceAccess::Absent) refused = {FromProblem(backend->DiagnoseOpen(info.path)), info.path};
   }

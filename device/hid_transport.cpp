@@ -24,7 +24,7 @@ std::unique_ptr<HidHandle> OpenKorva() {
   HidBackend* backend = g_backend.load();
   if (!backend) return nullptr;
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (info.vendorId != kKorvaVendorId || info.productId != kKorvaProductId) continue;
+    if (!IsKorvaInterface(info)) continue;
     if (auto handle = backend->Open(info.path)) return handle;
   }
   return nullptr;

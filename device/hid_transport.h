@@ -14,6 +14,12 @@ namespace korva {
 void SetHidBackend(HidBackend* backend);
 HidBackend* CurrentHidBackend();
 
+// True for an interface with the KORVA's vendor and product ID (version, usage page and usage
+// are not looked at).
+inline bool IsKorvaInterface(const HidInterfaceInfo& info) {
+  return info.vendorId == kKorvaVendorId && info.productId == kKorvaProductId;
+}
+
 // Returns 1 when the KORVA was found and opened: the handle then waits in the link for the
 // caller's CloseDevice(). Returns 0 when it is absent or cannot be opened.
 int OpenDevice();
