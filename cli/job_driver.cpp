@@ -35,6 +35,19 @@ bool JobDriver::Start(int kind) {
   return false;
 }
 
+int JobDriver::Run(int kind, const char* startFailedText, const char* failedText) {
+  if (!Start(kind)) {
+    reporter_.Result(kExitUpdateFailed, startFailedText);
+    return kExitUpdateFailed;
+  }
+  if (Follow(kind) == Outcome::Failed) {
+    if (stopped_) reporter_.Note(kTextStopped);
+    reporter_.Result(kExitUpdateFailed, failedText);
+    return kExitUpdateFailed;
+  }
+  return kExitOk;
+}
+
 JobDriver::Outcome JobDriver::Follow(int kind) {
   const JobTraits& traits = TraitsOf(kind);
   JobProgress progress{kind, 0, 0, 0};

@@ -27,6 +27,10 @@ class JobDriver {
   bool Start(int kind);
   // Follows the started job until its final message; JobStatus is then set back to 0.
   Outcome Follow(int kind);
+  // Start and Follow, saying how a job that did not end well ended: `startFailedText` when it
+  // could not start, `failedText` (after a note when the user stopped it) when it failed.
+  // Returns kExitOk when the job ended well, kExitUpdateFailed otherwise.
+  int Run(int kind, const char* startFailedText, const char* failedText);
   // The user insisted on stopping (a second Ctrl-C within 3 s during a job that can stop).
   bool Stopped() const { return stopped_; }
   QueueOwner& Owner() { return owner_; }

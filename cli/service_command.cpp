@@ -99,17 +99,9 @@ std::string FullPath(const std::string& path) {
 
 int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
   const PageTexts& texts = TextsOf(kind);
-  if (!driver.Start(kind)) {
-    reporter.Result(kExitUpdateFailed, texts.startFailed);
-    return kExitUpdateFailed;
-  }
-  if (driver.Follow(kind) == JobDriver::Outcome::Failed) {
-    if (driver.Stopped()) reporter.Note(kTextStopped);
-    reporter.Result(kExitUpdateFailed, texts.failed);
-    return kExitUpdateFailed;
-  }
-  reporter.Result(kExitOk, texts.succeeded);
-  return kExitOk;
+  const int exitCode = driver.Run(kind, texts.startFailed, texts.failed);
+  if (exitCode == kExitOk) reporter.Result(kExitOk, texts.succeeded);
+  return exitCode;
 }
 
 }  // namespace

@@ -18,15 +18,9 @@ int RunJobs(JobDriver& driver, Reporter& reporter, const std::vector<JobKind>& j
       reporter.Result(kExitUpdateFailed, kTextUpdateFailed);
       return kExitUpdateFailed;
     }
-    if (!driver.Start(kind)) {
-      reporter.Result(kExitUpdateFailed, kind == kJobMcu ? kTextUpdateMcuFailed : kTextUpdateDspFailed);
-      return kExitUpdateFailed;
-    }
-    if (driver.Follow(kind) == JobDriver::Outcome::Failed) {
-      if (driver.Stopped()) reporter.Note(kTextStopped);
-      reporter.Result(kExitUpdateFailed, kTextUpdateFailed);
-      return kExitUpdateFailed;
-    }
+    const char* startFailed = kind == kJobMcu ? kTextUpdateMcuFailed : kTextUpdateDspFailed;
+    const int exitCode = driver.Run(kind, startFailed, kTextUpdateFailed);
+    if (exitCode != kExitOk) return exitCode;
     if (kind == kJobMcu && i + 1 < jobs.size()) reporter.Note(kTextMcuUpdateDone);
   }
   reporter.Result(kExitOk, kTextUpdateSucceeded);
