@@ -15,6 +15,7 @@
 #include "cli/service_command.h"
 #include "cli/update_run.h"
 #include "device/device_access.h"
+#include "device/dfu_library_setup.h"
 #include "device/hid_transport.h"
 #include "emulator/simulation.h"
 #include "jobs/update_plan.h"
@@ -22,15 +23,22 @@
 namespace korva::cli {
 namespace {
 
-// The device the run talks to: the virtual KORVA, or the USB backend (installed for the run).
+// The device the run talks to: the virtual KORVA with its module, or the USB backend and the
+// Bluetooth update library (installed for the run).
 class DeviceScope {
  public:
   DeviceScope(const Options& options, Environment& env) {
     if (options.simulate) {
       simulation_.emplace(env.clock);
-    } else if (env.makeUsbBackend) {
+      return;
+    }
+    if (env.makeUsbBackend) {
       usb_ = env.makeUsbBackend();
       SetHidBackend(usb_.get());
+    }
+    if (!options.dfuLibrary.empty() || env.dfuLibraryVariable) {
+      dfu_.emplace(ChooseDfuLibrary(options.dfuLibrary,
+                                    env.dfuLibraryVariable ? env.dfuLibraryVariable() : nullptr));
     }
   }
   ~DeviceScope() {
@@ -42,6 +50,7 @@ class DeviceScope {
  private:
   std::optional<Simulation> simulation_;
   std::unique_ptr<HidBackend> usb_;
+  std::optional<DfuLibraryScope> dfu_;
 };
 
 bool AnswersYes(std::istream& in) {

@@ -48,6 +48,9 @@ struct Environment {
   InterruptSource& interrupts;
   // Makes the backend of --device=usb; when empty, the backend already installed is used.
   std::function<std::unique_ptr<HidBackend>()> makeUsbBackend;
+  // Gives the value of KORVA_DFU_LIBRARY (nullptr when unset). When empty, and --dfu-library is
+  // not given, the update library backend already installed is used.
+  std::function<const char*()> dfuLibraryVariable;
 };
 
 // Runs the command line `args` (without the program name) and returns the exit code.

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "cli/cli.h"
 #include "cli/posix_interrupts.h"
 #include "device/clock.h"
+#include "device/dfu_library_setup.h"
 
 namespace {
 
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
   const bool terminal = isatty(STDOUT_FILENO) == 1;
   korva::cli::Environment env{std::cin, std::cout, std::cerr, terminal,
                               terminal ? TerminalColumns() : kDefaultColumns, clock, interrupts,
-                              [] { return korva::MakeHidapiBackend(); }};
+                              [] { return korva::MakeHidapiBackend(); },
+                              [] { return static_cast<const char*>(std::getenv(korva::kDfuLibraryVariable)); }};
   return korva::cli::RunCli(args, env);
 }

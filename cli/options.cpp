@@ -8,6 +8,8 @@ namespace {
 
 // The amp has seven audio slots; the audio job would write any other number elsewhere in its
 // memory, so nothing else gets past the command line.
+constexpr const char* kDfuLibraryOption = "--dfu-library=";
+
 bool IsSlot(const std::string& text) { return text.size() == 1 && text[0] >= '1' && text[0] <= '7'; }
 
 // Gives the command its job kind and file from the words after the command's name.
@@ -71,6 +73,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.simulate = true;
     } else if (arg == "--device=usb") {
       options.simulate = false;
+    } else if (arg.rfind(kDfuLibraryOption, 0) == 0) {
+      options.dfuLibrary = arg.substr(std::string(kDfuLibraryOption).size());
+      if (options.dfuLibrary.empty()) {
+        options.error = "--dfu-library= needs the path of the Bluetooth update library";
+        return options;
+      }
     } else if (arg == "--slot" || arg.rfind("--slot=", 0) == 0) {
       if (arg == "--slot" && i + 1 == args.size()) {
         options.error = "--slot needs a number from 1 to 7";
@@ -132,6 +140,8 @@ Options:
   --json               one JSON object per line for every event (for scripts)
   --device=usb         use the KORVA connected by USB (the default)
   --simulate           use a virtual KORVA (it starts at firmware Ver1.36.192)
+  --dfu-library=PATH   the Bluetooth update library for the bluetooth command
+                       (else $KORVA_DFU_LIBRARY, else the installed place)
   --help, -h           show this help
 
 Exit codes:

@@ -16,6 +16,7 @@ struct Options {
   bool yes = false;       // answers "Update anyway?" with yes
   bool json = false;      // one JSON object per line per event
   bool simulate = false;  // the virtual KORVA instead of the USB device
+  std::string dfuLibrary;  // --dfu-library=PATH: the Bluetooth update library (empty: not given)
   std::string error;      // non-empty when the command line is wrong
 };
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace korva {
 
@@ -20,16 +21,23 @@ class DfuBackend {
   virtual int Disconnect() = 0;
 };
 
-// No module can be reached on this platform: connecting fails with an explanatory text.
+// Stands in while no update library is loaded: nothing connects, nothing starts, and the last
+// error says why there is no library.
 class NoDfuBackend final : public DfuBackend {
  public:
+  explicit NoDfuBackend(std::string reason) : reason_(std::move(reason)) {}
+  const std::string& Reason() const { return reason_; }
+
   int Connect(std::uint16_t, std::uint16_t, int, int, int*) override { return 1; }
-  std::string LastError() override;
+  std::string LastError() override { return reason_; }
   int Upgrade(const std::string&, int) override { return 1; }
   int Progress() override { return 0; }
   int Result() override { return 1; }
   int ResetDevice() override { return 1; }
   int Disconnect() override { return 0; }
+
+ private:
+  std::string reason_;
 };
 
 }  // namespace korva

@@ -1,28 +1,46 @@
 // Serialises the library calls of two threads and routes them to the installed backend.
 #include "device/hid_dfu.h"
 
-#include <atomic>
-#include <cstring>
 #include <mutex>
-#include <string>
+#include <optional>
 
 #include "device/protocol.h"
 
 namespace korva {
 namespace {
-NoDfuBackend g_noBackend;
+
+constexpr const char* kNoLibraryLoaded = "No Bluetooth update library was loaded.";
+
 std::mutex g_mutex;
-DfuBackend* g_backend = &g_noBackend;
+std::optional<NoDfuBackend> g_none{std::in_place, kNoLibraryLoaded};
+DfuBackend* g_backend = &*g_none;
 thread_local std::string t_lastError;
+
 }  // namespace
 
-std::string NoDfuBackend::LastError() {
-  return "No Bluetooth update library on this platform";
+void SetDfuBackend(DfuBackend* backend) {
+  if (!backend) {
+    SetNoDfuBackend(kNoLibraryLoaded);
+    return;
+  }
+  std::lock_guard lock(g_mutex);
+  g_backend = backend;
 }
 
-void SetDfuBackend(DfuBackend* backend) {
+void SetNoDfuBackend(const std::string& reason) {
   std::lock_guard lock(g_mutex);
-  g_backend = backend ? backend : &g_noBackend;
+  g_none.emplace(reason);
+  g_backend = &*g_none;
+}
+
+bool HaveDfuBackend() {
+  std::lock_guard lock(g_mutex);
+  return g_backend != &*g_none;
+}
+
+std::string NoDfuBackendReason() {
+  std::lock_guard lock(g_mutex);
+  return g_backend == &*g_none ? g_none->Reason() : std::string();
 }
 
 int hidDfuConnect(std::uint16_t vendorId, std::uint16_t productId, int reserved1, int reserved2,
@@ -64,9 +82,10 @@ int hidDfuDisconnect() {
 
 bool ConnectBluetoothModuleOnce() {
   int handle = 0;  // the library wants a variable of ours; it is never read
-  const int result = hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
-  const char* error = hidDfuGetLastError();
-  return result == 0 || std::strcmp(error, kDfuAlreadyConnected) == 0;
+  std::lock_guard lock(g_mutex);
+  const int result = g_backend->Connect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
+  const std::string error = g_backend->LastError();
+  return result == 0 || error == kDfuAlreadyConnected;
 }
 
 }  // namespace korva

@@ -17,5 +17,9 @@ inline constexpr const char* kTextBluetoothConnectFailed = "Connect to BlueTooth
 inline constexpr const char* kTextBluetoothResetFailed =
     "Reset BlueTooth Device Fail!\nPlease reset the device manually";
 inline constexpr const char* kTextBluetoothDisconnectFailed = "Disconnect BlueTooth Device Fail!!!";
+// A Bluetooth update refused before it starts; the library layer's reason follows on the next
+// line (which library failed, and where the library is looked for).
+inline constexpr const char* kTextBluetoothLibraryMissing =
+    "The Bluetooth update library is missing, so the Bluetooth module cannot be updated.";
 
 }  // namespace korva

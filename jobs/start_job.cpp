@@ -1,7 +1,12 @@
 // StartJob: owner, "INITSTA", CurrentTransfer, worker thread.
 #include "jobs/start_job.h"
 
+#include <atomic>
+#include <mutex>
+#include <string>
+
 #include "device/command_protocol.h"
+#include "device/hid_dfu.h"
 #include "device/link_mode.h"
 #include "jobs/firmware_jobs.h"
 #include "jobs/job_messages.h"
@@ -14,6 +19,23 @@
 namespace korva {
 namespace {
 
+// Taken by a probe for its whole run and by StartJob to count itself in, so that a probe and a
+// job never overlap.
+std::mutex g_jobGate;
+std::atomic<int> g_starting{0};
+
+// Counts a StartJob call in for its whole run; a started job's thread counts from then on.
+class StartingScope {
+ public:
+  StartingScope() {
+    std::lock_guard lock(g_jobGate);
+    g_starting.fetch_add(1);
+  }
+  ~StartingScope() { g_starting.fetch_sub(1); }
+  StartingScope(const StartingScope&) = delete;
+  StartingScope& operator=(const StartingScope&) = delete;
+};
+
 // "INITSTA" before every job; the box says so when the device does not take it.
 bool InitStatesOrSay(const char* failureText) {
   if (InitStates()) return true;
@@ -23,7 +45,17 @@ bool InitStatesOrSay(const char* failureText) {
 
 }  // namespace
 
+bool JobInProgress() { return g_starting.load() > 0 || RunningWorkers() > 0; }
+
+bool RunUnlessJobInProgress(const std::function<void()>& step) {
+  std::lock_guard lock(g_jobGate);
+  if (JobInProgress()) return false;
+  step();
+  return true;
+}
+
 int StartJob(JobOwner* owner, int kind) {
+  const StartingScope starting;
   CurrentJobOwner.store(owner);
   JobStatus.store(kJobRunning);
   JobStopRequested.store(false);
@@ -39,6 +71,13 @@ int StartJob(JobOwner* owner, int kind) {
       StartWorker(DspTransferJob);
       return 1;
     case kJobBluetooth:
+      // Without an update library the module could not be reached once the amp has handed
+      // its link over ("UB" cannot be undone from here), so nothing is sent.
+      if (!HaveDfuBackend()) {
+        AppPrompter().ShowBox(BoxKind::Application,
+                              std::string(kTextBluetoothLibraryMissing) + "\n" + NoDfuBackendReason());
+        return 0;
+      }
       // Already handed over to the module: no "INITSTA", no switch, straight to the update.
       if (LinkMode.load() == kLinkBluetooth) {
         StartWorker(BluetoothUpdateJob);

@@ -2,6 +2,8 @@
 // states and starts the job's thread.
 #pragma once
 
+#include <functional>
+
 #include "jobs/job_owner.h"
 
 namespace korva {
@@ -10,6 +12,14 @@ namespace korva {
 // and blocks for "INITSTA" (and, for the Bluetooth job, for the link switch, over three
 // seconds). On a failed "INITSTA" it shows its own application box; for an
 // unknown kind it returns 0 silently. The caller resets JobStatus after a 0.
+// The Bluetooth job refuses with an application box of its own when no update library is
+// loaded, before it sends anything to the amp.
 int StartJob(JobOwner* owner, int kind);
+
+// True from the start of StartJob until the job's thread has returned.
+bool JobInProgress();
+// Runs `step` (a window's own device traffic, such as a probe) unless a job is in progress,
+// and holds back a StartJob of another thread until it has run. False when nothing ran.
+bool RunUnlessJobInProgress(const std::function<void()>& step);
 
 }  // namespace korva

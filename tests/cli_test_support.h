@@ -102,7 +102,7 @@ class CliTest : public KorvaTest {
              int columns = 80) {
     std::istringstream in(input);
     std::ostringstream out, err;
-    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}};
+    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}, dfuLibraryVariable};
     const int code = cli::RunCli(args, env);
     EXPECT_EQ(RunningWorkers(), 0);
     return {code, out.str(), err.str()};
@@ -124,6 +124,8 @@ class CliTest : public KorvaTest {
 
   Clock* envClock = &clock;
   ScriptedInterrupts interrupts;
+  // KORVA_DFU_LIBRARY as the front end sees it; empty: the virtual module stays installed.
+  std::function<const char*()> dfuLibraryVariable;
 };
 
 }  // namespace korva::testing

@@ -6,20 +6,19 @@
 #include <algorithm>
 
 #include "device/command_protocol.h"
-#include "device/hid_dfu.h"
 #include "device/hid_transport.h"
 #include "device/link_mode.h"
 #include "images/embedded_images.h"
 #include "images/image_store.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
+#include "jobs/link_probe.h"
 #include "jobs/prompter.h"
 #include "jobs/start_job.h"
 #include "jobs/update_texts.h"
 #include "ui/dialog_template.h"
 #include "ui/icons.h"
 #include "ui/job_event.h"
-#include "ui/link_probe.h"
 #include "ui/same_version_dlg.h"
 #include "ui/update_plan.h"
 #include "ui_update.h"
@@ -90,8 +89,7 @@ void CUpdateDlg::OnInitDialog() {
     ShowLamp(false);
     m_strUsbState = Text(kTextDisconnected);
     m_strStatus = Text(kTextConnectCable);
-    hidDfuDisconnect();
-    LinkMode.store(kLinkNone);
+    ReleaseModuleLink();
   } else if (!InitStates()) {
     m_strStatus = Text(kTextInitStatesFailedCheckCable);
     m_strUsbState = Text(kTextConnectError);
@@ -108,17 +106,16 @@ void CUpdateDlg::OnInitDialog() {
 void CUpdateDlg::timerEvent(QTimerEvent* /*event*/) { CheckConnection(); }
 
 void CUpdateDlg::CheckConnection() {
-  if (!IsDevicePresent()) {
+  const ProbeOutcome link = ProbeLinkMode(ProbeForm::Full);
+  if (link == ProbeOutcome::JobRunning) return;
+  if (link == ProbeOutcome::AmpAbsent) {
     m_strStatus = Text(kTextConnectCable);
-    ProbeBluetoothModule();
-    LinkMode.store(kLinkNone);
     ShowLamp(false);
     m_strUsbState = Text(kTextDisconnected);
     m_strCurrentVersion = Text(kTextBlank);
     MainRoad().UpdateCompleted = 0;
     return;
   }
-  LinkMode.store(kLinkHid);
   if (!InitStates()) {
     m_strStatus = Text(kTextInitStatesFailedCheckCable);
     m_strUsbState = Text(kTextConnectError);

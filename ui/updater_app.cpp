@@ -3,9 +3,12 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "device/clock.h"
+#include "device/dfu_library_setup.h"
 #include "device/hid_backend.h"
 #include "device/hid_transport.h"
 #include "emulator/simulation.h"
@@ -19,9 +22,12 @@ namespace korva::ui {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: korva-updater [--device=usb | --simulate]\n"
-    "  --device=usb  update the KORVA on the USB cable (the default)\n"
-    "  --simulate    update a virtual KORVA inside the program, in real time\n";
+    "usage: korva-updater [--device=usb | --simulate] [--dfu-library=PATH]\n"
+    "  --device=usb        update the KORVA on the USB cable (the default)\n"
+    "  --simulate          update a virtual KORVA inside the program, in real time\n"
+    "  --dfu-library=PATH  the Bluetooth update library (else $KORVA_DFU_LIBRARY,\n"
+    "                      else the installed place)\n";
+constexpr const char* kDfuLibraryOption = "--dfu-library=";
 
 // Our own options, picked out of the raw command line before the toolkit sees it: the device
 // backend must exist before any thread does.
@@ -41,6 +47,9 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
       options.simulate = true;
     } else if (argument == "--device=usb") {
       options.simulate = false;
+    } else if (argument.rfind(kDfuLibraryOption, 0) == 0 &&
+               argument.size() > std::string(kDfuLibraryOption).size()) {
+      options.dfuLibrary = argument.substr(std::string(kDfuLibraryOption).size());
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else {
@@ -73,6 +82,16 @@ int CUpdaterApp::Run(int argc, char** argv) {
     return options.help ? 0 : 2;
   }
 
+  // The virtual module stands behind the library layer in a simulation; otherwise the update
+  // library is loaded, and a problem with one that was asked for is said at once.
+  std::optional<DfuLibraryScope> dfuLibrary;
+  if (!simulation) {
+    dfuLibrary.emplace(ChooseDfuLibrary(options.dfuLibrary, std::getenv(kDfuLibraryVariable)));
+    if (dfuLibrary->WorthMentioning()) {
+      std::fprintf(stderr, "korva-updater: %s\n", dfuLibrary->Problem().c_str());
+    }
+  }
+
   std::unique_ptr<DeviceWatcher> watcher;
   if (simulation) {
     watcher = std::make_unique<VirtualBusWatcher>(simulation->bus);
@@ -89,6 +108,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
   WaitForWorkers();
   SetAppPrompter(nullptr);
   watcher.reset();
+  dfuLibrary.reset();
   SetHidBackend(nullptr);
   return 0;
 }

@@ -10,6 +10,7 @@ namespace korva::ui {
 struct StartOptions {
   bool simulate = false;
   bool help = false;
+  std::string dfuLibrary;  // --dfu-library=PATH (empty: not given)
   std::string error;  // set when an argument is not understood
 };
 

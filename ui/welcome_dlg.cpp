@@ -6,12 +6,9 @@
 #include <QPointer>
 
 #include "device/device_watcher.h"
-#include "device/hid_dfu.h"
-#include "device/hid_transport.h"
-#include "device/link_mode.h"
+#include "jobs/link_probe.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_template.h"
-#include "ui/link_probe.h"
 #include "ui/update_dlg.h"
 #include "ui_welcome.h"
 
@@ -55,21 +52,10 @@ void CWelcomeDlg::OnInitDialog() {
   });
 }
 
-// Sets LinkMode by a presence test. When the amp is absent, the start form only closes
-// whatever the update library may have open; after a device change the amp may have handed
-// its cable to the Bluetooth module, so the library is asked too. Opening and closing a handle
-// of its own does not disturb a job that is writing with its own handles.
+// Sets LinkMode by a presence test; after a device change the amp may have handed its cable to
+// the Bluetooth module, so the library is asked too. Nothing is done while a job runs.
 void CWelcomeDlg::ProbeLink(ProbeForm form) {
-  if (IsDevicePresent()) {
-    LinkMode.store(kLinkHid);
-    return;
-  }
-  if (form == ProbeForm::DeviceChange) {
-    ProbeBluetoothModule();
-  } else {
-    hidDfuDisconnect();
-  }
-  LinkMode.store(kLinkNone);
+  ProbeLinkMode(form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full);
 }
 
 void CWelcomeDlg::OnEnter() {

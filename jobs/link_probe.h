@@ -1,0 +1,37 @@
+// The windows' link probe, decided in one place: the welcome window's probe at its start and
+// on every device change, and the main window's poll, all call ProbeLinkMode. A presence test
+// sets LinkMode (1 when the amp's own HID interface is there, else 0); when the amp is absent
+// the update library is asked too, since the cable may now lead to the amp's Bluetooth module.
+// While a job runs the probe does nothing at all: no presence test, no library call, LinkMode
+// left alone. A Bluetooth update raises device changes itself ("UB" takes the amp's interface
+// away, the module's restart brings it back), and a probe then would cut into the library's
+// connection or overwrite the LinkMode that the job has just set.
+#pragma once
+
+namespace korva {
+
+enum class ProbeForm {
+  AtStart,  // a window opens: when the amp is absent, only a lone hidDfuDisconnect
+  Full,     // a device change or a poll: when the amp is absent, connect, last error, disconnect
+};
+
+enum class ProbeOutcome {
+  JobRunning,  // nothing was done
+  AmpPresent,  // LinkMode 1
+  AmpAbsent,   // LinkMode 0
+};
+
+ProbeOutcome ProbeLinkMode(ProbeForm form);
+
+// For the owner of a Bluetooth job once it has handled the job's final message: the device
+// changes of the job went unprobed, so a presence test catches the amp's return after the
+// module's restart (LinkMode 1). When the amp is still absent LinkMode stays as the job left
+// it (2 while the link is with the module, so that another attempt goes straight to the
+// update), and the library is not called.
+void SettleLinkModeAfterJob();
+
+// The main window's start when the amp was not found: a lone hidDfuDisconnect and LinkMode 0,
+// unless a job runs.
+void ReleaseModuleLink();
+
+}  // namespace korva
