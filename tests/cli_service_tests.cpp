@@ -11,10 +11,12 @@
 #include "cli/options.h"
 #include "cli/progress_line.h"
 #include "device/device_access.h"
+#include "device/dfu_library_setup.h"
 #include "device/link_mode.h"
 #include "images/wav_file.h"
 #include "jobs/service_texts.h"
 #include "tests/cli_test_support.h"
+#include "tests/scripted_dfu.h"
 
 namespace korva::testing {
 namespace {
@@ -233,6 +235,7 @@ TEST_F(CliServiceTest, UsageErrorsReachNothing) {
       {"audio", wav},                 {"audio", "--slot", "3"},        {"audio", wav, "--slot"},
       {"flash", "mcu"},               {"flash", "bt", wav},            {"flash", "mcu", wav, wav},
       {"flash", "mcu", "--slot", "3", wav}, {"bluetooth"},             {"bluetooth", "--simulate=yes", wav},
+      {"bluetooth", "--dfu-library=", wav},
   };
   for (const auto& args : wrong) {
     const auto run = Cli(args);
@@ -272,6 +275,7 @@ TEST(CliServiceOptionsTest, ServiceCommandLines) {
     EXPECT_EQ(options.slot, c.slot);
     EXPECT_EQ(options.file, c.file);
   }
+  EXPECT_EQ(cli::ParseOptions({"bluetooth", "m.dfu", "--dfu-library=/opt/m.so"}).dfuLibrary, "/opt/m.so");
 }
 
 // A job that fails part-way: exit 1, the page's failure text, the count in the JSON event, and
@@ -359,6 +363,36 @@ TEST_F(CliServiceTest, BluetoothWithTheLinkAlreadyOnTheModule) {
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
             (std::vector<std::string>{"connect", "lasterror", "upgrade"}));
   EXPECT_TRUE(sim.korva.Plugged());  // the module's restart brought the amp back
+}
+
+// Without a usable update library the amp could not be brought back from its module: the
+// bluetooth command sends nothing, says where the library is looked for, and exits 1.
+TEST_F(CliServiceTest, BluetoothWithoutTheUpdateLibraryReachesNothing) {
+  const std::string library = Missing() + ".so";
+  const auto run = Cli({"bluetooth", File("m.dfu", Pattern(10, 1)), "--device=usb", "--dfu-library=" + library});
+  EXPECT_EQ(run.code, cli::kExitUpdateFailed);
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(sim.module.Calls().empty());
+  EXPECT_TRUE(sim.korva.Plugged());
+  EXPECT_TRUE(Contains(run.out, std::string(kTextBluetoothLibraryMissing) + "\nNo usable library: no file at " + library +
+                                    " (named by --dfu-library).\nThe library is looked for at --dfu-library=PATH, "
+                                    "else at $KORVA_DFU_LIBRARY, else at " + InstalledDfuLibraryPath() + "."))
+      << run.out;
+  EXPECT_EQ(run.err, "Upgrade BlueTooth fail!\n");
+}
+
+// KORVA_DFU_LIBRARY names the in-tree scripted library: the whole update runs through it.
+TEST_F(CliServiceTest, BluetoothThroughTheLibraryThatTheVariableNames) {
+  ScriptedDfuControls module;
+  module.Script(0, {0, 60, 99, 100});
+  dfuLibraryVariable = [] { return KORVA_SCRIPTED_DFU; };
+  const auto run = Cli({"bluetooth", File("m.dfu", Pattern(777, 1))});
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_EQ(Lines(run.out).back(), "Bluetooth Upgrade successfully" + kWide);
+  EXPECT_EQ(module.Journal(),
+            "connect lasterror upgrade progress progress progress progress result reset disconnect");
+  EXPECT_EQ(module.UpgradedBytes(), 777);
+  EXPECT_TRUE(sim.module.Calls().empty());
 }
 
 // Ctrl-C twice within 3 s stops the battery job between two reports; during the Bluetooth

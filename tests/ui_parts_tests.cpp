@@ -12,6 +12,7 @@
 #include "ui/display_text.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
+#include "ui/updater_app.h"
 #include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 #include "ui/window_job_owner.h"
@@ -183,6 +184,16 @@ TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
   const ui::DialogBaseUnits base{6, 15};
   EXPECT_EQ(ui::ToPixels(QRect(4, 8, 349, 174), base), QRect(6, 15, 524, 326));
   EXPECT_EQ(ui::ToPixels(QSize(305, 182), base), QSize(458, 341));
+}
+
+TEST(StartOptions, DeviceAndUpdateLibrary) {
+  const ui::StartOptions chosen = ui::ParseStartOptions({"--simulate", "--dfu-library=/opt/m.so"});
+  EXPECT_TRUE(chosen.simulate);
+  EXPECT_EQ(chosen.dfuLibrary, "/opt/m.so");
+  EXPECT_EQ(chosen.error, "");
+  EXPECT_FALSE(ui::ParseStartOptions({"--simulate", "--device=usb"}).simulate);
+  EXPECT_NE(ui::ParseStartOptions({"--dfu-library="}).error, "");
+  EXPECT_NE(ui::ParseStartOptions({"--dfu-library"}).error, "");
 }
 
 }  // namespace

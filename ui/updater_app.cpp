@@ -47,9 +47,9 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
       options.simulate = true;
     } else if (argument == "--device=usb") {
       options.simulate = false;
-    } else if (argument.rfind(kDfuLibraryOption, 0) == 0 &&
-               argument.size() > std::string(kDfuLibraryOption).size()) {
+    } else if (argument.rfind(kDfuLibraryOption, 0) == 0) {
       options.dfuLibrary = argument.substr(std::string(kDfuLibraryOption).size());
+      if (options.dfuLibrary.empty()) options.error = "--dfu-library= needs the path of the Bluetooth update library";
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else {
