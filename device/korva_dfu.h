@@ -57,9 +57,8 @@ extern "C" {
  * Returns 0 when connected; otherwise the reason is read with hidDfuGetLastError. A call while
  * the library is already connected either returns 0 or fails with the exact last-error text
  * "Already connected": both count as connected. */
-KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuConnect(unsigned short vendorId,
-                                                  unsigned short productId, int reserved1,
-                                                  int reserved2, int *handle);
+KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuConnect(unsigned short vendorId, unsigned short productId,
+                                                  int reserved1, int reserved2, int *handle);
 
 /* The reason for the last failure, as zero-terminated text that stays valid until the next
  * call into the library (the updater copies it at once). Never NULL; "" when there is none. */

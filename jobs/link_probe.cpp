@@ -17,7 +17,7 @@ ProbeOutcome ProbeLinkMode(ProbeForm form) {
       return;
     }
     if (form == ProbeForm::Full) ConnectBluetoothModuleOnce();  // the outcome is of no use here
-    hidDfuDisconnect();  // result ignored
+    hidDfuDisconnect();                                         // result ignored
     LinkMode.store(kLinkNone);
     outcome = ProbeOutcome::AmpAbsent;
   });

@@ -25,7 +25,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Calls = std::vector<std::string>;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // A file of `length` bytes in the test's temporary folder.
 std::string WriteFile(const std::string& name, std::size_t length) {
@@ -85,23 +87,37 @@ TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunctio
     bool mentionedAtStart;
   };
   const Case cases[] = {
-      {"no file", {missing, DfuLibrarySource::Option}, {"no file at " + missing + " (named by --dfu-library)"}, true},
-      {"nothing at the installed place", {missing, DfuLibrarySource::InstalledPlace},
-       {"no file at " + missing + " (the installed place)"}, false},
-      {"a relative path is taken from the current folder", {"no-such-library.so", DfuLibrarySource::Option},
-       {"no file at " + (fs::current_path() / "no-such-library.so").string()}, true},
-      {"not a library", {notALibrary, DfuLibrarySource::Variable},
-       {notALibrary + " cannot be loaded: ", "(named by KORVA_DFU_LIBRARY)"}, true},
-      {"a function missing", {KORVA_SCRIPTED_DFU_WITHOUT_RESULT, DfuLibrarySource::Option},
-       {std::string(KORVA_SCRIPTED_DFU_WITHOUT_RESULT) + " lacks the function hidDfuGetResult"}, true},
+      {"no file",
+       {missing, DfuLibrarySource::Option},
+       {"no file at " + missing + " (named by --dfu-library)"},
+       true},
+      {"nothing at the installed place",
+       {missing, DfuLibrarySource::InstalledPlace},
+       {"no file at " + missing + " (the installed place)"},
+       false},
+      {"a relative path is taken from the current folder",
+       {"no-such-library.so", DfuLibrarySource::Option},
+       {"no file at " + (fs::current_path() / "no-such-library.so").string()},
+       true},
+      {"not a library",
+       {notALibrary, DfuLibrarySource::Variable},
+       {notALibrary + " cannot be loaded: ", "(named by KORVA_DFU_LIBRARY)"},
+       true},
+      {"a function missing",
+       {KORVA_SCRIPTED_DFU_WITHOUT_RESULT, DfuLibrarySource::Option},
+       {std::string(KORVA_SCRIPTED_DFU_WITHOUT_RESULT) + " lacks the function hidDfuGetResult"},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DfuLibraryScope scope(c.choice);
     EXPECT_FALSE(scope.Loaded());
-    for (const std::string& part : c.problem) EXPECT_TRUE(Has(scope.Problem(), part)) << scope.Problem();
-    EXPECT_TRUE(Has(scope.Problem(), "\nThe library is looked for at --dfu-library=PATH, else at $KORVA_DFU_LIBRARY, else at " +
-                                         InstalledDfuLibraryPath() + "."));
+    for (const std::string& part : c.problem)
+      EXPECT_TRUE(Has(scope.Problem(), part)) << scope.Problem();
+    EXPECT_TRUE(Has(
+        scope.Problem(),
+        "\nThe library is looked for at --dfu-library=PATH, else at $KORVA_DFU_LIBRARY, else at " +
+            InstalledDfuLibraryPath() + "."));
     EXPECT_EQ(scope.WorthMentioning(), c.mentionedAtStart);
     EXPECT_FALSE(HaveDfuBackend());
     EXPECT_EQ(NoDfuBackendReason(), scope.Problem());
@@ -128,11 +144,15 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
   };
   const std::string connectTwice = "connect lasterror connect lasterror upgrade";
   const Case cases[] = {
-      {"success", 0,
-       {Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99), Bt(JOB_PROGRESS, 100), Bt(JOB_DONE, 0)},
+      {"success",
+       0,
+       {Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99), Bt(JOB_PROGRESS, 100),
+        Bt(JOB_DONE, 0)},
        connectTwice + " progress progress progress progress result reset disconnect"},
-      {"the module's result is a failure", 5,
-       {Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99), Bt(JOB_PROGRESS, 100), Bt(JOB_FAILED, 100)},
+      {"the module's result is a failure",
+       5,
+       {Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99), Bt(JOB_PROGRESS, 100),
+        Bt(JOB_FAILED, 100)},
        connectTwice + " progress progress progress progress result disconnect"},
   };
   for (const Case& c : cases) {
@@ -161,7 +181,8 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
 // Without a library the module could not be reached after "UB": nothing goes to the amp,
 // whatever LinkMode says, and the box says why and where the library is looked for.
 TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
-  DfuLibraryScope scope(ChooseDfuLibrary((fs::path(::testing::TempDir()) / "absent.so").string(), nullptr));
+  DfuLibraryScope scope(
+      ChooseDfuLibrary((fs::path(::testing::TempDir()) / "absent.so").string(), nullptr));
   for (int linkMode : {kLinkHid, kLinkBluetooth}) {
     LinkMode.store(linkMode);
     EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
@@ -216,8 +237,8 @@ class PairCheckingBackend final : public DfuBackend {
   std::mutex mutex_;
   bool awaitingError_ = false;
   int othersSincePair_ = 0;
-  int cutIn_ = 0;         // calls between a connect and its last error
-  int interleavings_ = 0; // connects that followed a call of the other thread
+  int cutIn_ = 0;          // calls between a connect and its last error
+  int interleavings_ = 0;  // connects that followed a call of the other thread
 };
 
 // Another thread calls the library as fast as it can while connection attempts are made: its
@@ -245,14 +266,6 @@ TEST(DfuLayerTest, NothingComesBetweenAConnectAndItsLastError) {
   EXPECT_EQ(backend.CutIn(), 0);
   EXPECT_GT(connected, 0);  // "Already connected", read in the same step, counts as connected
 }
-
-// Another HID device, plugged in while an update runs.
-class OtherHidDevice final : public VirtualHidDevice {
- public:
-  HidInterfaceInfo Info() const override { return {"/dev/hidraw-other", 0x046D, 0xC31C}; }
-  bool OnWrite(const std::uint8_t*, std::size_t) override { return false; }
-  int OnRead(std::uint8_t*, std::size_t) override { return 0; }
-};
 
 // The welcome window's probe, made on every change of the bus at the moment it happens.
 class LinkProbeTest : public KorvaTest {
@@ -298,8 +311,9 @@ TEST_F(LinkProbeTest, DeviceChangesDuringABluetoothUpdateDisturbNothing) {
   EXPECT_EQ(Outcomes(), std::vector<ProbeOutcome>(3, ProbeOutcome::JobRunning));
   EXPECT_EQ(callsAfter, callsBefore);
   EXPECT_EQ(linkMidway, kLinkBluetooth);
-  EXPECT_EQ(ModuleCalls(sim.module), (Calls{"connect", "upgrade", "progress", "progress", "progress", "progress",
-                                            "result", "reset", "disconnect"}));
+  EXPECT_EQ(ModuleCalls(sim.module),
+            (Calls{"connect", "upgrade", "progress", "progress", "progress", "progress", "result",
+                   "reset", "disconnect"}));
   EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
 
   // Once the owner has the final message, the amp's return is caught, without the library.

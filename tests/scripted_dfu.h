@@ -30,7 +30,8 @@ class ScriptedDfuControls {
 
   // Connection attempts that fail first, what successive progress polls read, the result of
   // the update and of the restart. Clears the journal and the connection.
-  void Script(int failedConnects, std::initializer_list<int> progress, int result = 0, int resetResult = 0) {
+  void Script(int failedConnects, std::initializer_list<int> progress, int result = 0,
+              int resetResult = 0) {
     const std::vector<int> values(progress);
     script_(failedConnects, values.data(), static_cast<int>(values.size()), result, resetResult);
   }

@@ -47,8 +47,8 @@ KORVA_DFU_EXPORT const char *scriptedDfuJournal(void) { return journal; }
 /* The length of the file that the last accepted update read; -1 before one. */
 KORVA_DFU_EXPORT long scriptedDfuUpgradedBytes(void) { return upgradedBytes; }
 
-int hidDfuConnect(unsigned short vendorId, unsigned short productId, int reserved1,
-                  int reserved2, int *handle) {
+int hidDfuConnect(unsigned short vendorId, unsigned short productId, int reserved1, int reserved2,
+                  int *handle) {
   Journal("connect");
   if (vendorId != 0x0ECB || productId != 0x1EDC || reserved1 || reserved2) {
     lastError = "Unexpected arguments";

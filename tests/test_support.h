@@ -128,6 +128,14 @@ inline void ExpectCompleteRun(const std::vector<JobMessage>& messages, int messa
   EXPECT_EQ(messages.back(), (JobMessage{message, JOB_DONE, 0}));
 }
 
+// Another HID device on the bus, of no interest to the updater.
+class OtherHidDevice final : public VirtualHidDevice {
+ public:
+  HidInterfaceInfo Info() const override { return {"/dev/hidraw-keyboard", 0x046D, 0xC31C}; }
+  bool OnWrite(const std::uint8_t*, std::size_t) override { return false; }
+  int OnRead(std::uint8_t*, std::size_t) override { return 0; }
+};
+
 // Resets every owner's process-wide state, installs virtual time and a simulated amp.
 class KorvaTest : public ::testing::Test {
  protected:

@@ -16,14 +16,6 @@ namespace {
 
 using ui::CWelcomeDlg;
 
-// Another HID device on the bus, of no interest to the updater.
-class OtherHidDevice final : public VirtualHidDevice {
- public:
-  HidInterfaceInfo Info() const override { return {"/dev/hidraw-keyboard", 0x046D, 0xC31C}; }
-  bool OnWrite(const std::uint8_t*, std::size_t) override { return false; }
-  int OnRead(std::uint8_t*, std::size_t) override { return 0; }
-};
-
 class WelcomeWindowTest : public WindowTest {
  protected:
   WelcomeWindowTest() : watcher(sim.bus), welcome(&watcher) {}
