@@ -110,13 +110,8 @@ class CliTest : public KorvaTest {
   // The amp's memories hold the carried images, and it reports the carried version.
   void ExpectCarriedFirmwareOnTheAmp() {
     ASSERT_EQ(LoadEmbeddedImages(), 1);
-    const ImageStore& store = Images();
-    auto mcu = std::vector<std::uint8_t>(store.McuImageBuffer.begin(), store.McuImageBuffer.begin() + 47120);
-    mcu.resize(47 * 1024, 0xFF);
-    auto dsp = std::vector<std::uint8_t>(store.DspImageBuffer.begin() + 16, store.DspImageBuffer.begin() + 137436);
-    dsp.resize(2148 * 64, 0xFF);
-    EXPECT_EQ(sim.korva.McuMemory(), mcu);
-    EXPECT_EQ(sim.korva.DspMemory(), dsp);
+    EXPECT_EQ(sim.korva.McuMemory(), CarriedMcuMemory());
+    EXPECT_EQ(sim.korva.DspMemory(), CarriedDspMemory());
     EXPECT_EQ(sim.korva.McuVersion(), "1.38");
     EXPECT_EQ(sim.korva.DspVersion(), "250");
     EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();

@@ -68,9 +68,7 @@ TEST_F(JobsTest, McuJobWithTheCarriedImage) {
   EXPECT_EQ(w.size(), 2u + 3 + 1 + 752 + 47 + 1);
 
   // The amp holds the image, padded with 0xFF to whole KiB, and reports the new MCU version.
-  auto expected = std::vector<std::uint8_t>(Images().McuImageBuffer.begin(), Images().McuImageBuffer.begin() + 47120);
-  expected.resize(47 * 1024, 0xFF);
-  EXPECT_EQ(sim.korva.McuMemory(), expected);
+  EXPECT_EQ(sim.korva.McuMemory(), CarriedMcuMemory());
   EXPECT_EQ(sim.korva.McuVersion(), "1.38");
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
@@ -107,9 +105,7 @@ TEST_F(JobsTest, DspJobWithTheCarriedImage) {
   // + 537 × (30 + 200) + end 50.
   EXPECT_EQ(clock.NowMs() - before, 300 + 50 + 1374 + 200 + 10 + 200 + 50 + 537 * 230 + 50);
 
-  auto expected = std::vector<std::uint8_t>(Images().DspImageBuffer.begin() + 16, Images().DspImageBuffer.begin() + 137436);
-  expected.resize(2148 * 64, 0xFF);
-  EXPECT_EQ(sim.korva.DspMemory(), expected);
+  EXPECT_EQ(sim.korva.DspMemory(), CarriedDspMemory());
   EXPECT_EQ(sim.korva.DspVersion(), "250");
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -135,6 +136,25 @@ class OtherHidDevice final : public VirtualHidDevice {
   bool OnWrite(const std::uint8_t*, std::size_t) override { return false; }
   int OnRead(std::uint8_t*, std::size_t) override { return 0; }
 };
+
+// The amp's MCU and DSP memories after an update with the carried images (loaded into the
+// image stores): the MCU image padded with 0xFF to whole KiB blocks, and the DSP data after
+// its 16-byte header padded with 0xFF to whole reports.
+inline constexpr std::size_t kCarriedMcuLength = 47120;
+inline constexpr std::size_t kCarriedDspEnd = 137436;
+inline constexpr std::size_t kCarriedDspReports = 2148;
+inline std::vector<std::uint8_t> CarriedMcuMemory() {
+  const std::size_t blocks = (kCarriedMcuLength + kMcuBlockBytes - 1) / kMcuBlockBytes;
+  std::vector<std::uint8_t> memory(blocks * kMcuBlockBytes, 0xFF);
+  std::copy_n(Images().McuImageBuffer.begin(), kCarriedMcuLength, memory.begin());
+  return memory;
+}
+inline std::vector<std::uint8_t> CarriedDspMemory() {
+  std::vector<std::uint8_t> memory(kCarriedDspReports * kPayloadLength, 0xFF);
+  const auto& buffer = Images().DspImageBuffer;
+  std::copy(buffer.begin() + kDspHeaderBytes, buffer.begin() + kCarriedDspEnd, memory.begin());
+  return memory;
+}
 
 // Resets every owner's process-wide state, installs virtual time and a simulated amp.
 class KorvaTest : public ::testing::Test {
