@@ -16,6 +16,7 @@
 #include "images/wav_file.h"
 #include "jobs/service_texts.h"
 #include "tests/cli_test_support.h"
+#include "tests/scratch_folder.h"
 #include "tests/scripted_dfu.h"
 
 namespace korva::testing {
@@ -51,14 +52,6 @@ Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
 
 class CliServiceTest : public CliTest {
  protected:
-  CliServiceTest() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) / (std::string("korva-cli-") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  ~CliServiceTest() override { fs::remove_all(dir_); }
-
   std::string File(const std::string& name, const Bytes& bytes) {
     const fs::path path = dir_ / name;
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -82,7 +75,7 @@ class CliServiceTest : public CliTest {
   const Bytes wav_ = Wav(28844);
 
  private:
-  fs::path dir_;
+  ScratchFolder dir_{"korva-cli"};
 };
 
 // Each command once, the amp ending up holding what its job sent.

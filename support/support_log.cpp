@@ -1,0 +1,163 @@
+// The process-wide support log.
+#include "support/support_log.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+
+#include "support/program_version.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace korva {
+namespace {
+
+// A line longer than this is cut, so that one runaway text cannot fill the log.
+constexpr std::size_t kMaxLineBytes = 4096;
+constexpr const char* kCutMark = " [...]";
+
+std::atomic<bool> g_open{false};
+std::atomic<unsigned> g_epoch{0};
+std::mutex g_mutex;  // guards the two below
+std::unique_ptr<LogFile> g_file;
+std::string g_prefix;  // "PROGRAM[PID]: "
+
+long ProcessId() {
+#ifdef _WIN32
+  return _getpid();
+#else
+  return static_cast<long>(getpid());
+#endif
+}
+
+std::tm LocalTime(std::time_t seconds) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  return local;
+}
+
+}  // namespace
+
+bool SupportLogging() { return g_open.load(std::memory_order_relaxed); }
+
+unsigned SupportLogEpoch() { return g_epoch.load(); }
+
+void SupportLog(std::string_view text) {
+  if (!SupportLogging()) return;
+  std::string line = WallClockStamp(std::chrono::system_clock::now());
+  std::lock_guard lock(g_mutex);
+  if (!g_file) return;
+  line += ' ';
+  line += g_prefix;
+  if (text.size() > kMaxLineBytes) {
+    line.append(text.substr(0, kMaxLineBytes)).append(kCutMark);
+  } else {
+    line.append(text);
+  }
+  g_file->Append(line);
+}
+
+std::string LogQuoted(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string quoted = "\"";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\n': quoted += "\\n"; break;
+      case '\r': quoted += "\\r"; break;
+      case '\t': quoted += "\\t"; break;
+      case '\\': quoted += "\\\\"; break;
+      case '"': quoted += "\\\""; break;
+      default:
+        if (byte >= 0x20 && byte < 0x7F) {
+          quoted += c;
+        } else {
+          quoted += "\\x";
+          quoted += kHex[byte >> 4];
+          quoted += kHex[byte & 0x0F];
+        }
+    }
+  }
+  return quoted + "\"";
+}
+
+std::string WallClockStamp(std::chrono::system_clock::time_point when) {
+  using namespace std::chrono;
+  const auto sinceEpoch = duration_cast<milliseconds>(when.time_since_epoch());
+  const std::time_t seconds = static_cast<std::time_t>(duration_cast<std::chrono::seconds>(sinceEpoch).count());
+  const std::tm local = LocalTime(seconds);
+  char date[32];
+  char zone[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
+  std::strftime(zone, sizeof zone, "%z", &local);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%s.%03d %s", date, static_cast<int>(sinceEpoch.count() % 1000), zone);
+  return stamp;
+}
+
+std::filesystem::path DefaultSupportLogPath(const EnvironmentLookup& variable) {
+  std::filesystem::path folder;
+  // A relative XDG_STATE_HOME is invalid and must be ignored.
+  if (const auto state = variable("XDG_STATE_HOME"); state && std::filesystem::path(*state).is_absolute()) {
+    folder = *state;
+  } else if (const auto home = variable("HOME"); home && !home->empty()) {
+    folder = std::filesystem::path(*home) / ".local" / "state";
+  } else if (const auto local = variable("LOCALAPPDATA"); local && !local->empty()) {
+    folder = *local;  // Windows
+  } else {
+    return {};
+  }
+  return folder / kSupportLogFolder / kSupportLogName;
+}
+
+std::filesystem::path DefaultSupportLogPath() {
+  return DefaultSupportLogPath([](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    if (!value) return std::nullopt;
+    return std::string(value);
+  });
+}
+
+SupportLogSession::SupportLogSession(const std::filesystem::path& path, std::string program, LogFile::Warn warn,
+                                     LogLimits limits) {
+  if (path.empty()) return;
+  auto file = std::make_unique<LogFile>(path, limits, std::move(warn));
+  std::lock_guard lock(g_mutex);
+  g_file = std::move(file);
+  g_prefix = program + "[" + std::to_string(ProcessId()) + "]: ";
+  g_epoch.fetch_add(1);
+  g_open.store(true);
+  opened_ = true;
+}
+
+SupportLogSession::~SupportLogSession() {
+  if (!opened_) return;
+  std::lock_guard lock(g_mutex);
+  g_open.store(false);
+  g_file.reset();
+}
+
+void LogProgramStart(const std::vector<std::string>& arguments, std::string_view device,
+                     std::string_view carriedFirmware) {
+  if (!SupportLogging()) return;
+  std::string line = std::string("started, version ") + ProgramVersion() + "; arguments:";
+  if (arguments.empty()) line += " none";
+  for (const std::string& argument : arguments) line += " " + LogQuoted(argument);
+  line += "; device: " + std::string(device);
+  line += "; carried firmware: " + (carriedFirmware.empty() ? std::string("none (failed its checks)")
+                                                           : std::string(carriedFirmware));
+  SupportLog(line);
+}
+
+}  // namespace korva
