@@ -18,7 +18,10 @@
 #include "device/dfu_library_setup.h"
 #include "device/hid_transport.h"
 #include "emulator/simulation.h"
+#include "images/embedded_images.h"
 #include "jobs/update_plan.h"
+#include "support/program_version.h"
+#include "support/support_log.h"
 
 namespace korva::cli {
 namespace {
@@ -85,20 +88,7 @@ int Update(const Options& options, Environment& env, Reporter& reporter) {
   return RunUpdateJobs(env, reporter, PlanJobs(reading.plan));
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, Environment& env) {
-  const Options options = ParseOptions(args);
-  if (options.command == Command::Help && options.error.empty()) {
-    env.out << HelpText();
-    return kExitOk;
-  }
-  if (!options.error.empty()) {
-    env.err << "korva-updater-cli: " << options.error << "\n"
-            << "Try 'korva-updater-cli --help'.\n";
-    return kExitUsage;
-  }
-
+int RunCommand(const Options& options, Environment& env) {
   std::unique_ptr<Reporter> reporter = options.json ? MakeJsonReporter(env) : MakeTextReporter(env);
   ReportingPrompter prompter(*reporter);
   PrompterScope prompterScope(prompter);
@@ -108,6 +98,40 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
     case Command::Update: return Update(options, env, *reporter);
     default: return RunServiceCommand(options, env, *reporter);
   }
+}
+
+std::string CarriedVersionText() {
+  const auto carried = CarriedFirmwareVersion();
+  return carried ? PrintableVersion(*carried) : "";
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, Environment& env) {
+  const Options options = ParseOptions(args);
+  if (options.command == Command::Help && options.error.empty()) {
+    env.out << HelpText();
+    return kExitOk;
+  }
+  if (options.command == Command::Version) {
+    env.out << VersionLines(kProgramName, CarriedVersionText());
+    return kExitOk;
+  }
+  if (!options.error.empty()) {
+    env.err << kProgramName << ": " << options.error << "\n"
+            << "Try 'korva-updater-cli --help'.\n";
+    return kExitUsage;
+  }
+
+  // The log never stops the command: a file that cannot be written gives one warning.
+  SupportLogSession log(options.logFile.empty() ? env.defaultLogPath : options.logFile, kProgramName,
+                        [&env](const std::string& warning) { env.err << kProgramName << ": warning: " << warning << "\n"; });
+  if (SupportLogging()) {
+    LogProgramStart(args, options.simulate ? kLogSimulatedDevice : kLogUsbDevice, CarriedVersionText());
+  }
+  const int exitCode = RunCommand(options, env);
+  SupportLog("ended with exit code " + std::to_string(exitCode));
+  return exitCode;
 }
 
 }  // namespace korva::cli

@@ -51,6 +51,8 @@ struct Environment {
   // Gives the value of KORVA_DFU_LIBRARY (nullptr when unset). When empty, and --dfu-library is
   // not given, the update library backend already installed is used.
   std::function<const char*()> dfuLibraryVariable;
+  // The support log's file when no --log is given; empty: no log.
+  std::string defaultLogPath;
 };
 
 // Runs the command line `args` (without the program name) and returns the exit code.

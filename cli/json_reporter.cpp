@@ -20,7 +20,7 @@ class JsonReporter final : public Reporter {
   void NotAccessible(const DeviceAccessReport& report) override {
     Emit(JsonLine("not_accessible")
              .Add("path", report.path)
-             .Add("reason", AccessReason(report.access))
+             .Add("reason", DeviceAccessReason(report.access))
              .Add("message", AccessAdvice(report)));
   }
   void ConnectError() override {

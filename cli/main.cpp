@@ -1,5 +1,6 @@
 // korva-updater-cli: the real surroundings of the terminal front end (standard streams, the
-// terminal's width, real time, SIGINT, the hidapi backend), handed to RunCli.
+// terminal's width, real time, SIGINT, the hidapi backend, the support log's place), handed to
+// RunCli.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "cli/posix_interrupts.h"
 #include "device/clock.h"
 #include "device/dfu_library_setup.h"
+#include "support/support_log.h"
 
 namespace {
 
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
   korva::cli::Environment env{std::cin, std::cout, std::cerr, terminal,
                               terminal ? TerminalColumns() : kDefaultColumns, clock, interrupts,
                               [] { return korva::MakeHidapiBackend(); },
-                              [] { return static_cast<const char*>(std::getenv(korva::kDfuLibraryVariable)); }};
+                              [] { return static_cast<const char*>(std::getenv(korva::kDfuLibraryVariable)); },
+                              korva::DefaultSupportLogPath().string()};
   return korva::cli::RunCli(args, env);
 }

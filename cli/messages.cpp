@@ -22,14 +22,6 @@ std::string AccessAdvice(const DeviceAccessReport& report) {
   }
 }
 
-const char* AccessReason(DeviceAccess access) {
-  switch (access) {
-    case DeviceAccess::PermissionDenied: return "permission denied";
-    case DeviceAccess::HeldElsewhere: return "held by another program";
-    default: return "cannot be opened";
-  }
-}
-
 namespace {
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {

@@ -11,6 +11,7 @@
 
 namespace korva::cli {
 
+inline constexpr const char* kProgramName = "korva-updater-cli";
 inline constexpr const char* kUdevRuleName = "70-korva.rules";
 inline constexpr const char* kAskUpdateAnyway = "Update anyway? [y/N]";
 inline constexpr const char* kTextFirstInterrupt =
@@ -31,8 +32,6 @@ inline constexpr const char* kTextCarriedImagesBroken = "The carried firmware im
 
 // The user's next step when the amp is present but cannot be opened.
 std::string AccessAdvice(const DeviceAccessReport& report);
-// A short reason for scripts: "permission denied", "held by another program", "cannot be opened".
-const char* AccessReason(DeviceAccess access);
 
 // A program text for the terminal: GBK's full-width "!" (0xA3 0xA1) becomes its UTF-8 form,
 // and a window's line break "\r\n" a plain "\n".

@@ -65,6 +65,20 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--help" || arg == "-h") {
       options = Options{};
       return options;
+    } else if (arg == "--version") {
+      options = Options{};
+      options.command = Command::Version;
+      return options;
+    } else if (arg == "--log" || arg.rfind("--log=", 0) == 0) {
+      if (arg == "--log" && i + 1 == args.size()) {
+        options.error = "--log needs a FILE";
+        return options;
+      }
+      options.logFile = arg == "--log" ? args[++i] : arg.substr(std::string("--log=").size());
+      if (options.logFile.empty()) {
+        options.error = "--log needs a FILE";
+        return options;
+      }
     } else if (arg == "--yes" || arg == "-y") {
       options.yes = true;
     } else if (arg == "--json") {
@@ -142,7 +156,11 @@ Options:
   --simulate           use a virtual KORVA (it starts at firmware Ver1.36.192)
   --dfu-library=PATH   the Bluetooth update library for the bluetooth command
                        (else $KORVA_DFU_LIBRARY, else the installed place)
+  --log FILE           append the support log to FILE instead of
+                       $XDG_STATE_HOME/korva-updater/korva-updater.log
+                       (~/.local/state/korva-updater/ when that is unset)
   --help, -h           show this help
+  --version            show the program's version and the carried firmware's
 
 Exit codes:
   0  updated, written, or nothing to do

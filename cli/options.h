@@ -6,7 +6,7 @@
 
 namespace korva::cli {
 
-enum class Command { Status, Update, Flash, Audio, Bluetooth, Help };
+enum class Command { Status, Update, Flash, Audio, Bluetooth, Help, Version };
 
 struct Options {
   Command command = Command::Help;
@@ -17,6 +17,7 @@ struct Options {
   bool json = false;      // one JSON object per line per event
   bool simulate = false;  // the virtual KORVA instead of the USB device
   std::string dfuLibrary;  // --dfu-library=PATH: the Bluetooth update library (empty: not given)
+  std::string logFile;    // --log: the support log's file instead of the default one
   std::string error;      // non-empty when the command line is wrong
 };
 

@@ -29,7 +29,7 @@ class ReportingPrompter final : public Prompter {
 // Installs a prompter for the length of a scope and puts the previous one back.
 class PrompterScope {
  public:
-  explicit PrompterScope(Prompter& prompter) : previous_(&AppPrompter()) { SetAppPrompter(&prompter); }
+  explicit PrompterScope(Prompter& prompter) : previous_(SetAppPrompter(&prompter)) {}
   ~PrompterScope() { SetAppPrompter(previous_); }
   PrompterScope(const PrompterScope&) = delete;
   PrompterScope& operator=(const PrompterScope&) = delete;

@@ -1,7 +1,10 @@
-// The presence test with a diagnosis.
+// The presence test with a diagnosis, and its notes in the support log.
 #include "device/device_access.h"
 
+#include <mutex>
+
 #include "device/hid_transport.h"
+#include "support/support_log.h"
 
 namespace korva {
 namespace {
@@ -17,6 +20,24 @@ DeviceAccess FromProblem(HidOpenProblem problem) {
   return DeviceAccess::NotOpenable;
 }
 
+// The last access noted in the log, and the log it went to.
+std::mutex g_notedMutex;
+unsigned g_notedEpoch = 0;
+unsigned g_notes = 0;
+DeviceAccessReport g_lastNoted;
+
+std::string AccessLine(const DeviceAccessReport& report) {
+  switch (report.access) {
+    case DeviceAccess::Absent: return "no KORVA connected";
+    case DeviceAccess::Ready: return "KORVA found at " + report.path;
+    default: return std::string("KORVA found at ") + report.path + " but not usable: " + DeviceAccessReason(report.access);
+  }
+}
+
+bool IsNews(const DeviceAccessReport& report) {
+  return g_notedEpoch != SupportLogEpoch() || g_lastNoted.access != report.access || g_lastNoted.path != report.path;
+}
+
 }  // namespace
 
 DeviceAccessReport CheckDeviceAccess() {
@@ -25,10 +46,58 @@ DeviceAccessReport CheckDeviceAccess() {
   DeviceAccessReport refused;
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
     if (!IsKorvaInterface(info)) continue;
-    if (backend->Open(info.path)) return {DeviceAccess::Ready, info.path};  // closed again at once
+    if (backend->Open(info.path)) {  // closed again at once
+      NoteDeviceAccess({DeviceAccess::Ready, info.path});
+      return {DeviceAccess::Ready, info.path};
+    }
     if (refused.access == DeviceAccess::Absent) refused = {FromProblem(backend->DiagnoseOpen(info.path)), info.path};
   }
+  NoteDeviceAccess(refused);
   return refused;
+}
+
+const char* DeviceAccessReason(DeviceAccess access) {
+  switch (access) {
+    case DeviceAccess::PermissionDenied: return "permission denied";
+    case DeviceAccess::HeldElsewhere: return "held by another program";
+    default: return "cannot be opened";
+  }
+}
+
+void NoteDeviceAccess(const DeviceAccessReport& report) {
+  if (!SupportLogging()) return;
+  {
+    std::lock_guard lock(g_notedMutex);
+    if (!IsNews(report)) return;
+    g_notedEpoch = SupportLogEpoch();
+    g_lastNoted = report;
+    ++g_notes;
+  }
+  SupportLog(AccessLine(report));
+}
+
+void NotePresenceTest(bool opened, const std::string& path) {
+  if (!SupportLogging()) return;
+  if (opened || path.empty()) {
+    NoteDeviceAccess({opened ? DeviceAccess::Ready : DeviceAccess::Absent, path});
+    return;
+  }
+  {
+    // Still refused at the same interface: nothing new, and no need to ask again why.
+    std::lock_guard lock(g_notedMutex);
+    if (g_notedEpoch == SupportLogEpoch() && g_lastNoted.path == path && g_lastNoted.access != DeviceAccess::Ready &&
+        g_lastNoted.access != DeviceAccess::Absent) {
+      return;
+    }
+  }
+  HidBackend* backend = CurrentHidBackend();
+  const HidOpenProblem problem = backend ? backend->DiagnoseOpen(path) : HidOpenProblem::Unknown;
+  NoteDeviceAccess({FromProblem(problem), path});
+}
+
+unsigned DeviceAccessNotes() {
+  std::lock_guard lock(g_notedMutex);
+  return g_notes;
 }
 
 }  // namespace korva

@@ -20,7 +20,22 @@ struct DeviceAccessReport {
 };
 
 // The presence test (enumerate, open, close: no report is moved), with a diagnosis when the
-// KORVA is enumerated but cannot be opened. Ready when any of its interfaces opens.
+// KORVA is enumerated but cannot be opened. Ready when any of its interfaces opens. Notes the
+// outcome in the support log.
 DeviceAccessReport CheckDeviceAccess();
+
+// A short reason why a KORVA that is there cannot be used: "permission denied", "held by
+// another program", "cannot be opened".
+const char* DeviceAccessReason(DeviceAccess access);
+
+// Notes in the support log how the KORVA can be reached, when that differs from the last note,
+// so that a poll twice a second writes a line only when something changed.
+void NoteDeviceAccess(const DeviceAccessReport& report);
+// The same for a presence test that only knows whether it opened the KORVA at `path`; a
+// refusal's reason is asked of the backend only when the refusal is news. `path` is empty
+// when no KORVA was enumerated.
+void NotePresenceTest(bool opened, const std::string& path);
+// The number of such notes so far: what is noted after the amp was found again can say so.
+unsigned DeviceAccessNotes();
 
 }  // namespace korva

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "device/clock.h"
+#include "device/device_access.h"
 
 namespace korva {
 namespace {
@@ -18,17 +19,26 @@ std::atomic<HidBackend*> g_backend{nullptr};
 std::mutex g_linkMutex;
 std::unique_ptr<HidHandle> g_linkHandle;
 
+struct KorvaSearch {
+  std::unique_ptr<HidHandle> handle;
+  std::string path;  // the interface opened, else the first that refused; empty when none
+};
+
 // The first present interface with the KORVA's IDs that can be opened. An interface that
 // cannot be opened for reading and writing (held elsewhere, no permission) does not match.
-std::unique_ptr<HidHandle> OpenKorva() {
+KorvaSearch SearchKorva() {
+  KorvaSearch search;
   HidBackend* backend = g_backend.load();
-  if (!backend) return nullptr;
+  if (!backend) return search;
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
     if (!IsKorvaInterface(info)) continue;
-    if (auto handle = backend->Open(info.path)) return handle;
+    if (auto handle = backend->Open(info.path)) return {std::move(handle), info.path};
+    if (search.path.empty()) search.path = info.path;
   }
-  return nullptr;
+  return search;
 }
+
+std::unique_ptr<HidHandle> OpenKorva() { return SearchKorva().handle; }
 
 }  // namespace
 
@@ -40,10 +50,11 @@ void SetHidBackend(HidBackend* backend) {
 HidBackend* CurrentHidBackend() { return g_backend.load(); }
 
 int OpenDevice() {
-  auto handle = OpenKorva();
-  if (!handle) return 0;
+  KorvaSearch search = SearchKorva();
+  NotePresenceTest(search.handle != nullptr, search.path);
+  if (!search.handle) return 0;
   std::lock_guard lock(g_linkMutex);
-  g_linkHandle = std::move(handle);
+  g_linkHandle = std::move(search.handle);
   return 1;
 }
 

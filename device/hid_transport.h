@@ -21,7 +21,8 @@ inline bool IsKorvaInterface(const HidInterfaceInfo& info) {
 }
 
 // Returns 1 when the KORVA was found and opened: the handle then waits in the link for the
-// caller's CloseDevice(). Returns 0 when it is absent or cannot be opened.
+// caller's CloseDevice(). Returns 0 when it is absent or cannot be opened. A change of the
+// outcome is noted in the support log.
 int OpenDevice();
 // Closes the handle that the last successful OpenDevice() left in the link, if any.
 void CloseDevice();

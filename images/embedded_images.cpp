@@ -2,6 +2,7 @@
 #include "images/embedded_images.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "images/image_store.h"
 
@@ -20,12 +21,7 @@ bool CopyResource(const ResourceLookup& lookup, int id, std::vector<std::uint8_t
   return true;
 }
 
-}  // namespace
-
-int LoadEmbeddedImages() { return LoadImagesFromResources(FindCarriedResource); }
-
-int LoadImagesFromResources(const ResourceLookup& lookup) {
-  ImageStore& store = Images();
+int LoadInto(ImageStore& store, const ResourceLookup& lookup) {
   const bool mcuCopied = CopyResource(lookup, kMcuResourceId, store.McuImageBuffer, store.McuImageLength);
   const bool dspCopied = CopyResource(lookup, kDspResourceId, store.DspImageBuffer, store.DspImageLength);
   if (!mcuCopied || !dspCopied) return 0;
@@ -44,6 +40,18 @@ int LoadImagesFromResources(const ResourceLookup& lookup) {
   std::copy_n(dsp.begin() + dspCheck.markerOffset + kMarkerLength + kDspVersionCharsSkip,
               kDspVersionChars, store.DspVersionChars.begin());
   return 1;
+}
+
+}  // namespace
+
+int LoadEmbeddedImages() { return LoadImagesFromResources(FindCarriedResource); }
+
+int LoadImagesFromResources(const ResourceLookup& lookup) { return LoadInto(Images(), lookup); }
+
+std::optional<VersionText> CarriedFirmwareVersion() {
+  auto store = std::make_unique<ImageStore>();
+  if (!LoadInto(*store, FindCarriedResource)) return std::nullopt;
+  return MakeVersionText(store->McuVersionChars.data(), store->DspVersionChars.data());
 }
 
 }  // namespace korva

@@ -7,6 +7,8 @@
 #include <optional>
 #include <span>
 
+#include "device/command_protocol.h"
+
 namespace korva {
 
 inline constexpr int kMcuResourceId = 155;
@@ -22,5 +24,10 @@ std::optional<std::span<const std::uint8_t>> FindCarriedResource(int id);
 int LoadEmbeddedImages();
 // The same, from another set of resources (tests).
 int LoadImagesFromResources(const ResourceLookup& lookup);
+
+// The firmware version that the carried images hold ("Ver1.38.250"), worked out the way
+// LoadEmbeddedImages does but without touching the image stores; nothing when the images fail
+// their checks.
+std::optional<VersionText> CarriedFirmwareVersion();
 
 }  // namespace korva

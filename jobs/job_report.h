@@ -1,4 +1,8 @@
 // A job's side of the message protocol: progress messages, then exactly one final message.
+// Every job reports through it, so it also keeps the support log's account of each job: its
+// total, its progress at every 10 %, and its end or failure with the count. Each line is
+// written before the message it describes is posted: the owner may end the program as soon as
+// the final message arrives.
 #pragma once
 
 #include <atomic>
@@ -15,7 +19,10 @@ class JobReport {
   explicit JobReport(int message) : owner_(CurrentJobOwner.load()), message_(message) {}
 
   JobOwner* Owner() const { return owner_; }
-  void PrepareProgressBar(int total) { owner_->PrepareProgressBar(total); }
+  void PrepareProgressBar(int total) {
+    NotePrepared(total);
+    owner_->PrepareProgressBar(total);
+  }
   // The number of 64-byte data reports that carry `dataBytes`, published in the job's report
   // total (its owner's percentage divisor) before the owner's bar is prepared with it.
   int AnnounceReports(std::atomic<int>& reportTotal, std::size_t dataBytes) {
@@ -24,18 +31,23 @@ class JobReport {
     PrepareProgressBar(total);
     return total;
   }
-  void Progress(long value) { owner_->PostJobMessage(message_, JOB_PROGRESS, value); }
+  void Progress(long value) {
+    NoteProgress(value);
+    owner_->PostJobMessage(message_, JOB_PROGRESS, value);
+  }
   // True when the front end asked the job to end before its next report.
   bool StopRequested() const { return JobStopRequested.load(); }
 
   // JobStatus 2, then JOB_DONE. Returns the job's success value, 1.
   int Done() {
     JobStatus.store(kJobSucceeded);
+    NoteEnd(JOB_DONE, lastCount_);
     owner_->PostJobMessage(message_, JOB_DONE, 0);
     return 1;
   }
   // JOB_FAILED with the count; JobStatus is left as the job set it. Returns 0.
   int Failed(long count) {
+    NoteEnd(JOB_FAILED, count);
     owner_->PostJobMessage(message_, JOB_FAILED, count);
     return 0;
   }
@@ -46,8 +58,15 @@ class JobReport {
   }
 
  private:
+  void NotePrepared(int total);
+  void NoteProgress(long count);
+  void NoteEnd(int wParam, long count);
+
   JobOwner* owner_;
   int message_;
+  long total_ = 0;      // counts at the end of the job (the DSP job's header report included)
+  long lastCount_ = 0;  // the last progress count
+  int loggedTenths_ = 0;
 };
 
 }  // namespace korva

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "jobs/prompter.h"
+#include "support/support_log.h"
 
 namespace korva {
 
@@ -40,11 +41,30 @@ class StderrPrompter final : public Prompter {
 StderrPrompter g_stderrPrompter;
 std::atomic<Prompter*> g_prompter{&g_stderrPrompter};
 
+// Every box passes here on its way to the installed prompter, whichever front end installed it.
+class LoggingPrompter final : public Prompter {
+ public:
+  void ShowBox(BoxKind kind, const std::string& text) override {
+    if (SupportLogging()) SupportLog("box: " + LogQuoted(text));
+    g_prompter.load()->ShowBox(kind, text);
+  }
+};
+
+LoggingPrompter g_loggingPrompter;
+
 }  // namespace
 
-Prompter& AppPrompter() { return *g_prompter.load(); }
-void SetAppPrompter(Prompter* prompter) {
-  g_prompter.store(prompter ? prompter : &g_stderrPrompter);
+Prompter& AppPrompter() { return g_loggingPrompter; }
+Prompter* SetAppPrompter(Prompter* prompter) {
+  // The logging prompter given back would show its boxes to itself: it counts as none.
+  if (prompter == &g_loggingPrompter) prompter = nullptr;
+  Prompter* previous = g_prompter.exchange(prompter ? prompter : &g_stderrPrompter);
+  return previous == &g_stderrPrompter ? nullptr : previous;
+}
+
+void RequestJobStop() {
+  SupportLog("the user asked the running job to stop");
+  JobStopRequested.store(true);
 }
 
 }  // namespace korva

@@ -28,7 +28,7 @@ extern std::atomic<int> AudioReportTotal;
 // update runs inside the module's library, which has no way to stop it. StartJob clears it, so
 // a request never outlives its job.
 extern std::atomic<bool> JobStopRequested;
-inline void RequestJobStop() { JobStopRequested.store(true); }
+void RequestJobStop();  // notes the request in the support log too
 
 void ResetJobState();
 

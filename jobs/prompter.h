@@ -18,8 +18,10 @@ class Prompter {
 };
 
 // The process-wide prompter used by the dispatcher and the jobs (not owned). Until one is
-// installed, boxes are written to standard error.
+// installed, boxes are written to standard error. Every box shown through it is noted in the
+// support log first.
 Prompter& AppPrompter();
-void SetAppPrompter(Prompter* prompter);
+// Installs `prompter` (nullptr: standard error again) and returns the one it replaces.
+Prompter* SetAppPrompter(Prompter* prompter);
 
 }  // namespace korva

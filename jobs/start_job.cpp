@@ -10,11 +10,13 @@
 #include "device/link_mode.h"
 #include "jobs/firmware_jobs.h"
 #include "jobs/job_messages.h"
+#include "jobs/job_names.h"
 #include "jobs/job_state.h"
 #include "jobs/job_texts.h"
 #include "jobs/prompter.h"
 #include "jobs/service_jobs.h"
 #include "jobs/worker.h"
+#include "support/support_log.h"
 
 namespace korva {
 namespace {
@@ -43,19 +45,8 @@ bool InitStatesOrSay(const char* failureText) {
   return false;
 }
 
-}  // namespace
-
-bool JobInProgress() { return g_starting.load() > 0 || RunningWorkers() > 0; }
-
-bool RunUnlessJobInProgress(const std::function<void()>& step) {
-  std::lock_guard lock(g_jobGate);
-  if (JobInProgress()) return false;
-  step();
-  return true;
-}
-
-int StartJob(JobOwner* owner, int kind) {
-  const StartingScope starting;
+// StartJob itself, without its note in the support log.
+int StartKind(JobOwner* owner, int kind) {
   CurrentJobOwner.store(owner);
   JobStatus.store(kJobRunning);
   JobStopRequested.store(false);
@@ -98,6 +89,27 @@ int StartJob(JobOwner* owner, int kind) {
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+bool JobInProgress() { return g_starting.load() > 0 || RunningWorkers() > 0; }
+
+bool RunUnlessJobInProgress(const std::function<void()>& step) {
+  std::lock_guard lock(g_jobGate);
+  if (JobInProgress()) return false;
+  step();
+  return true;
+}
+
+int StartJob(JobOwner* owner, int kind) {
+  const StartingScope starting;
+  const JobName* job = JobNameOfKind(kind & 0xFF);
+  const std::string name = job ? std::string(job->name) + " job" : "job kind " + std::to_string(kind);
+  SupportLog(name + " starting");
+  const int started = StartKind(owner, kind);
+  if (!started) SupportLog(name + " did not start");
+  return started;
 }
 
 }  // namespace korva

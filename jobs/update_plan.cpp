@@ -2,8 +2,11 @@
 #include "jobs/update_plan.h"
 
 #include <algorithm>
+#include <mutex>
 
+#include "device/device_access.h"
 #include "jobs/update_texts.h"
+#include "support/support_log.h"
 
 namespace korva {
 namespace {
@@ -13,6 +16,31 @@ constexpr std::size_t kMcuStart = 3;
 constexpr std::size_t kDspStart = kMcuStart + kVersionMcuLength + 1;
 // MCU characters 1, 3 and 4 (zero-based 0, 2, 3); the second is the version's dot.
 constexpr std::size_t kComparedMcuChars[] = {0, 2, 3};
+
+// The versions and the plan last noted in the support log, and when: the same decision after
+// the amp was found again is noted again.
+struct PlanNote {
+  unsigned epoch = 0;
+  unsigned accessNotes = 0;
+  VersionText device{};
+  VersionText carried{};
+  int plan = -1;
+  bool operator==(const PlanNote&) const = default;
+};
+std::mutex g_planNoteMutex;
+PlanNote g_lastPlanNote;
+
+void NotePlan(const VersionText& device, const VersionText& carried, int plan) {
+  if (!SupportLogging()) return;
+  const PlanNote note{SupportLogEpoch(), DeviceAccessNotes(), device, carried, plan};
+  {
+    std::lock_guard lock(g_planNoteMutex);
+    if (note == g_lastPlanNote) return;
+    g_lastPlanNote = note;
+  }
+  SupportLog("versions: the KORVA reports " + LogQuoted(ToString(device)) + ", the updater carries " +
+             LogQuoted(ToString(carried)) + "; plan: " + PlanSummary(plan));
+}
 
 }  // namespace
 
@@ -29,10 +57,16 @@ bool DspPartsMatch(const VersionText& device, const VersionText& carried) {
 int DecideUpdatePlan(const VersionText& device, const VersionText& carried) {
   const bool mcu = McuPartsMatch(device, carried);
   const bool dsp = DspPartsMatch(device, carried);
-  if (mcu && dsp) return kPlanNothing;
-  if (mcu) return kPlanDspOnly;
-  if (dsp) return kPlanMcuOnly;
-  return kPlanBoth;
+  int plan = kPlanBoth;
+  if (mcu && dsp) {
+    plan = kPlanNothing;
+  } else if (mcu) {
+    plan = kPlanDspOnly;
+  } else if (dsp) {
+    plan = kPlanMcuOnly;
+  }
+  NotePlan(device, carried, plan);
+  return plan;
 }
 
 const char* PlanStatusText(int plan) {

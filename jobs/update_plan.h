@@ -24,6 +24,8 @@ bool McuPartsMatch(const VersionText& device, const VersionText& carried);
 // All three DSP characters are equal.
 bool DspPartsMatch(const VersionText& device, const VersionText& carried);
 // The plan: the first of "both match", "MCU matches", "DSP matches", "neither" that applies.
+// The versions and the plan are noted in the support log when they differ from the last
+// note, or the amp was found again since.
 int DecideUpdatePlan(const VersionText& device, const VersionText& carried);
 
 // The status line that the main window shows for a plan (kTextSameFirmware ...).

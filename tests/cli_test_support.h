@@ -102,7 +102,7 @@ class CliTest : public KorvaTest {
              int columns = 80) {
     std::istringstream in(input);
     std::ostringstream out, err;
-    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}, dfuLibraryVariable};
+    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}, dfuLibraryVariable, defaultLogPath};
     const int code = cli::RunCli(args, env);
     EXPECT_EQ(RunningWorkers(), 0);
     return {code, out.str(), err.str()};
@@ -118,6 +118,7 @@ class CliTest : public KorvaTest {
   }
 
   Clock* envClock = &clock;
+  std::string defaultLogPath;  // none: the tests write no support log unless they ask
   ScriptedInterrupts interrupts;
   // KORVA_DFU_LIBRARY as the front end sees it; empty: the virtual module stays installed.
   std::function<const char*()> dfuLibraryVariable;

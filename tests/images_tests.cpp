@@ -102,6 +102,16 @@ TEST(CarriedImages, LoadGivesTheCarriedVersionAndLengths) {
   EXPECT_NE(store.McuImageBuffer[0x100], store.McuImageBuffer[0x101]);
 }
 
+TEST(CarriedImages, TheirVersionIsWorkedOutWithoutTheImageStores) {
+  ResetImageStore();
+  const auto version = CarriedFirmwareVersion();
+  ASSERT_TRUE(version.has_value());
+  EXPECT_EQ(ToString(*version), "Ver1.38.250");
+  EXPECT_EQ(Images().McuImageLength, 0u);
+  EXPECT_EQ(Images().DspImageLength, 0u);
+  EXPECT_EQ(Images().McuVersionChars, (std::array<char, kMcuVersionChars>{}));
+}
+
 TEST(CarriedImages, ResourceProblems) {
   ResetImageStore();
   const std::vector<std::uint8_t> mcu = Image(0x400, 0x10, "APPV", "2.01");

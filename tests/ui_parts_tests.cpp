@@ -180,6 +180,20 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
 INSTANTIATE_TEST_SUITE_P(FontSizes, NoClippingTest, ::testing::Values(8, 9, 10, 12),
                          [](const auto& info) { return std::to_string(info.param) + "pt"; });
 
+TEST(StartOptions, DeviceLogVersionAndMistakes) {
+  const auto parsed = ui::ParseStartOptions({"--simulate", "--log", "/tmp/a.log", "--version"});
+  EXPECT_TRUE(parsed.simulate);
+  EXPECT_TRUE(parsed.version);
+  EXPECT_EQ(parsed.logFile, "/tmp/a.log");
+  EXPECT_TRUE(parsed.error.empty());
+  EXPECT_EQ(ui::ParseStartOptions({"--log=/tmp/b.log", "--device=usb"}).logFile, "/tmp/b.log");
+  EXPECT_FALSE(ui::ParseStartOptions({"--log=/tmp/b.log", "--device=usb"}).simulate);
+  for (const auto& wrong : {std::vector<std::string>{"--log"}, std::vector<std::string>{"--log="}}) {
+    EXPECT_EQ(ui::ParseStartOptions(wrong).error, "--log needs a FILE");
+  }
+  EXPECT_EQ(ui::ParseStartOptions({"--logs"}).error, "unknown argument: --logs");
+}
+
 TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
   const ui::DialogBaseUnits base{6, 15};
   EXPECT_EQ(ui::ToPixels(QRect(4, 8, 349, 174), base), QRect(6, 15, 524, 326));

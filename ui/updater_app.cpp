@@ -12,8 +12,11 @@
 #include "device/hid_backend.h"
 #include "device/hid_transport.h"
 #include "emulator/simulation.h"
+#include "images/embedded_images.h"
 #include "jobs/prompter.h"
 #include "jobs/worker.h"
+#include "support/program_version.h"
+#include "support/support_log.h"
 #include "ui/device_watchers.h"
 #include "ui/message_box_prompter.h"
 #include "ui/welcome_dlg.h"
@@ -21,28 +24,38 @@
 namespace korva::ui {
 namespace {
 
+constexpr const char* kProgramName = "korva-updater";
 constexpr const char* kUsage =
-    "usage: korva-updater [--device=usb | --simulate] [--dfu-library=PATH]\n"
+    "usage: korva-updater [--device=usb | --simulate] [--dfu-library=PATH] [--log FILE]\n"
     "  --device=usb        update the KORVA on the USB cable (the default)\n"
     "  --simulate          update a virtual KORVA inside the program, in real time\n"
     "  --dfu-library=PATH  the Bluetooth update library (else $KORVA_DFU_LIBRARY,\n"
-    "                      else the installed place)\n";
+    "                      else the installed place)\n"
+    "  --log FILE          append the support log to FILE instead of\n"
+    "                      $XDG_STATE_HOME/korva-updater/korva-updater.log\n"
+    "  --version           show the program's version and the carried firmware's\n";
 constexpr const char* kDfuLibraryOption = "--dfu-library=";
 
 // Our own options, picked out of the raw command line before the toolkit sees it: the device
-// backend must exist before any thread does.
-bool WantsSimulation(int argc, char** argv) {
+// backend must exist before any thread does, and --version needs no display.
+bool HasArgument(int argc, char** argv, const std::string& wanted) {
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--simulate") return true;
+    if (argv[i] == wanted) return true;
   }
   return false;
+}
+
+std::string CarriedVersionText() {
+  const auto carried = CarriedFirmwareVersion();
+  return carried ? ToString(*carried) : "";
 }
 
 }  // namespace
 
 StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
   StartOptions options;
-  for (const std::string& argument : arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     if (argument == "--simulate") {
       options.simulate = true;
     } else if (argument == "--device=usb") {
@@ -52,19 +65,29 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
       if (options.dfuLibrary.empty()) options.error = "--dfu-library= needs the path of the Bluetooth update library";
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
+    } else if (argument == "--log" && i + 1 < arguments.size()) {
+      options.logFile = arguments[++i];
+    } else if (argument.rfind("--log=", 0) == 0 && argument.size() > 6) {
+      options.logFile = argument.substr(6);
     } else {
-      options.error = "unknown argument: " + argument;
+      options.error = argument == "--log" || argument == "--log=" ? "--log needs a FILE" : "unknown argument: " + argument;
     }
   }
   return options;
 }
 
 int CUpdaterApp::Run(int argc, char** argv) {
+  if (HasArgument(argc, argv, "--version")) {
+    std::fputs(VersionLines(kProgramName, CarriedVersionText()).c_str(), stdout);
+    return 0;
+  }
   // hidapi's hid_init() runs here, before the toolkit starts any thread of its own; its
   // hid_exit() runs when `hidapi` goes, after everything else.
   std::unique_ptr<HidBackend> hidapi;
   std::unique_ptr<Simulation> simulation;
-  if (WantsSimulation(argc, argv)) {
+  if (HasArgument(argc, argv, "--simulate")) {
     simulation = std::make_unique<Simulation>(ProcessClock());
   } else {
     hidapi = MakeHidapiBackend();
@@ -80,6 +103,14 @@ int CUpdaterApp::Run(int argc, char** argv) {
     std::fputs(kUsage, options.help ? stdout : stderr);
     SetHidBackend(nullptr);
     return options.help ? 0 : 2;
+  }
+
+  // The log never stops an update: a file that cannot be written gives one warning.
+  SupportLogSession log(options.logFile.empty() ? DefaultSupportLogPath() : std::filesystem::path(options.logFile),
+                        kProgramName,
+                        [](const std::string& warning) { std::fprintf(stderr, "%s: warning: %s\n", kProgramName, warning.c_str()); });
+  if (SupportLogging()) {
+    LogProgramStart(arguments, simulation ? kLogSimulatedDevice : kLogUsbDevice, CarriedVersionText());
   }
 
   // The virtual module stands behind the library layer in a simulation; otherwise the update
@@ -110,6 +141,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
   watcher.reset();
   dfuLibrary.reset();
   SetHidBackend(nullptr);
+  SupportLog("ended");
   return 0;
 }
 

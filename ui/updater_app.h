@@ -1,5 +1,6 @@
 // The program's start: picks the amp on the USB cable (the default) or the virtual one
-// (--simulate), installs the message boxes, runs the welcome window and ends when it ends.
+// (--simulate), opens the support log, installs the message boxes, runs the welcome window and
+// ends when it ends.
 #pragma once
 
 #include <string>
@@ -11,7 +12,9 @@ struct StartOptions {
   bool simulate = false;
   bool help = false;
   std::string dfuLibrary;  // --dfu-library=PATH (empty: not given)
-  std::string error;  // set when an argument is not understood
+  bool version = false;
+  std::string logFile;  // --log: the support log's file instead of the default one
+  std::string error;    // set when an argument is not understood
 };
 
 // Reads the program's own arguments; the toolkit's have been taken out before.
