@@ -130,7 +130,7 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
     LogProgramStart(args, options.simulate ? kLogSimulatedDevice : kLogUsbDevice, CarriedVersionText());
   }
   const int exitCode = RunCommand(options, env);
-  SupportLog("ended with exit code " + std::to_string(exitCode));
+  SupportLog(std::string("ended with exit code ") + std::to_string(exitCode));
   return exitCode;
 }
 

@@ -15,7 +15,7 @@ constexpr int kLoggedSteps = 10;
 
 std::string Name(int message) {
   const JobName* job = JobNameOfMessage(message);
-  return job ? job->name : "job " + std::to_string(message);
+  return job ? job->name : std::string("job ") + std::to_string(message);
 }
 
 int ExtraCounts(int message) {

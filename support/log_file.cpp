@@ -11,7 +11,8 @@ namespace {
 std::filesystem::path Older(const std::filesystem::path& path, int generation) {
   if (generation == 0) return path;
   std::filesystem::path older = path;
-  older += "." + std::to_string(generation);
+  older += ".";
+  older += std::to_string(generation);
   return older;
 }
 

@@ -151,12 +151,12 @@ SupportLogSession::~SupportLogSession() {
 void LogProgramStart(const std::vector<std::string>& arguments, std::string_view device,
                      std::string_view carriedFirmware) {
   if (!SupportLogging()) return;
-  std::string line = std::string("started, version ") + ProgramVersion() + "; arguments:";
-  if (arguments.empty()) line += " none";
-  for (const std::string& argument : arguments) line += " " + LogQuoted(argument);
-  line += "; device: " + std::string(device);
-  line += "; carried firmware: " + (carriedFirmware.empty() ? std::string("none (failed its checks)")
-                                                           : std::string(carriedFirmware));
+  std::string line = "started, version ";
+  line.append(ProgramVersion()).append("; arguments:");
+  if (arguments.empty()) line.append(" none");
+  for (const std::string& argument : arguments) line.append(" ").append(LogQuoted(argument));
+  line.append("; device: ").append(device).append("; carried firmware: ");
+  line.append(carriedFirmware.empty() ? std::string_view("none (failed its checks)") : carriedFirmware);
   SupportLog(line);
 }
 

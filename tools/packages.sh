@@ -8,6 +8,9 @@ korva_packages=(
   fonts-dejavu-core
   fonts-wqy-microhei  # has the full-width "！" (U+FF01) that some message boxes end in
 )
+# What ./test needs beside them to check the installation and the Debian package
+# (tools/check_release.sh).
+korva_release_check_packages=(dpkg-dev lintian appstream desktop-file-utils bash-completion man-db)
 
 korva_ensure_packages() {
   local missing=()
