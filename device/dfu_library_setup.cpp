@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "device/hid_dfu.h"
+#include "support/support_log.h"
 
 namespace korva {
 namespace {
@@ -39,6 +40,7 @@ DfuLibraryScope::DfuLibraryScope(const DfuLibraryChoice& choice) : source_(choic
   if (loaded.library) {
     library_ = std::move(loaded.library);
     SetDfuBackend(library_.get());
+    SupportLog(std::string("Bluetooth update library: ") + AbsolutePath(choice.path) + " (" + SourceText(source_) + ")");
     return;
   }
   failure_ = loaded.failure;
@@ -46,6 +48,7 @@ DfuLibraryScope::DfuLibraryScope(const DfuLibraryChoice& choice) : source_(choic
              "The library is looked for at --dfu-library=PATH, else at $" + kDfuLibraryVariable +
              ", else at " + InstalledDfuLibraryPath() + ".";
   SetNoDfuBackend(problem_);
+  SupportLog("Bluetooth update library: none. " + problem_);
 }
 
 DfuLibraryScope::~DfuLibraryScope() {

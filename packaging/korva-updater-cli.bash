@@ -1,5 +1,6 @@
 # bash completion for korva-updater-cli: its commands, options, the audio slots 1 to 7, and
-# files with the extensions each command's file dialog offers in the window program.
+# files with the extensions each command's file dialog offers in the window program (and
+# shared libraries for --dfu-library).
 
 _korva_updater_cli() {
   local cur prev words cword split
@@ -11,6 +12,9 @@ _korva_updater_cli() {
       return ;;
     --log)
       _filedir
+      return ;;
+    --dfu-library)
+      _filedir so
       return ;;
     --device)
       COMPREPLY=($(compgen -W 'usb' -- "$cur"))
@@ -30,7 +34,7 @@ _korva_updater_cli() {
   local command=${operands[0]-}
 
   if [[ $cur == -* ]]; then
-    local options='--json --yes -y --simulate --device=usb --log --help -h --version'
+    local options='--json --yes -y --simulate --device=usb --dfu-library= --log --help -h --version'
     [[ $command == audio ]] && options+=' --slot'
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace

@@ -47,6 +47,31 @@ std::tm LocalTime(std::time_t seconds) {
   return local;
 }
 
+void AppendEscaped(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  switch (byte) {
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+  }
+}
+
+// Control characters escaped, so that one call always makes one line.
+void AppendOnOneLine(std::string& line, std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      AppendEscaped(line, byte);
+    } else {
+      line += c;
+    }
+  }
+}
+
 }  // namespace
 
 bool SupportLogging() { return g_open.load(std::memory_order_relaxed); }
@@ -60,33 +85,22 @@ void SupportLog(std::string_view text) {
   if (!g_file) return;
   line += ' ';
   line += g_prefix;
-  if (text.size() > kMaxLineBytes) {
-    line.append(text.substr(0, kMaxLineBytes)).append(kCutMark);
-  } else {
-    line.append(text);
-  }
+  AppendOnOneLine(line, text.substr(0, kMaxLineBytes));
+  if (text.size() > kMaxLineBytes) line.append(kCutMark);
   g_file->Append(line);
 }
 
 std::string LogQuoted(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string quoted = "\"";
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\n': quoted += "\\n"; break;
-      case '\r': quoted += "\\r"; break;
-      case '\t': quoted += "\\t"; break;
-      case '\\': quoted += "\\\\"; break;
-      case '"': quoted += "\\\""; break;
-      default:
-        if (byte >= 0x20 && byte < 0x7F) {
-          quoted += c;
-        } else {
-          quoted += "\\x";
-          quoted += kHex[byte >> 4];
-          quoted += kHex[byte & 0x0F];
-        }
+    if (c == '\\' || c == '"') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      quoted += c;
+    } else {
+      AppendEscaped(quoted, byte);
     }
   }
   return quoted + "\"";

@@ -24,7 +24,8 @@ inline constexpr const char* kSupportLogName = "korva-updater.log";
 
 // True while a log is open: callers that build a line test it first.
 bool SupportLogging();
-// Appends one line of `text` to the open log; does nothing while none is open.
+// Appends one line of `text` to the open log, its control characters escaped as LogQuoted
+// escapes them; does nothing while none is open.
 void SupportLog(std::string_view text);
 // Counts the logs opened in this process: a place that logs only what changed starts afresh
 // in a new log.

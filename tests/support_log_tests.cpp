@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "device/device_access.h"
+#include "device/dfu_library_setup.h"
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
 #include "jobs/start_job.h"
@@ -159,6 +160,17 @@ TEST_F(SupportLogTest, PresenceAndPlanAreNotedWhenTheyChange) {
                           "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.36.192\"; "
                           "plan: nothing differs",
                       }));
+}
+
+TEST_F(SupportLogTest, TheBluetoothUpdateLibraryOrItsProblemIsLogged) {
+  { DfuLibraryScope loaded(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr)); }
+  { DfuLibraryScope missing(ChooseDfuLibrary("", nullptr)); }
+  const auto logged = Logged();
+  ASSERT_EQ(logged.size(), 2u);
+  EXPECT_EQ(logged[0], std::string("Bluetooth update library: ") + KORVA_SCRIPTED_DFU + " (named by --dfu-library)");
+  EXPECT_EQ(logged[1].rfind("Bluetooth update library: none. No usable library: ", 0), 0u) << logged[1];
+  // The problem line says where the library is looked for, escaped onto one line.
+  EXPECT_NE(logged[1].find(InstalledDfuLibraryPath()), std::string::npos) << logged[1];
 }
 
 }  // namespace

@@ -149,22 +149,24 @@ TEST(SupportLogTest, LinesCarryTheWallClockTimeTheProgramAndItsProcess) {
     SupportLogSession session(path, "korva-test", nullptr);
     ASSERT_TRUE(SupportLogging());
     SupportLog("first");
-    SupportLog(std::string(5000, 'x'));  // cut at its bound
+    SupportLog("two\nlines\tand a \x1b[2J");  // stays one line, and cannot steer a terminal
+    SupportLog(std::string(5000, 'x'));         // cut at its bound
   }
   const auto after = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   EXPECT_FALSE(SupportLogging());
   SupportLog("after the session");  // goes nowhere
 
   const auto lines = FileLines(path);
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   std::smatch match;
   const std::regex form(R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\.\d{3} [+-]\d{4} korva-test\[(\d+)\]: first$)");
   ASSERT_TRUE(std::regex_match(lines[0], match, form)) << lines[0];
   const std::time_t stamped = ToTime(match[1]);
   EXPECT_GE(stamped, before - 1);
   EXPECT_LE(stamped, after + 1);
-  EXPECT_LT(lines[1].size(), 4200u);
-  EXPECT_TRUE(lines[1].ends_with("x [...]")) << lines[1].substr(lines[1].size() - 20);
+  EXPECT_TRUE(lines[1].ends_with("]: two\\nlines\\tand a \\x1B[2J")) << lines[1];
+  EXPECT_LT(lines[2].size(), 4200u);
+  EXPECT_TRUE(lines[2].ends_with("x [...]")) << lines[2].substr(lines[2].size() - 20);
 }
 
 TEST(SupportLogTest, AnUnwritableLogWarnsOnceAndLoggingGoesOnQuietly) {

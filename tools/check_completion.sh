@@ -10,7 +10,7 @@ complete -p korva-updater-cli >/dev/null || { echo "completion: $script register
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
-cd "$folder" && touch fw.bin FW.BIN module.dfu cab.wav notes.txt && mkdir sub
+cd "$folder" && touch fw.bin FW.BIN module.dfu cab.wav notes.txt libkorva-dfu.so && mkdir sub
 
 failures=0
 # expect "WORDS..." "OFFERED...": the last word is the one being completed.
@@ -41,8 +41,9 @@ expect "korva-updater-cli flash dsp fw.bin " ""
 expect "korva-updater-cli audio --slot " "1 2 3 4 5 6 7"
 expect "korva-updater-cli audio --slot 3 " "cab.wav sub"
 expect "korva-updater-cli bluetooth " "FW.BIN fw.bin module.dfu sub"
-expect "korva-updater-cli status --log " "FW.BIN cab.wav fw.bin module.dfu notes.txt sub"
-expect "korva-updater-cli update --" "--device=usb --help --json --log --simulate --version --yes"
+expect "korva-updater-cli status --log " "FW.BIN cab.wav fw.bin libkorva-dfu.so module.dfu notes.txt sub"
+expect "korva-updater-cli update --" "--device=usb --dfu-library= --help --json --log --simulate --version --yes"
+expect "korva-updater-cli bluetooth --dfu-library=" "libkorva-dfu.so sub"
 expect "korva-updater-cli audio --s" "--simulate --slot"
 
 [ "$failures" -eq 0 ] || exit 1
