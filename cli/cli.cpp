@@ -124,10 +124,13 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
   }
 
   // The log never stops the command: a file that cannot be written gives one warning.
-  SupportLogSession log(options.logFile.empty() ? env.defaultLogPath : options.logFile, kProgramName,
-                        [&env](const std::string& warning) { env.err << kProgramName << ": warning: " << warning << "\n"; });
+  SupportLogSession log(options.logFile.empty() ? env.defaultLogPath : options.logFile,
+                        kProgramName, [&env](const std::string& warning) {
+                          env.err << kProgramName << ": warning: " << warning << "\n";
+                        });
   if (SupportLogging()) {
-    LogProgramStart(args, options.simulate ? kLogSimulatedDevice : kLogUsbDevice, CarriedVersionText());
+    LogProgramStart(args, options.simulate ? kLogSimulatedDevice : kLogUsbDevice,
+                    CarriedVersionText());
   }
   const int exitCode = RunCommand(options, env);
   SupportLog(std::string("ended with exit code ") + std::to_string(exitCode));

@@ -30,12 +30,15 @@ std::string AccessLine(const DeviceAccessReport& report) {
   switch (report.access) {
     case DeviceAccess::Absent: return "no KORVA connected";
     case DeviceAccess::Ready: return "KORVA found at " + report.path;
-    default: return std::string("KORVA found at ") + report.path + " but not usable: " + DeviceAccessReason(report.access);
+    default:
+      return std::string("KORVA found at ") + report.path +
+             " but not usable: " + DeviceAccessReason(report.access);
   }
 }
 
 bool IsNews(const DeviceAccessReport& report) {
-  return g_notedEpoch != SupportLogEpoch() || g_lastNoted.access != report.access || g_lastNoted.path != report.path;
+  return g_notedEpoch != SupportLogEpoch() || g_lastNoted.access != report.access ||
+         g_lastNoted.path != report.path;
 }
 
 }  // namespace
@@ -85,8 +88,8 @@ void NotePresenceTest(bool opened, const std::string& path) {
   {
     // Still refused at the same interface: nothing new, and no need to ask again why.
     std::lock_guard lock(g_notedMutex);
-    if (g_notedEpoch == SupportLogEpoch() && g_lastNoted.path == path && g_lastNoted.access != DeviceAccess::Ready &&
-        g_lastNoted.access != DeviceAccess::Absent) {
+    if (g_notedEpoch == SupportLogEpoch() && g_lastNoted.path == path &&
+        g_lastNoted.access != DeviceAccess::Ready && g_lastNoted.access != DeviceAccess::Absent) {
       return;
     }
   }

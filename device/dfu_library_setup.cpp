@@ -40,7 +40,8 @@ DfuLibraryScope::DfuLibraryScope(const DfuLibraryChoice& choice) : source_(choic
   if (loaded.library) {
     library_ = std::move(loaded.library);
     SetDfuBackend(library_.get());
-    SupportLog(std::string("Bluetooth update library: ") + AbsolutePath(choice.path) + " (" + SourceText(source_) + ")");
+    SupportLog(std::string("Bluetooth update library: ") + AbsolutePath(choice.path) + " (" +
+               SourceText(source_) + ")");
     return;
   }
   failure_ = loaded.failure;

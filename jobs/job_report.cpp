@@ -38,14 +38,15 @@ void JobReport::NoteProgress(long count) {
   const int tenths = percent * kLoggedSteps / 100;
   if (tenths <= loggedTenths_) return;
   loggedTenths_ = tenths;
-  SupportLog(Name(message_) + " job: " + std::to_string(percent) + " % (" + std::to_string(count) + " of " +
-             std::to_string(total_) + ")");
+  SupportLog(Name(message_) + " job: " + std::to_string(percent) + " % (" + std::to_string(count) +
+             " of " + std::to_string(total_) + ")");
 }
 
 void JobReport::NoteEnd(int wParam, long count) {
   if (!SupportLogging()) return;
   const std::string counts = std::to_string(count) + " of " + std::to_string(total_);
-  SupportLog(Name(message_) + (wParam == JOB_DONE ? " job done: " : " job failed: count ") + counts);
+  SupportLog(Name(message_) + (wParam == JOB_DONE ? " job done: " : " job failed: count ") +
+             counts);
 }
 
 }  // namespace korva

@@ -105,7 +105,8 @@ bool RunUnlessJobInProgress(const std::function<void()>& step) {
 int StartJob(JobOwner* owner, int kind) {
   const StartingScope starting;
   const JobName* job = JobNameOfKind(kind & 0xFF);
-  const std::string name = job ? std::string(job->name) + " job" : std::string("job kind ") + std::to_string(kind);
+  const std::string name =
+      job ? std::string(job->name) + " job" : std::string("job kind ") + std::to_string(kind);
   SupportLog(name + " starting");
   const int started = StartKind(owner, kind);
   if (!started) SupportLog(name + " did not start");

@@ -38,8 +38,9 @@ void NotePlan(const VersionText& device, const VersionText& carried, int plan) {
     if (note == g_lastPlanNote) return;
     g_lastPlanNote = note;
   }
-  SupportLog("versions: the KORVA reports " + LogQuoted(ToString(device)) + ", the updater carries " +
-             LogQuoted(ToString(carried)) + "; plan: " + PlanSummary(plan));
+  SupportLog("versions: the KORVA reports " + LogQuoted(ToString(device)) +
+             ", the updater carries " + LogQuoted(ToString(carried)) +
+             "; plan: " + PlanSummary(plan));
 }
 
 }  // namespace

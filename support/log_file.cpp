@@ -96,7 +96,9 @@ void LogFile::FailLocked(const std::string& what) {
   file_ = nullptr;
   if (failed_) return;
   failed_ = true;
-  if (warn_) warn_("cannot write the support log " + path_.string() + " (" + what + "); going on without it");
+  if (warn_)
+    warn_("cannot write the support log " + path_.string() + " (" + what +
+          "); going on without it");
 }
 
 }  // namespace korva

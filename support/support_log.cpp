@@ -109,21 +109,24 @@ std::string LogQuoted(std::string_view bytes) {
 std::string WallClockStamp(std::chrono::system_clock::time_point when) {
   using namespace std::chrono;
   const auto sinceEpoch = duration_cast<milliseconds>(when.time_since_epoch());
-  const std::time_t seconds = static_cast<std::time_t>(duration_cast<std::chrono::seconds>(sinceEpoch).count());
+  const std::time_t seconds =
+      static_cast<std::time_t>(duration_cast<std::chrono::seconds>(sinceEpoch).count());
   const std::tm local = LocalTime(seconds);
   char date[32];
   char zone[16];
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
   std::strftime(zone, sizeof zone, "%z", &local);
   char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%s.%03d %s", date, static_cast<int>(sinceEpoch.count() % 1000), zone);
+  std::snprintf(stamp, sizeof stamp, "%s.%03d %s", date,
+                static_cast<int>(sinceEpoch.count() % 1000), zone);
   return stamp;
 }
 
 std::filesystem::path DefaultSupportLogPath(const EnvironmentLookup& variable) {
   std::filesystem::path folder;
   // A relative XDG_STATE_HOME is invalid and must be ignored.
-  if (const auto state = variable("XDG_STATE_HOME"); state && std::filesystem::path(*state).is_absolute()) {
+  if (const auto state = variable("XDG_STATE_HOME");
+      state && std::filesystem::path(*state).is_absolute()) {
     folder = *state;
   } else if (const auto home = variable("HOME"); home && !home->empty()) {
     folder = std::filesystem::path(*home) / ".local" / "state";
@@ -143,8 +146,8 @@ std::filesystem::path DefaultSupportLogPath() {
   });
 }
 
-SupportLogSession::SupportLogSession(const std::filesystem::path& path, std::string program, LogFile::Warn warn,
-                                     LogLimits limits) {
+SupportLogSession::SupportLogSession(const std::filesystem::path& path, std::string program,
+                                     LogFile::Warn warn, LogLimits limits) {
   if (path.empty()) return;
   auto file = std::make_unique<LogFile>(path, limits, std::move(warn));
   std::lock_guard lock(g_mutex);
@@ -170,7 +173,8 @@ void LogProgramStart(const std::vector<std::string>& arguments, std::string_view
   if (arguments.empty()) line.append(" none");
   for (const std::string& argument : arguments) line.append(" ").append(LogQuoted(argument));
   line.append("; device: ").append(device).append("; carried firmware: ");
-  line.append(carriedFirmware.empty() ? std::string_view("none (failed its checks)") : carriedFirmware);
+  line.append(carriedFirmware.empty() ? std::string_view("none (failed its checks)")
+                                      : carriedFirmware);
   SupportLog(line);
 }
 

@@ -29,8 +29,10 @@ class CliLogTest : public CliTest {
 };
 
 TEST_F(CliLogTest, VersionNamesTheProgramAndTheCarriedFirmware) {
-  const std::string expected = std::string("korva-updater-cli ") + ProgramVersion() + "\nCarried KORVA firmware: Ver1.38.250\n";
-  for (const auto& args : {std::vector<std::string>{"--version"}, std::vector<std::string>{"update", "--version"}}) {
+  const std::string expected = std::string("korva-updater-cli ") + ProgramVersion() +
+                               "\nCarried KORVA firmware: Ver1.38.250\n";
+  for (const auto& args :
+       {std::vector<std::string>{"--version"}, std::vector<std::string>{"update", "--version"}}) {
     const auto run = Cli(args);
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out, expected);
@@ -49,11 +51,17 @@ TEST_F(CliLogTest, AFailedUpdateLeavesItsWholeStoryInTheLog) {
 
   const auto logged = Logged(log);
   ASSERT_GE(logged.size(), 5u);
-  EXPECT_EQ(logged[0], std::string("started, version ") + ProgramVersion() + "; arguments: \"update\" \"--log\" \"" +
-                           log.string() + "\" \"--json\"; device: the KORVA on USB (hidapi); carried firmware: Ver1.38.250");
+  EXPECT_EQ(logged[0],
+            std::string("started, version ") + ProgramVersion() +
+                "; arguments: \"update\" \"--log\" \"" + log.string() +
+                "\" \"--json\"; device: the KORVA on USB (hidapi); carried firmware: Ver1.38.250");
   EXPECT_EQ(logged[1], "KORVA found at /dev/hidraw-korva");
-  EXPECT_EQ(logged[2], "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.38.250\"; plan: MCU, then DSP");
-  const auto has = [&](const std::string& line) { return std::find(logged.begin(), logged.end(), line) != logged.end(); };
+  EXPECT_EQ(logged[2],
+            "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.38.250\"; "
+            "plan: MCU, then DSP");
+  const auto has = [&](const std::string& line) {
+    return std::find(logged.begin(), logged.end(), line) != logged.end();
+  };
   EXPECT_TRUE(has("MCU job done: 752 of 752"));
   EXPECT_TRUE(has("DSP job: 40 % (860 of 2149)"));
   EXPECT_FALSE(has("DSP job: 50 % (1075 of 2149)"));
@@ -69,8 +77,9 @@ TEST_F(CliLogTest, AnAmpThatCannotBeOpenedIsLoggedWithTheReason) {
   EXPECT_EQ(Cli({"status", "--log=" + log.string()}).code, cli::kExitNotAccessible);
   const auto logged = Logged(log);
   EXPECT_EQ(std::vector<std::string>(logged.begin() + 1, logged.end()),
-            (std::vector<std::string>{"KORVA found at /dev/hidraw-korva but not usable: permission denied",
-                                      "ended with exit code 4"}));
+            (std::vector<std::string>{
+                "KORVA found at /dev/hidraw-korva but not usable: permission denied",
+                "ended with exit code 4"}));
 }
 
 TEST_F(CliLogTest, TheDefaultLogUnlessLogChoosesAnother) {
@@ -91,7 +100,8 @@ TEST_F(CliLogTest, AnUnwritableLogWarnsOnceAndTheUpdateGoesOn) {
   const auto run = Cli({"update", "--json", "--log", (dir_ / "state/korva-updater.log").string()});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(Lines(run.err).size(), 1u);
-  EXPECT_TRUE(Contains(run.err, "korva-updater-cli: warning: cannot write the support log")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "korva-updater-cli: warning: cannot write the support log"))
+      << run.err;
   for (const auto& line : Lines(run.out)) EXPECT_EQ(line.rfind("{\"event\":", 0), 0u) << line;
   ExpectCarriedFirmwareOnTheAmp();
 }

@@ -29,8 +29,8 @@ std::vector<std::string> TenthLines(const std::string& job, long total, long las
     const int percent = static_cast<int>(count * 100 / total);
     if (percent / 10 > logged) {
       logged = percent / 10;
-      lines.push_back(job + " job: " + std::to_string(percent) + " % (" + std::to_string(count) + " of " +
-                      std::to_string(total) + ")");
+      lines.push_back(job + " job: " + std::to_string(percent) + " % (" + std::to_string(count) +
+                      " of " + std::to_string(total) + ")");
     }
   }
   return lines;
@@ -64,7 +64,8 @@ class SupportLogTest : public KorvaTest {
   ScratchFolder dir_{"korva-core-log"};
   std::filesystem::path path_ = dir_ / "korva-updater.log";
   std::vector<std::string> warnings_;
-  SupportLogSession session_{path_, "korva-test", [this](const std::string& w) { warnings_.push_back(w); }};
+  SupportLogSession session_{path_, "korva-test",
+                             [this](const std::string& w) { warnings_.push_back(w); }};
 };
 
 TEST_F(SupportLogTest, AFailedJobsLogHoldsTheFailureAndItsCount) {
@@ -108,7 +109,8 @@ TEST_F(SupportLogTest, BoxesAndARefusedStartAreLogged) {
   sim.korva.SetFaults({.acknowledgeLimit = 0});
   EXPECT_EQ(StartJob(&owner, kJobMcu), 0);
   ASSERT_EQ(prompter.Texts().size(), 1u);  // the box still reaches the installed prompter
-  EXPECT_EQ(Matching(Logged(), "MCU job"), (std::vector<std::string>{"MCU job starting", "MCU job did not start"}));
+  EXPECT_EQ(Matching(Logged(), "MCU job"),
+            (std::vector<std::string>{"MCU job starting", "MCU job did not start"}));
   EXPECT_EQ(Matching(Logged(), "box: "),
             std::vector<std::string>{"box: \"Fail to initialize states of device\\xA3\\xA1\""});
 }
@@ -148,18 +150,20 @@ TEST_F(SupportLogTest, PresenceAndPlanAreNotedWhenTheyChange) {
   EXPECT_EQ(DecideUpdatePlan(device, device), kPlanNothing);
 
   const std::string plan =
-      "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.38.250\"; plan: MCU, then DSP";
-  EXPECT_EQ(Logged(), (std::vector<std::string>{
-                          "no KORVA connected",
-                          "KORVA found at /dev/hidraw-korva but not usable: permission denied",
-                          "KORVA found at /dev/hidraw-korva",
-                          plan,
-                          "no KORVA connected",
-                          "KORVA found at /dev/hidraw-korva",
-                          plan,
-                          "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.36.192\"; "
-                          "plan: nothing differs",
-                      }));
+      "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.38.250\"; plan: "
+      "MCU, then DSP";
+  EXPECT_EQ(Logged(),
+            (std::vector<std::string>{
+                "no KORVA connected",
+                "KORVA found at /dev/hidraw-korva but not usable: permission denied",
+                "KORVA found at /dev/hidraw-korva",
+                plan,
+                "no KORVA connected",
+                "KORVA found at /dev/hidraw-korva",
+                plan,
+                "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.36.192\"; "
+                "plan: nothing differs",
+            }));
 }
 
 TEST_F(SupportLogTest, TheBluetoothUpdateLibraryOrItsProblemIsLogged) {
@@ -167,8 +171,10 @@ TEST_F(SupportLogTest, TheBluetoothUpdateLibraryOrItsProblemIsLogged) {
   { DfuLibraryScope missing(ChooseDfuLibrary("", nullptr)); }
   const auto logged = Logged();
   ASSERT_EQ(logged.size(), 2u);
-  EXPECT_EQ(logged[0], std::string("Bluetooth update library: ") + KORVA_SCRIPTED_DFU + " (named by --dfu-library)");
-  EXPECT_EQ(logged[1].rfind("Bluetooth update library: none. No usable library: ", 0), 0u) << logged[1];
+  EXPECT_EQ(logged[0], std::string("Bluetooth update library: ") + KORVA_SCRIPTED_DFU +
+                           " (named by --dfu-library)");
+  EXPECT_EQ(logged[1].rfind("Bluetooth update library: none. No usable library: ", 0), 0u)
+      << logged[1];
   // The problem line says where the library is looked for, escaped onto one line.
   EXPECT_NE(logged[1].find(InstalledDfuLibraryPath()), std::string::npos) << logged[1];
 }

@@ -112,7 +112,8 @@ TEST_F(LogFileTest, ThreadsWritingAtOnceLoseAndCutNoLine) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
       threads.emplace_back([&log, t] {
-        for (int n = 0; n < kLines; ++n) log.Append("thread " + std::to_string(t) + " line " + std::to_string(n));
+        for (int n = 0; n < kLines; ++n)
+          log.Append("thread " + std::to_string(t) + " line " + std::to_string(n));
       });
     }
     for (std::thread& thread : threads) thread.join();
@@ -150,7 +151,7 @@ TEST(SupportLogTest, LinesCarryTheWallClockTimeTheProgramAndItsProcess) {
     ASSERT_TRUE(SupportLogging());
     SupportLog("first");
     SupportLog("two\nlines\tand a \x1b[2J");  // stays one line, and cannot steer a terminal
-    SupportLog(std::string(5000, 'x'));         // cut at its bound
+    SupportLog(std::string(5000, 'x'));       // cut at its bound
   }
   const auto after = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   EXPECT_FALSE(SupportLogging());
@@ -159,7 +160,8 @@ TEST(SupportLogTest, LinesCarryTheWallClockTimeTheProgramAndItsProcess) {
   const auto lines = FileLines(path);
   ASSERT_EQ(lines.size(), 3u);
   std::smatch match;
-  const std::regex form(R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\.\d{3} [+-]\d{4} korva-test\[(\d+)\]: first$)");
+  const std::regex form(
+      R"(^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\.\d{3} [+-]\d{4} korva-test\[(\d+)\]: first$)");
   ASSERT_TRUE(std::regex_match(lines[0], match, form)) << lines[0];
   const std::time_t stamped = ToTime(match[1]);
   EXPECT_GE(stamped, before - 1);
@@ -188,7 +190,8 @@ TEST(SupportLogTest, QuotingKeepsTheBytesAndTheLineWhole) {
   EXPECT_EQ(LogQuoted("Update MCU fail!"), "\"Update MCU fail!\"");
   EXPECT_EQ(LogQuoted("Fail to initialize states of device\xA3\xA1"),
             "\"Fail to initialize states of device\\xA3\\xA1\"");
-  EXPECT_EQ(LogQuoted("Reset Fail!\nPlease \"reset\"\r\t\\"), "\"Reset Fail!\\nPlease \\\"reset\\\"\\r\\t\\\\\"");
+  EXPECT_EQ(LogQuoted("Reset Fail!\nPlease \"reset\"\r\t\\"),
+            "\"Reset Fail!\\nPlease \\\"reset\\\"\\r\\t\\\\\"");
   EXPECT_EQ(LogQuoted(std::string("V\0\x1b", 3)), "\"V\\x00\\x1B\"");
 }
 
@@ -211,9 +214,11 @@ TEST(SupportLogTest, TheDefaultPlaceFollowsTheStateFolderOfTheDesktop) {
 }
 
 TEST(ProgramVersionTest, NamesTheProgramItsVersionAndTheCarriedFirmware) {
-  EXPECT_TRUE(std::regex_match(std::string(ProgramVersion()), std::regex(R"([0-9]+(\.[0-9]+)+)"))) << ProgramVersion();
+  EXPECT_TRUE(std::regex_match(std::string(ProgramVersion()), std::regex(R"([0-9]+(\.[0-9]+)+)")))
+      << ProgramVersion();
   EXPECT_EQ(VersionLines("korva-updater-cli", "Ver1.38.250"),
-            std::string("korva-updater-cli ") + ProgramVersion() + "\nCarried KORVA firmware: Ver1.38.250\n");
+            std::string("korva-updater-cli ") + ProgramVersion() +
+                "\nCarried KORVA firmware: Ver1.38.250\n");
   EXPECT_NE(VersionLines("korva-updater", "").find("failed their checks"), std::string::npos);
 }
 

@@ -188,7 +188,8 @@ TEST(StartOptions, DeviceLogVersionAndMistakes) {
   EXPECT_TRUE(parsed.error.empty());
   EXPECT_EQ(ui::ParseStartOptions({"--log=/tmp/b.log", "--device=usb"}).logFile, "/tmp/b.log");
   EXPECT_FALSE(ui::ParseStartOptions({"--log=/tmp/b.log", "--device=usb"}).simulate);
-  for (const auto& wrong : {std::vector<std::string>{"--log"}, std::vector<std::string>{"--log="}}) {
+  for (const auto& wrong :
+       {std::vector<std::string>{"--log"}, std::vector<std::string>{"--log="}}) {
     EXPECT_EQ(ui::ParseStartOptions(wrong).error, "--log needs a FILE");
   }
   EXPECT_EQ(ui::ParseStartOptions({"--logs"}).error, "unknown argument: --logs");

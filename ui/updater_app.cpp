@@ -72,7 +72,8 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
     } else if (argument.rfind("--log=", 0) == 0 && argument.size() > 6) {
       options.logFile = argument.substr(6);
     } else {
-      options.error = argument == "--log" || argument == "--log=" ? "--log needs a FILE" : "unknown argument: " + argument;
+      options.error = argument == "--log" || argument == "--log=" ? "--log needs a FILE"
+                                                                  : "unknown argument: " + argument;
     }
   }
   return options;
@@ -106,11 +107,14 @@ int CUpdaterApp::Run(int argc, char** argv) {
   }
 
   // The log never stops an update: a file that cannot be written gives one warning.
-  SupportLogSession log(options.logFile.empty() ? DefaultSupportLogPath() : std::filesystem::path(options.logFile),
-                        kProgramName,
-                        [](const std::string& warning) { std::fprintf(stderr, "%s: warning: %s\n", kProgramName, warning.c_str()); });
+  SupportLogSession log(
+      options.logFile.empty() ? DefaultSupportLogPath() : std::filesystem::path(options.logFile),
+      kProgramName, [](const std::string& warning) {
+        std::fprintf(stderr, "%s: warning: %s\n", kProgramName, warning.c_str());
+      });
   if (SupportLogging()) {
-    LogProgramStart(arguments, simulation ? kLogSimulatedDevice : kLogUsbDevice, CarriedVersionText());
+    LogProgramStart(arguments, simulation ? kLogSimulatedDevice : kLogUsbDevice,
+                    CarriedVersionText());
   }
 
   // The virtual module stands behind the library layer in a simulation; otherwise the update
