@@ -71,7 +71,9 @@ TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunctio
     std::vector<std::string> problem;  // parts of the problem text
     bool mentionedAtStart;
   };
-  const Case cases[] = {
+  // A vector, not an array: GCC 12 at -O3 wrongly warns (-Wmaybe-uninitialized) about the
+  // strings of an array of these cases.
+  const std::vector<Case> cases = {
       {"no file",
        {missing, DfuLibrarySource::Option},
        {"no file at " + missing + " (named by --dfu-library)"},

@@ -82,7 +82,10 @@ while IFS= read -r line; do
 done <<<"$recipe"
 [ -n "$release_dir" ] || fail "the README's install recipe has no 'sudo cmake --install DIR'"
 # A user's build does not stop at a warning, but ours must have none.
-if grep -n 'warning:' "$build_log"; then fail "the Release build warns (above)"; fi
+if grep -q 'warning:' "$build_log"; then
+  grep -B 8 'warning:' "$build_log" | head -n 80
+  fail "the Release build warns (above)"
+fi
 ctest --test-dir "$release_dir" --output-on-failure -j "$jobs" >"$scratch/release-tests.log" ||
   { cat "$scratch/release-tests.log"; fail "the tests fail in the Release build"; }
 
