@@ -371,7 +371,16 @@ TEST_F(CliTest, InterruptWhileWriting) {
 }
 
 TEST_F(CliTest, ProgressBarOnATerminal) {
+  // The bar is redrawn as the main thread sees the virtual clock move; a job thread that runs
+  // the whole update before the main thread is scheduled (an optimised build on a busy
+  // machine) would leave few redraws. Each of the job's pauses gives the main thread a moment,
+  // as real time would.
+  HookedClock hooked(clock);
+  hooked.hook = [] { std::this_thread::sleep_for(1ms); };
+  SetProcessClock(&hooked);
+  envClock = &hooked;
   const auto run = Cli({"update"}, "", true, 72);
+  SetProcessClock(&clock);
   EXPECT_EQ(run.code, 0);
   std::vector<std::string> bars;
   for (const auto& line : Lines(run.out)) {
