@@ -18,28 +18,6 @@
 namespace korva::cli {
 namespace {
 
-struct PageTexts {
-  int kind;
-  const char* startFailed;
-  const char* succeeded;
-  const char* failed;
-};
-
-constexpr PageTexts kPageTexts[] = {
-    {kJobMcu, kTextUpdateMcuFailed, kTextMcuPageSucceeded, kTextMcuPageFailed},
-    {kJobDsp, kTextUpdateDspFailed, kTextDspPageSucceeded, kTextDspPageFailed},
-    {kJobBattery, kTextUpdateMcuFailed, kTextBatterySucceeded, kTextBatteryFailed},
-    {kJobAudio, kTextStartAudioFailed, kTextAudioSucceeded, kTextAudioFailed},
-    {kJobBluetooth, kTextStartBluetoothFailed, kTextBluetoothSucceeded, kTextBluetoothFailed},
-};
-
-const PageTexts& TextsOf(int kind) {
-  for (const PageTexts& texts : kPageTexts) {
-    if (texts.kind == kind) return texts;
-  }
-  return kPageTexts[0];
-}
-
 // The link and presence checks. The amp's HID interface is gone while its link is handed to
 // the module: the file commands refuse then, the bluetooth command goes on without it.
 int CheckLink(int kind, const DeviceAccessReport& access, Reporter& reporter) {
@@ -98,7 +76,7 @@ std::string FullPath(const std::string& path) {
 }
 
 int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
-  const PageTexts& texts = TextsOf(kind);
+  const ServiceJobTexts& texts = ServiceJobTextsOf(kind);
   const int exitCode = driver.Run(kind, texts.startFailed, texts.failed);
   if (exitCode == kExitOk) reporter.Result(kExitOk, texts.succeeded);
   return exitCode;

@@ -2,6 +2,7 @@
 // show them in their boxes. The pages and the terminal front end both take them from here.
 #pragma once
 
+#include "jobs/job_messages.h"
 #include "jobs/job_texts.h"
 #include "jobs/update_texts.h"
 
@@ -37,6 +38,32 @@ inline constexpr const char* kTextAudioSucceeded = "Audio Upgrade successfully!"
 inline constexpr const char* kTextAudioFailed = "Audio data Upgrade fail!";
 inline constexpr const char* kTextBluetoothSucceeded = "Bluetooth Upgrade successfully" KORVA_FULLWIDTH_EXCLAMATION;
 inline constexpr const char* kTextBluetoothFailed = "Bluetooth Upgrade fail!";
+
+// What each service page says about its job, by job kind: the page box when StartJob refuses
+// it, and the page box of its final message.
+struct ServiceJobTexts {
+  int kind;
+  int message;  // the job's WM_*_JOB
+  const char* startFailed;
+  const char* succeeded;
+  const char* failed;
+};
+
+inline constexpr ServiceJobTexts kServiceJobTexts[] = {
+    {kJobMcu, WM_MCU_JOB, kTextUpdateMcuFailed, kTextMcuPageSucceeded, kTextMcuPageFailed},
+    {kJobDsp, WM_DSP_JOB, kTextUpdateDspFailed, kTextDspPageSucceeded, kTextDspPageFailed},
+    {kJobBattery, WM_BATTERY_JOB, kTextUpdateMcuFailed, kTextBatterySucceeded, kTextBatteryFailed},
+    {kJobAudio, WM_AUDIO_JOB, kTextStartAudioFailed, kTextAudioSucceeded, kTextAudioFailed},
+    {kJobBluetooth, WM_BLUETOOTH_JOB, kTextStartBluetoothFailed, kTextBluetoothSucceeded, kTextBluetoothFailed},
+};
+
+// The texts of a service job kind; an unknown kind gets the MCU page's.
+constexpr const ServiceJobTexts& ServiceJobTextsOf(int kind) {
+  for (const ServiceJobTexts& texts : kServiceJobTexts) {
+    if (texts.kind == kind) return texts;
+  }
+  return kServiceJobTexts[0];
+}
 
 // The busy prompt while the module finishes, from its first progress value 99 on.
 inline constexpr const char* kTextBluetoothBusy = "BlueTooth Device is upgrading, \r\n please wait for seconds . . .";
