@@ -103,8 +103,11 @@ class RecordingPrompter : public Prompter {
     std::string text;
   };
   void ShowBox(BoxKind kind, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    boxes_.push_back({kind, text});
+    {
+      std::lock_guard lock(mutex_);
+      boxes_.push_back({kind, text});
+    }
+    if (whileShown) whileShown({kind, text});
   }
   std::vector<Box> Boxes() const {
     std::lock_guard lock(mutex_);
@@ -115,6 +118,9 @@ class RecordingPrompter : public Prompter {
     for (const auto& box : Boxes()) texts.push_back(box.text);
     return texts;
   }
+
+  // Runs while a box is "open", on the thread that asked for it (set it before any job runs).
+  std::function<void(const Box&)> whileShown;
 
  private:
   mutable std::mutex mutex_;

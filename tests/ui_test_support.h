@@ -11,9 +11,12 @@
 #include <QTimer>
 #include <QTimerEvent>
 #include <chrono>
+#include <deque>
 #include <functional>
+#include <optional>
 
 #include "tests/test_support.h"
+#include "ui/file_chooser.h"
 #include "ui/job_event.h"
 #include "ui/update_dlg.h"
 #include "ui/update_plan.h"
@@ -81,6 +84,35 @@ struct JobEventWatcher : QObject {
     if (event->type() == ui::JobEvent::EventType()) onJob(static_cast<const ui::JobEvent&>(*event));
     return false;
   }
+};
+
+// Answers the pages' file dialogs without opening one: each with the next path given, or a
+// cancel; records the filter that each dialog offered.
+class RecordingFileChooser final : public ui::FileChooser {
+ public:
+  RecordingFileChooser() { ui::SetAppFileChooser(this); }
+  ~RecordingFileChooser() override { ui::SetAppFileChooser(nullptr); }
+  RecordingFileChooser(const RecordingFileChooser&) = delete;
+  RecordingFileChooser& operator=(const RecordingFileChooser&) = delete;
+
+  void Choose(const std::string& path) { answers_.push_back(QString::fromStdString(path)); }
+  void Cancel() { answers_.push_back(std::nullopt); }
+
+  std::optional<QString> ChooseFileToOpen(QWidget*, const ui::FileFilter& filter) override {
+    filters.push_back(std::string(filter.pattern) + " " + filter.defaultSuffix);
+    if (answers_.empty()) {
+      ADD_FAILURE() << "a file dialog that the test did not expect";
+      return std::nullopt;
+    }
+    std::optional<QString> answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
+
+  std::vector<std::string> filters;  // pattern and default extension, per dialog
+
+ private:
+  std::deque<std::optional<QString>> answers_;
 };
 
 class WindowTest : public KorvaTest {

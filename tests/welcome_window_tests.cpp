@@ -3,12 +3,15 @@
 // "Enter" to the final text against the virtual amp.
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QTabWidget>
+#include <optional>
 #include <thread>
 
 #include "images/embedded_images.h"
 #include "tests/ui_test_support.h"
 #include "ui/device_watchers.h"
 #include "jobs/update_texts.h"
+#include "ui/updater_app.h"
 #include "ui/welcome_dlg.h"
 
 namespace korva::testing {
@@ -94,7 +97,7 @@ TEST_F(WelcomeWindowTest, TheContextMenuOffersTheAboutBox) {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
     for (QAction* action : menu->actions()) {
-      if (action->isSeparator()) continue;
+      if (action->isSeparator() || action->text() == ui::kServiceModeMenuText) continue;
       item = action->text().toStdString();
       WhenModal([&](QWidget* about) {
         aboutTitle = about->windowTitle().toStdString();
@@ -110,6 +113,52 @@ TEST_F(WelcomeWindowTest, TheContextMenuOffersTheAboutBox) {
   EXPECT_EQ(item, "&About Velorin...");
   EXPECT_EQ(aboutTitle, "About KORVA Updater");
   EXPECT_EQ(aboutTexts, (std::vector<std::string>{"", "Brenwick KORVA Updater Ver4.04"}));
+}
+
+TEST_F(WelcomeWindowTest, ServiceModeFromTheContextMenuGrowsTheWindowAroundTheTabsAndAPage) {
+  welcome.show();
+  const QSize before = welcome.size();
+  auto chooseServiceMode = [&] {
+    std::optional<std::pair<bool, bool>> enabledAndChecked;
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (QAction* action : menu->actions()) {
+        if (action->text() != ui::kServiceModeMenuText) continue;
+        enabledAndChecked = std::make_pair(action->isEnabled(), action->isChecked());
+        menu->close();
+        if (action->isEnabled()) action->trigger();
+      }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), welcome.mapToGlobal(QPoint(10, 10)));
+    QCoreApplication::sendEvent(&welcome, &event);
+    return enabledAndChecked;
+  };
+  EXPECT_EQ(chooseServiceMode(), std::make_pair(true, false));
+
+  auto* tab = Child<QTabWidget>(&welcome, "m_tab");
+  EXPECT_TRUE(tab->isVisible());
+  EXPECT_TRUE(tab->isEnabled());
+  EXPECT_EQ(tab->count(), 5);
+  EXPECT_TRUE(Child(&welcome, "mcuPage")->isVisible());
+  // The window grew around the tabs and the page; its texts and buttons are all still there.
+  EXPECT_GT(welcome.height(), before.height());
+  EXPECT_TRUE(welcome.rect().contains(tab->geometry()));
+  const QRect enter = Child(&welcome, "btnEnter")->geometry();
+  EXPECT_GT(enter.top(), tab->geometry().bottom());
+  EXPECT_TRUE(welcome.rect().contains(enter));
+  EXPECT_TRUE(welcome.rect().contains(Child(&welcome, "btnExit")->geometry()));
+  // Service mode stays: the item shows it is on.
+  EXPECT_EQ(chooseServiceMode(), std::make_pair(false, true));
+}
+
+TEST(StartOptions, ServiceModeIsChosenOnTheCommandLine) {
+  EXPECT_FALSE(ui::ParseStartOptions({}).service);
+  EXPECT_FALSE(ui::ParseStartOptions({"--simulate"}).service);
+  const ui::StartOptions options = ui::ParseStartOptions({"--simulate", "--service"});
+  EXPECT_TRUE(options.service);
+  EXPECT_TRUE(options.simulate);
+  EXPECT_TRUE(options.error.empty());
 }
 
 TEST_F(WelcomeWindowTest, TheMainWindowHasNoAboutItem) {

@@ -18,6 +18,7 @@
 #include "support/program_version.h"
 #include "support/support_log.h"
 #include "ui/device_watchers.h"
+#include "ui/file_chooser.h"
 #include "ui/message_box_prompter.h"
 #include "ui/welcome_dlg.h"
 
@@ -27,13 +28,16 @@ namespace {
 constexpr const char* kProgramName = "korva-updater";
 constexpr const char* kUsage =
     "usage: korva-updater [--device=usb | --simulate] [--dfu-library=PATH] [--log FILE]\n"
+    "                     [--service]\n"
     "  --device=usb        update the KORVA on the USB cable (the default)\n"
     "  --simulate          update a virtual KORVA inside the program, in real time\n"
     "  --dfu-library=PATH  the Bluetooth update library (else $KORVA_DFU_LIBRARY,\n"
     "                      else the installed place)\n"
     "  --log FILE          append the support log to FILE instead of\n"
     "                      $XDG_STATE_HOME/korva-updater/korva-updater.log\n"
-    "  --version           show the program's version and the carried firmware's\n";
+    "  --version           show the program's version and the carried firmware's\n"
+    "  --service           open with the service pages: MCU, DSP and battery firmware\n"
+    "                      from files, WAV files into audio slots\n";
 constexpr const char* kDfuLibraryOption = "--dfu-library=";
 
 // Our own options, picked out of the raw command line before the toolkit sees it: the device
@@ -63,6 +67,8 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
     } else if (argument.rfind(kDfuLibraryOption, 0) == 0) {
       options.dfuLibrary = argument.substr(std::string(kDfuLibraryOption).size());
       if (options.dfuLibrary.empty()) options.error = "--dfu-library= needs the path of the Bluetooth update library";
+    } else if (argument == "--service") {
+      options.service = true;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if (argument == "--version") {
@@ -135,12 +141,16 @@ int CUpdaterApp::Run(int argc, char** argv) {
   }
   MessageBoxPrompter prompter;
   SetAppPrompter(&prompter);
+  FileDialogChooser fileDialogs;
+  SetAppFileChooser(&fileDialogs);
   {
     CWelcomeDlg welcome(watcher.get());
+    if (options.service) welcome.EnterServiceMode();
     welcome.exec();
   }
   // The window could not close while a job wrote; a job thread may still be returning.
   WaitForWorkers();
+  SetAppFileChooser(nullptr);
   SetAppPrompter(nullptr);
   watcher.reset();
   dfuLibrary.reset();

@@ -1,6 +1,6 @@
 // The program's start: picks the amp on the USB cable (the default) or the virtual one
-// (--simulate), opens the support log, installs the message boxes, runs the welcome window and
-// ends when it ends.
+// (--simulate), opens the support log, installs the message boxes and the file dialog, runs the
+// welcome window (with the service pages after --service) and ends when it ends.
 #pragma once
 
 #include <string>
@@ -10,6 +10,7 @@ namespace korva::ui {
 
 struct StartOptions {
   bool simulate = false;
+  bool service = false;  // the welcome window opens with the service pages
   bool help = false;
   std::string dfuLibrary;  // --dfu-library=PATH (empty: not given)
   bool version = false;

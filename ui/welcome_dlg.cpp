@@ -9,6 +9,7 @@
 #include "jobs/link_probe.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_template.h"
+#include "ui/service_page_host.h"
 #include "ui/update_dlg.h"
 #include "ui_welcome.h"
 
@@ -26,7 +27,8 @@ CWelcomeDlg::CWelcomeDlg(DeviceWatcher* watcher, QWidget* parent)
   connect(ui_->btnExit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-CWelcomeDlg::~CWelcomeDlg() = default;
+// The pages go first, while the window is whole: the host waits for a running page job.
+CWelcomeDlg::~CWelcomeDlg() { m_host.reset(); }
 
 void CWelcomeDlg::showEvent(QShowEvent* event) {
   if (!initialised_) {
@@ -58,7 +60,27 @@ void CWelcomeDlg::ProbeLink(ProbeForm form) {
   ProbeLinkMode(form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full);
 }
 
+void CWelcomeDlg::EnterServiceMode() {
+  if (m_host) return;
+  m_host = std::make_unique<ServicePageHost>(ui_->m_tab);
+  m_host->SetJobStateListener([this] { OnPageJobStateChanged(); });
+  m_host->PlaceIn(this, ui_->frame, {ui_->btnEnter, ui_->btnExit});
+}
+
+// While a page's job writes to the amp, neither the main road nor the end of the program.
+void CWelcomeDlg::OnPageJobStateChanged() {
+  const bool idle = !m_host->JobRunning();
+  ui_->btnEnter->setEnabled(idle);
+  ui_->btnExit->setEnabled(idle);
+}
+
+void CWelcomeDlg::done(int result) {
+  if (m_host && m_host->JobRunning()) return;
+  QDialog::done(result);
+}
+
 void CWelcomeDlg::OnEnter() {
+  if (m_host && m_host->JobRunning()) return;
   // The welcome window goes away at once and never comes back; the program ends when the
   // main update window closes.
   hide();
@@ -75,16 +97,19 @@ void CWelcomeDlg::OnAbout() {
 }
 
 void CWelcomeDlg::contextMenuEvent(QContextMenuEvent* event) {
-#ifdef Q_OS_WIN
-  QDialog::contextMenuEvent(event);  // the item sits in the real system menu
-#else
-  // Desktops here give a program no system menu of its own: the window's context menu
-  // carries the item instead.
   QMenu menu(this);
+#ifndef Q_OS_WIN
+  // Desktops here give a program no system menu of its own: the window's context menu
+  // carries the About item instead.
   menu.addSeparator();
   menu.addAction(QString::fromLatin1(kAboutMenuText), this, &CWelcomeDlg::OnAbout);
-  menu.exec(event->globalPos());
 #endif
+  // Service mode stays on once chosen; the item then shows that it is.
+  QAction* service = menu.addAction(QString::fromLatin1(kServiceModeMenuText), this, &CWelcomeDlg::EnterServiceMode);
+  service->setCheckable(true);
+  service->setChecked(m_host != nullptr);
+  service->setEnabled(m_host == nullptr);
+  menu.exec(event->globalPos());
 }
 
 #ifdef Q_OS_WIN

@@ -2,7 +2,10 @@
 // the main update window on "Enter". It keeps LinkMode up to date by probing for the amp at
 // its start and on every device-change notification, also while it is hidden behind the main
 // update window. Its menu item "&About Velorin..." opens the About box: in the system menu
-// where the platform has one, otherwise in the window's context menu.
+// where the platform has one, otherwise in the window's context menu. In service mode
+// (--service, or "Service mode" in its context menu) it also holds the service pages below
+// its texts; while a page's job runs, the window can be neither closed nor left for the main
+// road.
 #pragma once
 
 #include <QDialog>
@@ -22,6 +25,10 @@ namespace korva::ui {
 inline constexpr const char* kAboutMenuText = "&About Velorin...";
 // Its command in the system menu.
 inline constexpr unsigned kAboutCommand = 0x10;
+// The context menu's item that shows the service pages.
+inline constexpr const char* kServiceModeMenuText = "Service mode";
+
+class ServicePageHost;
 
 class CWelcomeDlg final : public QDialog {
  public:
@@ -31,6 +38,14 @@ class CWelcomeDlg final : public QDialog {
 
   enum class ProbeForm { Start, DeviceChange };
   void ProbeLink(ProbeForm form);
+
+  // Shows the tabs and the service pages; from then on the window keeps them.
+  void EnterServiceMode();
+  // The page host, in service mode; null before.
+  ServicePageHost* PageHost() const { return m_host.get(); }
+
+  // Refused while a page's job runs: Exit, Escape and the close box come here.
+  void done(int result) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -43,10 +58,12 @@ class CWelcomeDlg final : public QDialog {
   void OnInitDialog();
   void OnEnter();
   void OnAbout();
+  void OnPageJobStateChanged();
 
   std::unique_ptr<Ui::CWelcomeDlg> ui_;
   DeviceWatcher* watcher_;
   bool initialised_ = false;
+  std::unique_ptr<ServicePageHost> m_host;
 };
 
 }  // namespace korva::ui

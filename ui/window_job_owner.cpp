@@ -1,4 +1,4 @@
-// Job messages and progress-bar preparation, marshalled to the window's thread.
+// Job messages, progress-bar preparation and the slot text, marshalled to the window's thread.
 #include "ui/window_job_owner.h"
 
 #include <QCoreApplication>
@@ -20,18 +20,27 @@ void WindowJobOwner::PostJobMessage(int message, int wParam, long lParam) {
 }
 
 void WindowJobOwner::PrepareProgressBar(int total) {
-  QProgressBar* bar = bar_;
   // A job with nothing to send announces a total of 0; a range of 0..0 would turn the bar
   // into a busy indicator, so such a bar gets a range of one step.
-  auto prepare = [bar, total] {
-    bar->setRange(0, std::max(total, 1));
-    bar->setValue(0);
-  };
-  // Called on the bar's own thread (a job run in place) the queue would deadlock.
-  if (QThread::currentThread() == bar->thread()) {
-    prepare();
+  OnWindowThread([this, total] {
+    preparedTotal_ = total;
+    bar_->setRange(0, std::max(total, 1));
+    bar_->setValue(0);
+  });
+}
+
+std::string WindowJobOwner::SlotIndexText() {
+  std::string text;
+  if (slotIndexSource_) OnWindowThread([this, &text] { text = slotIndexSource_(); });
+  return text;
+}
+
+void WindowJobOwner::OnWindowThread(const std::function<void()>& work) {
+  // Called on the window's own thread (a job run in place) the queue would deadlock.
+  if (QThread::currentThread() == window_->thread()) {
+    work();
   } else {
-    QMetaObject::invokeMethod(bar, prepare, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(window_, work, Qt::BlockingQueuedConnection);
   }
 }
 

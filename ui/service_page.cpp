@@ -1,0 +1,158 @@
+// The service pages' shared behaviour.
+#include "ui/service_page.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "device/hid_transport.h"
+#include "jobs/job_messages.h"
+#include "jobs/job_state.h"
+#include "jobs/prompter.h"
+#include "jobs/start_job.h"
+#include "ui/dialog_units.h"
+#include "ui/job_event.h"
+#include "ui/update_plan.h"
+
+namespace korva::ui {
+namespace {
+
+constexpr const char* kPercentIdle = "0%";
+
+template <typename Control>
+void CopyIfDifferent(Control* control, const QString& text) {
+  if (control->text() != text) control->setText(text);
+}
+
+}  // namespace
+
+CServicePageDlg::CServicePageDlg(int jobKind, QWidget* parent)
+    : QWidget(parent), m_strPercent(QString::fromLatin1(kPercentIdle)), m_job(ServiceJobTextsOf(jobKind)) {}
+
+CServicePageDlg::~CServicePageDlg() { qApp->removeEventFilter(this); }
+
+void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* upgrade, QPushButton* browse,
+                                         QLineEdit* filePath, QLabel* percent) {
+  ApplyDialogUnits(this, DialogFont(kTemplatePointSize));
+  m_progress = progress;
+  m_btnUpgrade = upgrade;
+  m_btnBrowse = browse;
+  m_filePathEdit = filePath;
+  // The path shows the file that Browse chose; "Upgrade" never reads what is typed there.
+  m_filePathEdit->setReadOnly(true);
+  BindText(percent, &m_strPercent);
+  m_owner = std::make_unique<WindowJobOwner>(this, m_progress);
+  connect(m_btnBrowse, &QPushButton::clicked, this, [this] { OnBrowse(); });
+  connect(m_btnUpgrade, &QPushButton::clicked, this, [this] { OnUpgrade(); });
+  // Sees every event of this page and its controls before it is dispatched.
+  qApp->installEventFilter(this);
+}
+
+void CServicePageDlg::BindText(QLabel* label, const QString* text) { m_texts.emplace_back(label, text); }
+
+bool CServicePageDlg::ChooseFile(const FileFilter& filter) {
+  std::optional<QString> chosen = AppFileChooser().ChooseFileToOpen(window(), filter);
+  if (!chosen) return false;
+  m_strFilePath = *chosen;
+  return true;
+}
+
+std::string CServicePageDlg::FilePathForOpening() const { return QFile::encodeName(m_strFilePath).toStdString(); }
+
+bool CServicePageDlg::DevicePresent() { return IsDevicePresent() == 1; }
+
+void CServicePageDlg::StartPageJob() {
+  EnableButtons(false);
+  m_takingMessages = true;
+  SetJobRunning(true);
+  // The jobs that need them read the file's path and its name without the folder.
+  m_owner->SetStoredFile(FilePathForOpening(),
+                         QFile::encodeName(QFileInfo(m_strFilePath).fileName()).toStdString());
+  if (StartJob(m_owner.get(), m_job.kind)) return;
+  // A failure that the start itself posted is not acted on: this box says it.
+  m_takingMessages = false;
+  ShowPageBox(m_job.startFailed);
+  JobStatus.store(kJobIdle);
+  EnableButtons(true);
+  SetJobRunning(false);
+}
+
+void CServicePageDlg::ShowPageBox(const char* text) { AppPrompter().ShowBox(BoxKind::Window, text); }
+
+void CServicePageDlg::ShowApplicationBox(const char* text) { AppPrompter().ShowBox(BoxKind::Application, text); }
+
+bool CServicePageDlg::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget && (widget == this || isAncestorOf(widget))) {
+    if (watched == this && event->type() == JobEvent::EventType()) {
+      HandleJobMessage(static_cast<const JobEvent&>(*event));
+    }
+    UpdateData();
+  }
+  return false;  // never consumed: the event goes on to its receiver
+}
+
+void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
+  if (!m_takingMessages || event.Message() != m_job.message) return;
+  switch (event.WParam()) {
+    case JOB_PROGRESS:
+      m_progress->setValue(static_cast<int>(std::clamp<long>(event.LParam(), 0, m_progress->maximum())));
+      m_strPercent = QString::fromStdString(PercentText(event.LParam(), m_owner->PreparedTotal()));
+      break;
+    case JOB_DONE:
+      FinishJob(m_job.succeeded);
+      break;
+    case JOB_FAILED:
+      FinishJob(m_job.failed);
+      break;
+    default:
+      break;
+  }
+}
+
+void CServicePageDlg::FinishJob(const char* text) {
+  // Nothing more of this job is acted on, also while the box below runs its own loop.
+  m_takingMessages = false;
+  ShowPageBox(text);
+  m_progress->setValue(0);
+  m_strPercent = QString::fromLatin1(kPercentIdle);
+  EnableButtons(true);
+  JobStatus.store(kJobIdle);
+  SetJobRunning(false);
+}
+
+void CServicePageDlg::EnableButtons(bool enabled) {
+  m_btnBrowse->setEnabled(enabled);
+  m_btnUpgrade->setEnabled(enabled);
+}
+
+void CServicePageDlg::SetJobRunning(bool running) {
+  m_jobRunning = running;
+  if (m_jobStateListener) m_jobStateListener();
+}
+
+void CServicePageDlg::UpdateData() {
+  if (m_copying) return;  // setting a text sends events of its own
+  m_copying = true;
+  CopyIfDifferent(m_filePathEdit, m_strFilePath);
+  for (const auto& [label, text] : m_texts) CopyIfDifferent(label, *text);
+  m_copying = false;
+}
+
+void CServicePageDlg::keyPressEvent(QKeyEvent* event) {
+  // Return on a page's field must not reach the welcome window's default button ("Enter"
+  // would leave for the main road); Escape goes on to the window.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace korva::ui

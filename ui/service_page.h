@@ -1,0 +1,104 @@
+// What every service page shares: the file path with "Browse" and "Upgrade", the progress bar
+// and percent label of its job, and the way it follows that job. Its texts live in display
+// strings that are copied to their controls, where they differ, before every event that the
+// page or one of its controls receives; the page's job messages are handled just before that
+// copy. A page acts on its job's messages only while that job runs, and on each one once,
+// also when it arrives while one of the page's boxes is open: the final box comes first, the
+// reset after it.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jobs/service_texts.h"
+#include "ui/file_chooser.h"
+#include "ui/window_job_owner.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace korva::ui {
+
+class JobEvent;
+
+class CServicePageDlg : public QWidget {
+ public:
+  ~CServicePageDlg() override;
+  CServicePageDlg(const CServicePageDlg&) = delete;
+  CServicePageDlg& operator=(const CServicePageDlg&) = delete;
+
+  // From the start of the page's job until its final box has been closed and the page reset.
+  bool JobRunning() const { return m_jobRunning; }
+  // Called on every change of JobRunning (the page host follows it).
+  void SetJobStateListener(std::function<void()> listener) { m_jobStateListener = std::move(listener); }
+
+  // The pages' dialog templates are declared at this font size.
+  static constexpr int kTemplatePointSize = 10;
+
+ protected:
+  CServicePageDlg(int jobKind, QWidget* parent);
+
+  // After the template is set up: the controls that every page has, the conversion from dialog
+  // units, Browse and Upgrade wired to their handlers.
+  void BindCommonControls(QProgressBar* progress, QPushButton* upgrade, QPushButton* browse,
+                          QLineEdit* filePath, QLabel* percent);
+  // A display string that the refresh copies into `label`.
+  void BindText(QLabel* label, const QString* text);
+
+  virtual void OnBrowse() = 0;
+  virtual void OnUpgrade() = 0;
+
+  // Shows the file dialog with `filter`; false when the user cancelled. Sets m_strFilePath.
+  bool ChooseFile(const FileFilter& filter);
+  // m_strFilePath as the file system takes it.
+  std::string FilePathForOpening() const;
+
+  // The two steps of "Upgrade" that talk to the amp. The presence test.
+  static bool DevicePresent();
+  // Disables "Browse" and "Upgrade" and starts the page's job, which may read the chosen file's
+  // path and name. When it cannot start: the page's start-failure box, JobStatus 0, the buttons
+  // enabled again.
+  void StartPageJob();
+
+  // A page box, owned by the page's window.
+  static void ShowPageBox(const char* text);
+  // An application box.
+  static void ShowApplicationBox(const char* text);
+
+  // Copies every display string into its control where they differ.
+  void UpdateData();
+
+  void keyPressEvent(QKeyEvent* event) override;
+
+  QProgressBar* m_progress = nullptr;
+  QPushButton* m_btnUpgrade = nullptr;
+  QPushButton* m_btnBrowse = nullptr;
+  QString m_strFilePath;
+  QString m_strPercent;
+  std::unique_ptr<WindowJobOwner> m_owner;
+
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void HandleJobMessage(const JobEvent& event);
+  // The final box, then the page back to idle.
+  void FinishJob(const char* text);
+  void EnableButtons(bool enabled);
+  void SetJobRunning(bool running);
+
+  const ServiceJobTexts& m_job;
+  QLineEdit* m_filePathEdit = nullptr;
+  std::vector<std::pair<QLabel*, const QString*>> m_texts;
+  bool m_jobRunning = false;
+  bool m_takingMessages = false;  // the job runs and its final message has not come yet
+  bool m_copying = false;
+  std::function<void()> m_jobStateListener;
+};
+
+}  // namespace korva::ui

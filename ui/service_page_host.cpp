@@ -1,0 +1,127 @@
+// The service page host: tabs, pages and the tab rule.
+#include "ui/service_page_host.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QTabWidget>
+#include <algorithm>
+
+#include "device/link_mode.h"
+#include "jobs/job_messages.h"
+#include "jobs/job_state.h"
+#include "ui/firmware_page_dlg.h"
+#include "ui/ir_page_dlg.h"
+
+namespace korva::ui {
+
+ServicePageHost::ServicePageHost(QTabWidget* tab)
+    : m_tab(tab),
+      m_pageMcu(std::make_unique<CMcuPageDlg>()),
+      m_pageDsp(std::make_unique<CDspPageDlg>()),
+      m_pageBluetooth(std::make_unique<QWidget>()),
+      m_pageBattery(std::make_unique<CBatteryPageDlg>()),
+      m_pageIr(std::make_unique<CIrPageDlg>()) {
+  m_pageBluetooth->setObjectName(QStringLiteral("bluetoothPage"));
+  m_pageBluetooth->setFixedSize(m_pageMcu->size());
+  m_pageOfTab = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get(), m_pageBluetooth.get()};
+  m_jobPages = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get()};
+  for (CServicePageDlg* page : m_jobPages) page->SetJobStateListener([this] { OnPageJobStateChanged(); });
+
+  static constexpr const char* kTitles[kTabCount] = {"MCU", "DSP", "IR", "Battery", "Bluetooth"};
+  for (int i = 0; i < kTabCount; ++i) m_tab->addTab(Page(i), QString::fromLatin1(kTitles[i]));
+  m_tab->setCurrentIndex(kTabMcu);
+  m_tab->setEnabled(true);
+  m_tab->show();
+  connect(m_tab, &QTabWidget::currentChanged, this, &ServicePageHost::OnSelchangeTab);
+  m_tab->tabBar()->installEventFilter(this);
+  RefreshTabs();
+}
+
+ServicePageHost::~ServicePageHost() {
+  // Whatever ended the event loop, a running job still posts to its page and prepares its bar:
+  // the page stays until it has handled the job's final message. Whoever listened is going.
+  m_jobStateListener = nullptr;
+  while (JobRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  m_tab->tabBar()->removeEventFilter(this);
+  disconnect(m_tab, nullptr, this, nullptr);
+}
+
+void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector<QWidget*>& bottomRow) {
+  const int margin = above->x();
+  const QSize tabSize = m_tab->sizeHint();
+  const int width = std::max(window->width(), tabSize.width() + 2 * margin);
+  const int tabTop = above->geometry().bottom() + 1 + margin;
+  m_tab->setGeometry((width - tabSize.width()) / 2, tabTop, tabSize.width(), tabSize.height());
+  above->resize(above->width() + width - window->width(), above->height());
+
+  int height = window->height();
+  const int rowTop = tabTop + tabSize.height() + margin;
+  for (QWidget* widget : bottomRow) {
+    height = window->height() - widget->y() + rowTop;  // keeps the row's distance from the bottom
+    widget->move(width - (window->width() - widget->x()), rowTop);
+  }
+  window->setFixedSize(width, height);
+
+  // A window that grew while shown stays on its screen.
+  if (window->isVisible() && window->screen()) {
+    const QRect room = window->screen()->availableGeometry();
+    QRect frame = window->frameGeometry();
+    frame.moveBottom(std::min(frame.bottom(), room.bottom()));
+    frame.moveRight(std::min(frame.right(), room.right()));
+    frame.moveTopLeft(QPoint(std::max(frame.left(), room.left()), std::max(frame.top(), room.top())));
+    window->move(frame.topLeft());
+  }
+}
+
+bool ServicePageHost::JobRunning() const {
+  return std::any_of(m_jobPages.begin(), m_jobPages.end(), [](const CServicePageDlg* page) { return page->JobRunning(); });
+}
+
+bool ServicePageHost::MayShow(int index) const {
+  if (index < 0 || index >= kTabCount || JobStatus.load() != kJobIdle || JobRunning()) return false;
+  return index == kTabBluetooth || LinkMode.load() != kLinkBluetooth;
+}
+
+void ServicePageHost::OnSelchangeTab(int index) {
+  if (index == m_shown) return;
+  if (!MayShow(index)) {
+    // Refused: the tab goes back to the page that stays.
+    const QSignalBlocker blocker(m_tab);
+    m_tab->setCurrentIndex(m_shown);
+    return;
+  }
+  m_shown = index;
+  RefreshTabs();
+}
+
+void ServicePageHost::RefreshTabs() {
+  QTabBar* bar = m_tab->tabBar();
+  bar->setEnabled(!JobRunning());
+  const bool handedOver = LinkMode.load() == kLinkBluetooth;
+  for (int i = 0; i < kTabCount; ++i) bar->setTabEnabled(i, i == m_shown || i == kTabBluetooth || !handedOver);
+}
+
+void ServicePageHost::OnPageJobStateChanged() {
+  RefreshTabs();
+  if (m_jobStateListener) m_jobStateListener();
+}
+
+bool ServicePageHost::eventFilter(QObject* /*watched*/, QEvent* event) {
+  // The link may have changed since the tabs were last looked at: before the tab bar acts on
+  // a click or a key, or as the pointer comes to it.
+  switch (event->type()) {
+    case QEvent::Enter:
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+      RefreshTabs();
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+}  // namespace korva::ui
