@@ -29,6 +29,14 @@ inline Bytes WithMarker(Bytes bytes, std::size_t at, const char* text) {
   std::memcpy(&bytes[at], text, std::strlen(text));
   return bytes;
 }
+// A firmware file of `length` bytes with its marker and version characters at `markerAt`,
+// followed by zero bytes, as a page shows the version ("APPV1.39" shows as "V 1.39").
+inline Bytes FirmwareBytes(std::size_t length, int seed, std::size_t markerAt, const char* markerAndVersion) {
+  Bytes bytes = WithMarker(Pattern(length, seed), markerAt, markerAndVersion);
+  const std::size_t end = markerAt + std::strlen(markerAndVersion);
+  for (std::size_t i = end; i < end + 4 && i < length; ++i) bytes[i] = 0;
+  return bytes;
+}
 // A WAV file of `length` bytes that starts with the header the amp takes.
 inline Bytes Wav(std::size_t length) {
   Bytes bytes = Pattern(length, 5);

@@ -1,14 +1,22 @@
-// Writes pictures of every window of the main road into the build's screenshots/ folder, so
-// that anyone can look at them: the welcome window, the main window Disconnected, Connected,
-// Updating and Done, the same-version prompt, an application box and the About box.
+// Writes pictures of every window into the build's screenshots/ folder, so that anyone can
+// look at them: the welcome window, the main window Disconnected, Connected, Updating and Done,
+// the same-version prompt, an application box, the About box, and each service page idle,
+// with a file accepted, running and with its final box, also at 8, 10 and 12 points.
+#include <QComboBox>
 #include <QDir>
 #include <QMessageBox>
+#include <QPainter>
+#include <QTabBar>
+#include <QTabWidget>
 
+#include "jobs/service_texts.h"
+#include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
 #include "ui/device_watchers.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
+#include "ui/service_page_host.h"
 #include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 
@@ -25,7 +33,117 @@ class Screenshots : public WindowTest {
     EXPECT_FALSE(picture.isNull());
     EXPECT_TRUE(picture.save(path)) << path.toStdString();
   }
+  // The window with the box that it shows in front of it, centred as the box opens.
+  static void SaveWithBox(QWidget* window, BoxKind kind, const std::string& text, const char* name) {
+    Flush(window);
+    QPixmap picture = window->grab();
+    auto box = ui::MakeMessageBox(kind, text, window);
+    box->show();
+    const QPixmap boxPicture = box->grab();
+    QPainter painter(&picture);
+    painter.drawPixmap((picture.width() - boxPicture.width()) / 2, (picture.height() - boxPicture.height()) / 2,
+                       boxPicture);
+    painter.end();
+    QDir().mkpath(KORVA_SCREENSHOT_DIR);
+    EXPECT_TRUE(picture.save(QStringLiteral(KORVA_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name))));
+  }
 };
+
+// The service pages, each with the file that it accepts.
+struct ServicePage {
+  const char* name;
+  int tab;
+  const char* fileName;
+  Bytes file;
+  int jobKind;
+};
+
+std::vector<ServicePage> ServicePages() {
+  return {
+      {"mcu", ui::ServicePageHost::kTabMcu, "KORVA_MCU_V1.39.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"), kJobMcu},
+      {"dsp", ui::ServicePageHost::kTabDsp, "KORVA_DSP_V251.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"), kJobDsp},
+      {"ir", ui::ServicePageHost::kTabIr, "Cabinet 4x12.wav", Wav(28844), kJobAudio},
+      {"battery", ui::ServicePageHost::kTabBattery, "KORVA_BAT_V1.02.bin", FirmwareBytes(1000, 31, 0x10, "BATV1.02"),
+       kJobBattery},
+  };
+}
+
+class ServiceScreenshots : public Screenshots {
+ protected:
+  ServiceScreenshots() : watcher(sim.bus) {}
+
+  std::unique_ptr<ui::CWelcomeDlg> OpenInServiceMode() {
+    auto welcome = std::make_unique<ui::CWelcomeDlg>(&watcher);
+    welcome->EnterServiceMode();
+    welcome->show();
+    return welcome;
+  }
+  static void ShowTab(ui::CWelcomeDlg& welcome, int tab) {
+    QTabBar* bar = Child<QTabWidget>(&welcome, "m_tab")->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+  }
+  void ChooseFile(QWidget* page, const ServicePage& p) {
+    if (p.jobKind == kJobAudio) Child<QComboBox>(page, "m_cbIndex")->setCurrentIndex(4);
+    files.Choose(folder.File(p.fileName, p.file));
+    Click(page, "m_btnBrowse");
+  }
+
+  ui::VirtualBusWatcher watcher;
+  RecordingFileChooser files;
+  ScratchFolder folder;
+};
+
+TEST_F(ServiceScreenshots, EachPageIdleAcceptedRunningAndDone) {
+  auto welcome = OpenInServiceMode();
+  Save(welcome.get(), "service-welcome");
+  QWidget* tabs = Child(welcome.get(), "m_tab");
+  for (const ServicePage& p : ServicePages()) {
+    const std::string name = std::string("service-") + p.name;
+    ShowTab(*welcome, p.tab);
+    QWidget* page = welcome->PageHost()->Page(p.tab);
+    Save(tabs, (name + "-idle").c_str());
+    ChooseFile(page, p);
+    Save(tabs, (name + "-accepted").c_str());
+
+    // Halfway through the job, and its final box.
+    JobEventWatcher running;
+    running.onJob = [&, saved = false](const ui::JobEvent& e) mutable {
+      auto* bar = Child<QProgressBar>(page, "m_progress");
+      if (e.WParam() == JOB_PROGRESS && !saved && bar->value() * 2 >= bar->maximum()) {
+        saved = true;
+        Save(tabs, (name + "-running").c_str());
+      }
+    };
+    page->installEventFilter(&running);
+    prompter.whileShown = [&](const RecordingPrompter::Box& box) {
+      SaveWithBox(welcome.get(), box.kind, box.text, (name + "-done").c_str());
+    };
+    Click(page, "m_btnUpgrade");
+    ASSERT_TRUE(WaitUntil([&] { return !welcome->PageHost()->JobRunning(); }));
+    page->removeEventFilter(&running);
+    prompter.whileShown = nullptr;
+  }
+  EXPECT_EQ(prompter.Texts().size(), 4u);
+}
+
+// Every page with a long path and its longest texts, at the sizes that desktops use.
+TEST_F(ServiceScreenshots, EachPageAtEightTenAndTwelvePoints) {
+  const QFont saved = QApplication::font();
+  for (int points : {8, 10, 12}) {
+    QFont font("DejaVu Sans");
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    auto welcome = OpenInServiceMode();
+    for (const ServicePage& p : ServicePages()) {
+      ShowTab(*welcome, p.tab);
+      QWidget* page = welcome->PageHost()->Page(p.tab);
+      ChooseFile(page, p);
+      Child<QLabel>(page, "percent")->setText(QStringLiteral("100%"));
+      Save(welcome.get(), ("service-" + std::string(p.name) + "-" + std::to_string(points) + "pt").c_str());
+    }
+  }
+  QApplication::setFont(saved);
+}
 
 TEST_F(Screenshots, WelcomeAboutPromptAndBox) {
   ui::VirtualBusWatcher watcher(sim.bus);

@@ -22,18 +22,10 @@ namespace {
 
 using ui::ServicePageHost;
 
-// A firmware file whose version characters are followed by zero bytes, as a page shows them.
-Bytes Firmware(std::size_t length, int seed, std::size_t markerAt, const char* markerAndVersion) {
-  Bytes bytes = WithMarker(Pattern(length, seed), markerAt, markerAndVersion);
-  const std::size_t end = markerAt + std::strlen(markerAndVersion);
-  for (std::size_t i = end; i < end + 4 && i < length; ++i) bytes[i] = 0;
-  return bytes;
-}
-
 // A full-flash battery file: boot area, marker, application, and 0xFF from 0x3500 on, so that
 // the accepted length ends at 0x3800 and the application part is 0x1800 bytes.
 Bytes FullFlashBatteryFile() {
-  Bytes bytes = Firmware(0x8000, 31, 0x2010, "BATV1.02");
+  Bytes bytes = FirmwareBytes(0x8000, 31, 0x2010, "BATV1.02");
   std::fill(bytes.begin() + 0x3500, bytes.end(), 0xFF);
   return bytes;
 }
@@ -56,13 +48,13 @@ void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<PageCase> AllPages() {
   return {
-      {"MCU", ServicePageHost::kTabMcu, "mcu.bin", Firmware(0x2345, 7, 0x10, "APPV1.39"), "V 1.39",
+      {"MCU", ServicePageHost::kTabMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"), "V 1.39",
        Pattern(0x2345, 7), kTextFileWrong, "*.bin bin", kJobMcu,
        [](const VirtualKorva& amp, const Bytes& file) {
          EXPECT_EQ(amp.McuMemory(), Padded(file, 1024));
          EXPECT_EQ(amp.McuVersion(), "1.39");
        }},
-      {"DSP", ServicePageHost::kTabDsp, "dsp.bin", Firmware(5000, 13, 4, "DSPV0.251"), "V 0.251",
+      {"DSP", ServicePageHost::kTabDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"), "V 0.251",
        Pattern(5000, 13), kTextFileWrong, "*.bin bin", kJobDsp,
        [](const VirtualKorva& amp, const Bytes& file) {
          EXPECT_EQ(amp.DspHeader(), Slice(file, 0, 16));
@@ -427,7 +419,7 @@ TEST_F(ServicePageTest, TheTabRule) {
 
 TEST_F(ServicePageTest, WhileAPageJobWritesNeitherTabsNorWindowMayGo) {
   QWidget* page = Open(ServicePageHost::kTabMcu);
-  Browse(page, folder.File("mcu.bin", Firmware(0x2345, 7, 0x10, "APPV1.39")));
+  Browse(page, folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39")));
   Click(page, "m_btnUpgrade");
   ASSERT_TRUE(Host().JobRunning());
   EXPECT_FALSE(Tabs()->tabBar()->isEnabled());
@@ -458,7 +450,7 @@ TEST_F(ServicePageTest, WhileAPageJobWritesNeitherTabsNorWindowMayGo) {
 // that arrive while another window's loop runs are not lost.
 TEST_F(ServicePageTest, JobMessagesThatArriveWhileABoxIsOpenAreActedOnOnce) {
   QWidget* page = Open(ServicePageHost::kTabMcu);
-  Browse(page, folder.File("mcu.bin", Firmware(0x2345, 7, 0x10, "APPV1.39")));
+  Browse(page, folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39")));
   std::optional<std::pair<int, std::string>> inBox;
   prompter.whileShown = [&](const RecordingPrompter::Box& box) {
     if (box.text != kTextMcuPageSucceeded || inBox) return;

@@ -2,6 +2,7 @@
 // without clipped text, message boxes, and the job owner's marshalling to the UI thread.
 #include <QGroupBox>
 #include <QMessageBox>
+#include <QTabWidget>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "ui/display_text.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
+#include "jobs/service_texts.h"
 #include "ui/updater_app.h"
 #include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
@@ -175,6 +177,29 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
   ExpectFits(Child<QLabel>(&main, "currentVersion"), QStringLiteral("Ver1.38.250"));
   ExpectFits(Child<QLabel>(&main, "newVersion"), QStringLiteral("Ver1.38.250"));
   ExpectFits(Child<QLabel>(&main, "percent"), QStringLiteral("100%"));
+}
+
+TEST_P(NoClippingTest, ServicePagesShowEveryTextTheyCanTake) {
+  ui::CWelcomeDlg welcome(nullptr);
+  welcome.EnterServiceMode();
+  welcome.show();
+  QCoreApplication::processEvents();
+  ExpectAllFit(&welcome);
+  auto* tabs = Child<QTabWidget>(&welcome, "m_tab");
+  for (int i = 0; i < tabs->count(); ++i) {
+    QWidget* page = tabs->widget(i);
+    SCOPED_TRACE(page->objectName().toStdString());
+    ExpectAllFit(page);
+    EXPECT_EQ(page->font().pointSizeF(), GetParam() * 10.0 / 8);
+    // The page area of the tabs holds the whole page.
+    EXPECT_GE(page->parentWidget()->width(), page->width());
+    EXPECT_GE(page->parentWidget()->height(), page->height());
+    if (auto* percent = page->findChild<QLabel*>(QStringLiteral("percent"))) ExpectFits(percent, QStringLiteral("100%"));
+    if (auto* version = page->findChild<QLabel*>(QStringLiteral("updateVersion"))) {
+      ExpectFits(version, QStringLiteral("V 12345678"));  // the MCU rule's longest version
+      ExpectFits(version, QString::fromLatin1(kTextVersionError));
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(FontSizes, NoClippingTest, ::testing::Values(8, 9, 10, 12),

@@ -25,6 +25,7 @@ ServicePageHost::ServicePageHost(QTabWidget* tab)
       m_pageBattery(std::make_unique<CBatteryPageDlg>()),
       m_pageIr(std::make_unique<CIrPageDlg>()) {
   m_pageBluetooth->setObjectName(QStringLiteral("bluetoothPage"));
+  m_pageBluetooth->setFont(m_pageMcu->font());
   m_pageBluetooth->setFixedSize(m_pageMcu->size());
   m_pageOfTab = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get(), m_pageBluetooth.get()};
   m_jobPages = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get()};
@@ -51,11 +52,13 @@ ServicePageHost::~ServicePageHost() {
 
 void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector<QWidget*>& bottomRow) {
   const int margin = above->x();
-  const QSize tabSize = m_tab->sizeHint();
+  // The pages have a fixed size and no size hint: the tabs need at least their size.
+  const QSize tabSize = m_tab->minimumSizeHint();
   const int width = std::max(window->width(), tabSize.width() + 2 * margin);
   const int tabTop = above->geometry().bottom() + 1 + margin;
   m_tab->setGeometry((width - tabSize.width()) / 2, tabTop, tabSize.width(), tabSize.height());
-  above->resize(above->width() + width - window->width(), above->height());
+  // In a wider window the frame above spans it as the tabs do.
+  if (width > window->width()) above->resize(width - 2 * margin, above->height());
 
   int height = window->height();
   const int rowTop = tabTop + tabSize.height() + margin;
