@@ -53,12 +53,14 @@ inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
                bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
 }
 
-// A folder of its own for the running test.
+// A folder of its own for the running test, named after it unless given a name.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("korva-") + info->test_suite_name() + "-" + info->name();
+  explicit ScratchFolder(std::string name = {}) {
+    if (name.empty()) {
+      const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+      name = std::string("korva-") + info->test_suite_name() + "-" + info->name();
+    }
     for (char& c : name) {
       if (c == '/') c = '-';
     }

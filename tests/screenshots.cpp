@@ -70,7 +70,8 @@ std::vector<ServicePage> ServicePages() {
 
 class ServiceScreenshots : public Screenshots {
  protected:
-  ServiceScreenshots() : watcher(sim.bus) {}
+  // The files lie in a folder with a short name, as a technician's would.
+  ServiceScreenshots() : watcher(sim.bus), folder("firmware") {}
 
   std::unique_ptr<ui::CWelcomeDlg> OpenInServiceMode() {
     auto welcome = std::make_unique<ui::CWelcomeDlg>(&watcher);

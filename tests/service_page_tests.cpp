@@ -193,7 +193,14 @@ TEST_P(EachPageTest, BrowseThenUpgradeRunsTheJobToItsFinalBoxAndTheAmpHoldsTheFi
   EXPECT_FALSE(Child<QPushButton>(page, "m_btnUpgrade")->isEnabled());
   EXPECT_FALSE(Tabs()->tabBar()->isEnabled());
   EXPECT_FALSE(WelcomeButtonsEnabled());
+  auto* index = page->findChild<QComboBox*>(QStringLiteral("m_cbIndex"));
+  if (index) {
+    EXPECT_FALSE(index->isEnabled());
+  }
   ASSERT_TRUE(WaitForIdle());
+  if (index) {
+    EXPECT_TRUE(index->isEnabled());
+  }
 
   ASSERT_EQ(prompter.Boxes().size(), 1u);
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Window);

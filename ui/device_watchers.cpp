@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "emulator/virtual_hid_bus.h"
+#include "ui/thread_handoff.h"
 
 namespace korva::ui {
 
@@ -63,14 +64,14 @@ int VirtualBusWatcher::Start(std::function<void()> onChange) {
     std::lock_guard lock(relay->mutex);
     if (!relay->target) return;
     // Queued even on the UI thread: a plug inside a probe must not probe again inside it.
-    QMetaObject::invokeMethod(relay->target, [relay] {
+    PostToThreadOf(relay->target, [relay] {
       std::function<void()> onChange;
       {
         std::lock_guard lock(relay->mutex);
         onChange = relay->onChange;
       }
       if (onChange) onChange();
-    }, Qt::QueuedConnection);
+    });
   });
   return 1;
 }

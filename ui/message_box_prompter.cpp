@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QThread>
 
 #include "ui/display_text.h"
+#include "ui/thread_handoff.h"
 
 namespace korva::ui {
 
@@ -22,12 +22,7 @@ std::unique_ptr<QMessageBox> MakeMessageBox(BoxKind kind, const std::string& tex
 }
 
 void MessageBoxPrompter::ShowBox(BoxKind kind, const std::string& text) {
-  if (QThread::currentThread() == thread()) {
-    ShowHere(kind, text);
-    return;
-  }
-  QMetaObject::invokeMethod(this, [this, kind, &text] { ShowHere(kind, text); },
-                            Qt::BlockingQueuedConnection);
+  RunOnThreadOf(this, [this, kind, &text] { ShowHere(kind, text); });
 }
 
 void MessageBoxPrompter::ShowHere(BoxKind kind, const std::string& text) {

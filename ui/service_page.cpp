@@ -130,6 +130,7 @@ void CServicePageDlg::FinishJob(const char* text) {
 void CServicePageDlg::EnableButtons(bool enabled) {
   m_btnBrowse->setEnabled(enabled);
   m_btnUpgrade->setEnabled(enabled);
+  for (QWidget* control : m_lockedWhileRunning) control->setEnabled(enabled);
 }
 
 void CServicePageDlg::SetJobRunning(bool running) {

@@ -51,6 +51,8 @@ class CServicePageDlg : public QWidget {
                           QLineEdit* filePath, QLabel* percent);
   // A display string that the refresh copies into `label`.
   void BindText(QLabel* label, const QString* text);
+  // A control that is disabled with "Browse" and "Upgrade" while the page's job runs.
+  void LockWhileJobRuns(QWidget* control) { m_lockedWhileRunning.push_back(control); }
 
   virtual void OnBrowse() = 0;
   virtual void OnUpgrade() = 0;
@@ -95,6 +97,7 @@ class CServicePageDlg : public QWidget {
   const ServiceJobTexts& m_job;
   QLineEdit* m_filePathEdit = nullptr;
   std::vector<std::pair<QLabel*, const QString*>> m_texts;
+  std::vector<QWidget*> m_lockedWhileRunning;
   bool m_jobRunning = false;
   bool m_takingMessages = false;  // the job runs and its final message has not come yet
   bool m_copying = false;

@@ -1,11 +1,11 @@
-// Job messages, progress-bar preparation and the slot text, marshalled to the window's thread.
+// Job messages, progress-bar preparation and the slot text, handed to the window's thread.
 #include "ui/window_job_owner.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <algorithm>
 
 #include "ui/job_event.h"
+#include "ui/thread_handoff.h"
 
 namespace korva::ui {
 
@@ -15,8 +15,13 @@ QEvent::Type JobEvent::EventType() {
 }
 
 void WindowJobOwner::PostJobMessage(int message, int wParam, long lParam) {
-  // postEvent is thread-safe and takes ownership of the event.
-  QCoreApplication::postEvent(window_, new JobEvent(message, wParam, lParam));
+  // Queued to the window's thread in the order the job posts; the event itself is made and
+  // sent there, so that nothing of it is shared between the threads.
+  QObject* window = window_;
+  PostToThreadOf(window, [window, message, wParam, lParam] {
+    JobEvent event(message, wParam, lParam);
+    QCoreApplication::sendEvent(window, &event);
+  });
 }
 
 void WindowJobOwner::PrepareProgressBar(int total) {
@@ -35,13 +40,6 @@ std::string WindowJobOwner::SlotIndexText() {
   return text;
 }
 
-void WindowJobOwner::OnWindowThread(const std::function<void()>& work) {
-  // Called on the window's own thread (a job run in place) the queue would deadlock.
-  if (QThread::currentThread() == window_->thread()) {
-    work();
-  } else {
-    QMetaObject::invokeMethod(window_, work, Qt::BlockingQueuedConnection);
-  }
-}
+void WindowJobOwner::OnWindowThread(const std::function<void()>& work) { RunOnThreadOf(window_, work); }
 
 }  // namespace korva::ui

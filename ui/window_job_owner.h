@@ -1,5 +1,5 @@
-// The JobOwner port for a window: job messages become posted JobEvents, and the progress bar
-// is prepared on the window's thread while the job thread waits for it. A service page also
+// The JobOwner port for a window: job messages become JobEvents that the window receives on its
+// own thread, in order, and the progress bar is prepared there while the job thread waits. A service page also
 // gives its job the inputs it asks for: the slot index text (read on the window's thread) and
 // the chosen file's path and name (set before the job starts, unchanged while it runs).
 #pragma once
