@@ -1,7 +1,6 @@
 // The service pages' shared behaviour.
 #include "ui/service_page.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -18,6 +17,7 @@
 #include "jobs/start_job.h"
 #include "ui/dialog_units.h"
 #include "ui/job_event.h"
+#include "ui/pre_translate.h"
 #include "ui/update_plan.h"
 
 namespace korva::ui {
@@ -35,7 +35,7 @@ void CopyIfDifferent(Control* control, const QString& text) {
 CServicePageDlg::CServicePageDlg(int jobKind, QWidget* parent)
     : QWidget(parent), m_strPercent(QString::fromLatin1(kPercentIdle)), m_job(ServiceJobTextsOf(jobKind)) {}
 
-CServicePageDlg::~CServicePageDlg() { qApp->removeEventFilter(this); }
+CServicePageDlg::~CServicePageDlg() = default;
 
 void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* upgrade, QPushButton* browse,
                                          QLineEdit* filePath, QLabel* percent) {
@@ -51,7 +51,8 @@ void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* up
   connect(m_btnBrowse, &QPushButton::clicked, this, [this] { OnBrowse(); });
   connect(m_btnUpgrade, &QPushButton::clicked, this, [this] { OnUpgrade(); });
   // Sees every event of this page and its controls before it is dispatched.
-  qApp->installEventFilter(this);
+  m_preTranslate = std::make_unique<PreTranslateFilter>(
+      this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
 }
 
 void CServicePageDlg::BindText(QLabel* label, const QString* text) { m_texts.emplace_back(label, text); }
@@ -86,17 +87,6 @@ void CServicePageDlg::StartPageJob() {
 void CServicePageDlg::ShowPageBox(const char* text) { AppPrompter().ShowBox(BoxKind::Window, text); }
 
 void CServicePageDlg::ShowApplicationBox(const char* text) { AppPrompter().ShowBox(BoxKind::Application, text); }
-
-bool CServicePageDlg::eventFilter(QObject* watched, QEvent* event) {
-  auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget && (widget == this || isAncestorOf(widget))) {
-    if (watched == this && event->type() == JobEvent::EventType()) {
-      HandleJobMessage(static_cast<const JobEvent&>(*event));
-    }
-    UpdateData();
-  }
-  return false;  // never consumed: the event goes on to its receiver
-}
 
 void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
   if (!m_takingMessages || event.Message() != m_job.message) return;

@@ -27,6 +27,7 @@ class QPushButton;
 namespace korva::ui {
 
 class JobEvent;
+class PreTranslateFilter;
 
 class CServicePageDlg : public QWidget {
  public:
@@ -87,7 +88,6 @@ class CServicePageDlg : public QWidget {
   std::unique_ptr<WindowJobOwner> m_owner;
 
  private:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void HandleJobMessage(const JobEvent& event);
   // The final box, then the page back to idle.
   void FinishJob(const char* text);
@@ -102,6 +102,7 @@ class CServicePageDlg : public QWidget {
   bool m_takingMessages = false;  // the job runs and its final message has not come yet
   bool m_copying = false;
   std::function<void()> m_jobStateListener;
+  std::unique_ptr<PreTranslateFilter> m_preTranslate;
 };
 
 }  // namespace korva::ui

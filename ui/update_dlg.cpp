@@ -19,6 +19,7 @@
 #include "ui/dialog_template.h"
 #include "ui/icons.h"
 #include "ui/job_event.h"
+#include "ui/pre_translate.h"
 #include "ui/same_version_dlg.h"
 #include "ui/update_plan.h"
 #include "ui_update.h"
@@ -54,10 +55,11 @@ CUpdateDlg::CUpdateDlg(QWidget* parent)
   connect(m_btnUpdate, &QPushButton::clicked, this, &CUpdateDlg::OnUpdate);
   connect(m_btnExit, &QPushButton::clicked, this, &CUpdateDlg::reject);
   // Sees every event of this window and its controls before it is dispatched.
-  qApp->installEventFilter(this);
+  m_preTranslate = std::make_unique<PreTranslateFilter>(
+      this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
 }
 
-CUpdateDlg::~CUpdateDlg() { qApp->removeEventFilter(this); }
+CUpdateDlg::~CUpdateDlg() = default;
 
 void CUpdateDlg::showEvent(QShowEvent* event) {
   if (!m_initialised) {
@@ -190,17 +192,6 @@ void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox, const char* 
   m_strStatus = Text(statusAfterFailure);
   CurrentTransfer.store(kTransferNone);
   StartPollTimer();
-}
-
-bool CUpdateDlg::eventFilter(QObject* watched, QEvent* event) {
-  auto* widget = qobject_cast<QWidget*>(watched);
-  if (widget && (widget == this || isAncestorOf(widget))) {
-    if (watched == this && event->type() == JobEvent::EventType()) {
-      HandleJobMessage(static_cast<const JobEvent&>(*event));
-    }
-    UpdateData();
-  }
-  return false;  // never consumed: the event goes on to its receiver
 }
 
 void CUpdateDlg::HandleJobMessage(const JobEvent& event) {

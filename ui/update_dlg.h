@@ -21,6 +21,7 @@ class QPushButton;
 namespace korva::ui {
 
 class JobEvent;
+class PreTranslateFilter;
 
 class CUpdateDlg final : public QDialog {
  public:
@@ -38,7 +39,6 @@ class CUpdateDlg final : public QDialog {
   static void SetPollPeriodForTests(int ms);
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 
@@ -71,6 +71,7 @@ class CUpdateDlg final : public QDialog {
   QPixmap m_lampRed;
   QPixmap m_lampGreen;
   std::unique_ptr<WindowJobOwner> m_owner;
+  std::unique_ptr<PreTranslateFilter> m_preTranslate;
   int m_pollTimerId = 0;
   bool m_initialised = false;
   bool m_jobActive = false;  // from a started job until its last final message
