@@ -3,7 +3,8 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+
+#include "jobs/job_thread.h"
 
 namespace korva {
 namespace {
@@ -17,11 +18,11 @@ void StartWorker(JobRoutine routine) {
     std::lock_guard lock(g_mutex);
     ++g_running;
   }
-  std::thread([routine] {
+  StartDetachedThread([routine] {
     routine();  // its result is read by nobody: the job reports through its messages
     std::lock_guard lock(g_mutex);
     if (--g_running == 0) g_idle.notify_all();
-  }).detach();
+  });
 }
 
 void WaitForWorkers() {
