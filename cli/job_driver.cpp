@@ -59,7 +59,7 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
     TakeInterrupts(traits);
     if (!event) continue;
     if (event->type == OwnerEvent::Type::Prepare) {
-      startMs = env_.clock.NowMs();
+      startMs = event->atMs;
       progress.reports = event->lParam + traits.extraReports;
       reporter_.JobStarted(progress);
       owner_.Handled();
@@ -71,7 +71,7 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
       continue;
     }
     if (event->message != traits.message) continue;
-    progress.elapsedMs = env_.clock.NowMs() - startMs;
+    progress.elapsedMs = event->atMs - startMs;
     switch (event->wParam) {
       case JOB_PROGRESS:
         progress.sent = event->lParam;

@@ -40,7 +40,7 @@ class JobDriver {
 
   Environment& env_;
   Reporter& reporter_;
-  QueueOwner owner_;
+  QueueOwner owner_{env_.clock};
   ReportingPrompter prompter_{reporter_, &owner_};
   InterruptPolicy policy_;
   bool stopped_ = false;

@@ -6,6 +6,7 @@
 namespace korva::cli {
 
 void QueueOwner::Push(OwnerEvent event) {
+  event.atMs = clock_.NowMs();
   {
     std::lock_guard lock(mutex_);
     if (event.type != OwnerEvent::Type::Message) ++waitsPosted_;

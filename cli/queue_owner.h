@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "device/clock.h"
 #include "jobs/job_owner.h"
 
 namespace korva::cli {
@@ -22,10 +23,16 @@ struct OwnerEvent {
   int wParam = 0;
   long lParam = 0;   // Prepare: the total
   std::string text;  // Box: its text
+  // When the job thread posted it: the time a report left, however far behind the main thread
+  // is in taking the events out.
+  std::int64_t atMs = 0;
 };
 
 class QueueOwner final : public JobOwner {
  public:
+  // `clock` stamps every event as it is posted.
+  explicit QueueOwner(const Clock& clock) : clock_(clock) {}
+
   void PostJobMessage(int message, int wParam, long lParam) override;
   void PrepareProgressBar(int total) override;
   // Job thread: queues a box and returns once the main thread has shown it.
@@ -46,6 +53,7 @@ class QueueOwner final : public JobOwner {
   void Push(OwnerEvent event);
   void PushAndWait(OwnerEvent event);
 
+  const Clock& clock_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<OwnerEvent> events_;

@@ -480,14 +480,18 @@ TEST(CliPartsTest, PosixInterruptsCountOnlyWhileListening) {
 }
 
 // The job thread waits in PrepareProgressBar until the main thread has handled it; messages
-// come out in the order they went in.
+// come out in the order they went in, each with the time it was posted, however late the main
+// thread takes it.
 TEST(CliPartsTest, QueueOwnerPreparesSynchronously) {
-  cli::QueueOwner owner;
+  VirtualClock clock;
+  cli::QueueOwner owner(clock);
   std::atomic<bool> prepared{false};
   std::thread job([&] {
     owner.PrepareProgressBar(752);
     prepared.store(true);
+    clock.Pause(250);
     owner.PostJobMessage(WM_MCU_JOB, JOB_PROGRESS, 1);
+    clock.Pause(250);
     owner.PostJobMessage(WM_MCU_JOB, JOB_DONE, 0);
   });
   const auto prepare = owner.Next(5s);
@@ -503,6 +507,9 @@ TEST(CliPartsTest, QueueOwnerPreparesSynchronously) {
   ASSERT_TRUE(first && second);
   EXPECT_EQ(first->wParam, JOB_PROGRESS);
   EXPECT_EQ(second->wParam, JOB_DONE);
+  EXPECT_EQ(prepare->atMs, 0);
+  EXPECT_EQ(first->atMs, 250);
+  EXPECT_EQ(second->atMs, 500);
 }
 
 }  // namespace
