@@ -1,6 +1,6 @@
 // The seam between the device link and the operating system's HID layer: enumerate the
-// present HID interfaces, open one by path, move one report. The program uses hidapi; tests
-// and --simulate use the virtual bus of emulator/.
+// present HID interfaces, open one by path, move one report. The program uses hidapi on Linux
+// and the Win32 HID calls on Windows; tests and --simulate use the virtual bus of emulator/.
 #pragma once
 
 #include <cstddef>
@@ -48,8 +48,9 @@ class HidBackend {
   virtual HidOpenProblem DiagnoseOpen(const std::string& /*path*/) { return HidOpenProblem::Unknown; }
 };
 
-// The hidapi backend (hidraw on Linux). hid_init() runs when it is made, hid_exit() when it is
-// destroyed: make it once, before any other thread starts.
-std::unique_ptr<HidBackend> MakeHidapiBackend();
+// The backend of the system the program runs on: hidapi (hidraw) on Linux, the Win32 HID calls
+// on Windows. Make it once, before any other thread starts (hidapi's hid_init() runs then, and
+// its hid_exit() when the backend is destroyed).
+std::unique_ptr<HidBackend> MakeSystemHidBackend();
 
 }  // namespace korva

@@ -82,6 +82,6 @@ class HidapiBackend final : public HidBackend {
 
 }  // namespace
 
-std::unique_ptr<HidBackend> MakeHidapiBackend() { return std::make_unique<HidapiBackend>(); }
+std::unique_ptr<HidBackend> MakeSystemHidBackend() { return std::make_unique<HidapiBackend>(); }
 
 }  // namespace korva

@@ -97,7 +97,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
   if (HasArgument(argc, argv, "--simulate")) {
     simulation = std::make_unique<Simulation>(ProcessClock());
   } else {
-    hidapi = MakeHidapiBackend();
+    hidapi = MakeSystemHidBackend();
     SetHidBackend(hidapi.get());
   }
 
