@@ -2,6 +2,7 @@
 #include "cli/messages.h"
 
 #include "cli/job_traits.h"
+#include "cli/system_texts.h"
 
 namespace korva::cli {
 
@@ -9,11 +10,7 @@ std::string AccessAdvice(const DeviceAccessReport& report) {
   const std::string found = "A KORVA is connected at " + report.path + ", but ";
   switch (report.access) {
     case DeviceAccess::PermissionDenied:
-      return found + "this user may not open it (permission denied).\n"
-             "Install the udev rule " + kUdevRuleName + " that comes with the updater as /etc/udev/rules.d/" +
-             kUdevRuleName + " (packages put it in /usr/lib/udev/rules.d/); it gives the logged-in user "
-             "access (TAG+=\"uaccess\"). Then run 'sudo udevadm control --reload && sudo udevadm trigger' "
-             "and reconnect the amp.";
+      return found + PermissionDeniedAdvice();
     case DeviceAccess::HeldElsewhere:
       return found + "another program holds it. Close that program (another updater, for example) and try "
              "again.";

@@ -67,6 +67,10 @@ class HookedClock final : public Clock {
   std::thread::id mainThread_ = std::this_thread::get_id();
 };
 
+// What the advice for an amp that this system will not open must name (defined with the tests of
+// the system's console).
+std::vector<std::string> PermissionDeniedAdviceParts();
+
 struct CliRun {
   int code;
   std::string out;

@@ -1,9 +1,6 @@
 // korva-updater-cli in process against the virtual KORVA in virtual time: the commands, their
 // texts and exit codes, the JSON events, the y/N prompt, failures, the not-accessible amp and
 // Ctrl-C during a job; then the pieces the front end is made of.
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <regex>
 #include <sstream>
@@ -13,7 +10,6 @@
 #include "cli/interrupt_policy.h"
 #include "cli/json_line.h"
 #include "cli/messages.h"
-#include "cli/posix_interrupts.h"
 #include "cli/progress_line.h"
 #include "cli/queue_owner.h"
 #include "device/device_access.h"
@@ -123,9 +119,7 @@ TEST_F(CliTest, AmpThatCannotBeOpened) {
     std::vector<std::string> advice;
   };
   const Case cases[] = {
-      {{.permissionDenied = true}, "permission denied",
-       {"permission denied", "70-korva.rules", "/etc/udev/rules.d/70-korva.rules", "/usr/lib/udev/rules.d",
-        "uaccess", "udevadm"}},
+      {{.permissionDenied = true}, "permission denied", PermissionDeniedAdviceParts()},
       {{.openedElsewhere = true}, "held by another program", {"another program holds it"}},
   };
   for (const Case& c : cases) {
@@ -455,28 +449,6 @@ TEST(CliPartsTest, TextsMadeSafeForTerminalAndJson) {
             "{\"event\":\"x\",\"t\":\"a\\\"b\\\\c\\nd\\u0001\",\"n\":7,\"z\":null}");
   EXPECT_EQ(cli::DisplayText("Fail\xA3\xA1 and\xA3\xA1"), "Fail\xEF\xBC\x81 and\xEF\xBC\x81");
   EXPECT_EQ(cli::PrintableVersion(VersionText{}), "???????????");
-}
-
-// SIGINT while armed is counted, not fatal, and reaches the program only inside Listen();
-// threads started while armed inherit the block.
-TEST(CliPartsTest, PosixInterruptsCountOnlyWhileListening) {
-  cli::PosixInterrupts interrupts;
-  interrupts.Arm();
-  // A thread started now has SIGINT blocked: a signal aimed at it is never handled there.
-  std::thread([] { EXPECT_EQ(pthread_kill(pthread_self(), SIGINT), 0); }).join();
-  raise(SIGINT);  // pending on the main thread until it listens
-  EXPECT_EQ(interrupts.Take(), 0);
-  interrupts.Listen([] {});
-  EXPECT_EQ(interrupts.Take(), 1);  // one pending SIGINT, however often it was raised
-  interrupts.Listen([] { raise(SIGINT); });
-  EXPECT_EQ(interrupts.Take(), 1);
-  interrupts.Disarm();
-  sigset_t blocked;
-  pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
-  EXPECT_FALSE(sigismember(&blocked, SIGINT));
-  struct sigaction action {};
-  sigaction(SIGINT, nullptr, &action);
-  EXPECT_EQ(action.sa_handler, SIG_DFL);
 }
 
 // The job thread waits in PrepareProgressBar until the main thread has handled it; messages

@@ -1,0 +1,31 @@
+// The terminal on Linux and other POSIX systems: isatty, the window size from the terminal
+// driver, SIGINT counted by PosixInterrupts.
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "cli/posix_interrupts.h"
+#include "cli/system_console.h"
+
+namespace korva::cli {
+
+struct SystemConsole::State {
+  bool terminal = false;
+  int columns = kDefaultColumns;
+  PosixInterrupts interrupts;
+};
+
+SystemConsole::SystemConsole() : state_(std::make_unique<State>()) {
+  state_->terminal = isatty(STDOUT_FILENO) == 1;
+  winsize size{};
+  if (state_->terminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    state_->columns = size.ws_col;
+  }
+}
+
+SystemConsole::~SystemConsole() = default;
+
+bool SystemConsole::OutIsTerminal() const { return state_->terminal; }
+int SystemConsole::Columns() const { return state_->columns; }
+InterruptSource& SystemConsole::Interrupts() { return state_->interrupts; }
+
+}  // namespace korva::cli
