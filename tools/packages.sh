@@ -7,6 +7,9 @@ korva_packages=(
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   fonts-wqy-microhei  # has the full-width "！" (U+FF01) that some message boxes end in
+  # The Windows build of the core and korva-updater-cli: the cross compiler (POSIX threads, for
+  # std::thread), GoogleTest's sources to build with it, and Wine to run the tests.
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 # What ./test needs beside them to check the installation and the Debian package
 # (tools/check_release.sh).
