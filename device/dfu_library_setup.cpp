@@ -33,8 +33,6 @@ DfuLibraryChoice ChooseDfuLibrary(const std::string& optionValue, const char* va
   return {InstalledDfuLibraryPath(), DfuLibrarySource::InstalledPlace};
 }
 
-std::string InstalledDfuLibraryPath() { return KORVA_DFU_LIBRARY_PATH; }
-
 DfuLibraryScope::DfuLibraryScope(const DfuLibraryChoice& choice) : source_(choice.source) {
   DfuLibrary::Loaded loaded = DfuLibrary::Load(AbsolutePath(choice.path));
   if (loaded.library) {

@@ -24,7 +24,8 @@ struct DfuLibraryChoice {
 // `optionValue`: --dfu-library's value (empty when not given); `variableValue`: the
 // variable's value (nullptr when unset; an empty value counts as unset).
 DfuLibraryChoice ChooseDfuLibrary(const std::string& optionValue, const char* variableValue);
-// Where an installed program looks when neither names a library.
+// Where an installed program looks when neither names a library: a place fixed by the build
+// on Linux, the library's file beside the program on Windows.
 std::string InstalledDfuLibraryPath();
 
 class DfuLibraryScope {

@@ -8,6 +8,7 @@
  * C++, so that the compiler checks the signatures:
  *
  *     cc -shared -fPIC -fvisibility=hidden -o libkorva-dfu.so my_module.c
+ *     x86_64-w64-mingw32-gcc -shared -o korva-dfu.dll my_module.c      (64-bit Windows)
  *
  * Where the updater looks for it: the README ("The Bluetooth update library").
  *

@@ -92,13 +92,7 @@ TEST_F(TransportTest, ReadPutsPayloadFirstAndRepeatsItsLastByte) {
 }
 
 TEST_F(TransportTest, ReadOfASilentDeviceFailsAfterTheLimit) {
-  sim.korva.SetFaults({.readsTimeOut = true});
-  std::array<std::uint8_t, kReportLength> buffer;
-  buffer.fill(0xAA);
-  const auto before = clock.NowMs();
-  EXPECT_EQ(ReadReport(buffer.data()), 0);
-  EXPECT_EQ(clock.NowMs() - before, kReportTimeoutMs);
-  EXPECT_EQ(buffer[0], 0);
+  ExpectSilentReadFailsAtTheLimit();
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
 }
 

@@ -47,7 +47,15 @@ Calls ModuleCalls(const VirtualBluetoothModule& module) {
 
 TEST(DfuLibraryChoiceTest, OptionThenVariableThenInstalledPlace) {
   const std::string installed = InstalledDfuLibraryPath();
+#ifdef _WIN32
+  // Beside the program, wherever its zip was unpacked.
+  EXPECT_TRUE(installed.ends_with("\\korva-dfu.dll")) << installed;
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(installed).parent_path() / "device_tests.exe") ||
+              std::filesystem::exists(std::filesystem::path(installed).parent_path() / "jobs_tests.exe"))
+      << installed;
+#else
   EXPECT_TRUE(installed.ends_with("/korva-updater/libkorva-dfu.so")) << installed;
+#endif
   EXPECT_EQ(ChooseDfuLibrary("/opt/a.so", "/opt/b.so").path, "/opt/a.so");
   EXPECT_EQ(ChooseDfuLibrary("", "/opt/b.so").path, "/opt/b.so");
   EXPECT_EQ(ChooseDfuLibrary("", "").path, installed);  // an empty variable counts as unset
@@ -92,7 +100,7 @@ TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunctio
        true},
       {"a function missing",
        {KORVA_SCRIPTED_DFU_WITHOUT_RESULT, DfuLibrarySource::Option},
-       {std::string(KORVA_SCRIPTED_DFU_WITHOUT_RESULT) + " lacks the function hidDfuGetResult"},
+       {fs::absolute(KORVA_SCRIPTED_DFU_WITHOUT_RESULT).string() + " lacks the function hidDfuGetResult"},
        true},
   };
   for (const Case& c : cases) {

@@ -14,6 +14,7 @@
 
 #include "device/clock.h"
 #include "device/command_protocol.h"
+#include "device/hid_transport.h"
 #include "device/link_mode.h"
 #include "emulator/simulation.h"
 #include "images/image_store.h"
@@ -178,6 +179,18 @@ class KorvaTest : public ::testing::Test {
     WaitForWorkers();
     SetAppPrompter(nullptr);
     SetProcessClock(nullptr);
+  }
+
+  // A read from the amp when it sends nothing: 0 after exactly the 3000 ms limit, with byte 0
+  // of the buffer cleared.
+  void ExpectSilentReadFailsAtTheLimit() {
+    sim.korva.SetFaults({.readsTimeOut = true});
+    std::array<std::uint8_t, kReportLength> buffer;
+    buffer.fill(0xAA);
+    const auto before = clock.NowMs();
+    EXPECT_EQ(ReadReport(buffer.data()), 0);
+    EXPECT_EQ(clock.NowMs() - before, kReportTimeoutMs);
+    EXPECT_EQ(buffer[0], 0);
   }
 
   // The payloads of the writes that the amp saw, from index `from` on.

@@ -426,13 +426,7 @@ TEST_F(Win32BackendTest, OneReportEachWayOpensOverlappedAndGivesEverythingBack) 
 
 TEST_F(Win32BackendTest, ATimedOutTransferIsCancelledAndItsCancellationAwaited) {
   // A read of a silent amp.
-  sim.korva.SetFaults({.readsTimeOut = true});
-  std::array<std::uint8_t, kReportLength> buffer;
-  buffer.fill(0xAA);
-  const auto before = clock.NowMs();
-  EXPECT_EQ(ReadReport(buffer.data()), 0);
-  EXPECT_EQ(clock.NowMs() - before, kReportTimeoutMs);
-  EXPECT_EQ(buffer[0], 0);
+  ExpectSilentReadFailsAtTheLimit();
   const std::vector<std::string> read = windows.Calls();
   EXPECT_EQ(std::vector<std::string>(read.end() - 5, read.end()),
             (std::vector<std::string>{"WaitForSingleObject(3000)", "CancelIo", "GetOverlappedResult(wait)",

@@ -191,7 +191,7 @@ TEST_F(CliTest, CtrlCFromTheWindowsConsoleStopsTheUpdateOnTheSecondPress) {
   };
   std::istringstream in;
   std::ostringstream out, err;
-  cli::Environment env{in, out, err, false, 80, hooked, observed, {}};
+  cli::Environment env{in, out, err, false, 80, hooked, observed, {}, {}};
   const int code = cli::RunCli({"update", "--json"}, env);
   hooked.hook = nullptr;
   EXPECT_EQ(code, cli::kExitUpdateFailed);
