@@ -47,6 +47,28 @@ std::tm LocalTime(std::time_t seconds) {
   return local;
 }
 
+std::tm UtcTime(std::time_t seconds) {
+  std::tm utc{};
+#ifdef _WIN32
+  gmtime_s(&utc, &seconds);
+#else
+  gmtime_r(&seconds, &utc);
+#endif
+  return utc;
+}
+
+// "+0200": the local time's offset from UTC, worked out from the two broken-down times rather
+// than with strftime's %z, which Windows' C runtime fills with the zone's name instead.
+std::string UtcOffset(const std::tm& local, const std::tm& utc) {
+  int days = local.tm_yday - utc.tm_yday;
+  if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;  // across New Year
+  const int minutes = (days * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
+  const int magnitude = minutes < 0 ? -minutes : minutes;
+  char text[8];
+  std::snprintf(text, sizeof text, "%c%02d%02d", minutes < 0 ? '-' : '+', magnitude / 60 % 100, magnitude % 60);
+  return text;
+}
+
 void AppendEscaped(std::string& out, unsigned char byte) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   switch (byte) {
@@ -113,29 +135,11 @@ std::string WallClockStamp(std::chrono::system_clock::time_point when) {
       static_cast<std::time_t>(duration_cast<std::chrono::seconds>(sinceEpoch).count());
   const std::tm local = LocalTime(seconds);
   char date[32];
-  char zone[16];
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
-  std::strftime(zone, sizeof zone, "%z", &local);
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%s.%03d %s", date,
-                static_cast<int>(sinceEpoch.count() % 1000), zone);
+                static_cast<int>(sinceEpoch.count() % 1000), UtcOffset(local, UtcTime(seconds)).c_str());
   return stamp;
-}
-
-std::filesystem::path DefaultSupportLogPath(const EnvironmentLookup& variable) {
-  std::filesystem::path folder;
-  // A relative XDG_STATE_HOME is invalid and must be ignored.
-  if (const auto state = variable("XDG_STATE_HOME");
-      state && std::filesystem::path(*state).is_absolute()) {
-    folder = *state;
-  } else if (const auto home = variable("HOME"); home && !home->empty()) {
-    folder = std::filesystem::path(*home) / ".local" / "state";
-  } else if (const auto local = variable("LOCALAPPDATA"); local && !local->empty()) {
-    folder = *local;  // Windows
-  } else {
-    return {};
-  }
-  return folder / kSupportLogFolder / kSupportLogName;
 }
 
 std::filesystem::path DefaultSupportLogPath() {

@@ -38,9 +38,11 @@ std::string LogQuoted(std::string_view bytes);
 // "2025-06-01 10:11:12.345 +0200": local wall-clock time with its offset from UTC.
 std::string WallClockStamp(std::chrono::system_clock::time_point when);
 
-// Where the log lives when no --log is given: $XDG_STATE_HOME/korva-updater/korva-updater.log
-// when that variable holds an absolute path, else ~/.local/state/korva-updater/...; nothing
-// when neither can be worked out. `variable` looks up an environment variable.
+// Where the log lives when no --log is given. On Linux: $XDG_STATE_HOME/korva-updater/
+// korva-updater.log when that variable holds an absolute path, else ~/.local/state/
+// korva-updater/...; on Windows: %LOCALAPPDATA%\korva-updater\korva-updater.log. Nothing when
+// it cannot be worked out. `variable` looks up an environment variable. (log_place_posix.cpp,
+// log_place_windows.cpp)
 using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
 std::filesystem::path DefaultSupportLogPath(const EnvironmentLookup& variable);
 std::filesystem::path DefaultSupportLogPath();  // from this process's environment
@@ -60,7 +62,11 @@ class SupportLogSession {
 };
 
 // The devices a run can talk to, as its first line names them.
+#ifdef _WIN32
+inline constexpr const char* kLogUsbDevice = "the KORVA on USB (Windows HID)";
+#else
 inline constexpr const char* kLogUsbDevice = "the KORVA on USB (hidapi)";
+#endif
 inline constexpr const char* kLogSimulatedDevice = "a virtual KORVA (--simulate)";
 
 // The run's first line: the program and its version, its arguments, the device it talks to and

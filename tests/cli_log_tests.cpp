@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "support/program_version.h"
+#include "support/support_log.h"
 #include "tests/cli_test_support.h"
 #include "tests/scratch_folder.h"
 
@@ -53,8 +54,8 @@ TEST_F(CliLogTest, AFailedUpdateLeavesItsWholeStoryInTheLog) {
   ASSERT_GE(logged.size(), 5u);
   EXPECT_EQ(logged[0],
             std::string("started, version ") + ProgramVersion() +
-                "; arguments: \"update\" \"--log\" \"" + log.string() +
-                "\" \"--json\"; device: the KORVA on USB (hidapi); carried firmware: Ver1.38.250");
+                "; arguments: \"update\" \"--log\" " + LogQuoted(log.string()) +  // a Windows path's \ escaped
+                " \"--json\"; device: " + kLogUsbDevice + "; carried firmware: Ver1.38.250");
   EXPECT_EQ(logged[1], "KORVA found at /dev/hidraw-korva");
   EXPECT_EQ(logged[2],
             "versions: the KORVA reports \"Ver1.36.192\", the updater carries \"Ver1.38.250\"; "

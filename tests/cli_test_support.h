@@ -106,7 +106,8 @@ class CliTest : public KorvaTest {
              int columns = 80) {
     std::istringstream in(input);
     std::ostringstream out, err;
-    cli::Environment env{in, out, err, terminal, columns, *envClock, interrupts, {}, dfuLibraryVariable, defaultLogPath};
+    cli::Environment env{in, out, err, terminal, columns, *envClock, *interruptSource, {}, dfuLibraryVariable,
+                         defaultLogPath};
     const int code = cli::RunCli(args, env);
     EXPECT_EQ(RunningWorkers(), 0);
     return {code, out.str(), err.str()};
@@ -124,6 +125,7 @@ class CliTest : public KorvaTest {
   Clock* envClock = &clock;
   std::string defaultLogPath;  // none: the tests write no support log unless they ask
   ScriptedInterrupts interrupts;
+  cli::InterruptSource* interruptSource = &interrupts;  // what the runs take Ctrl-C from
   // KORVA_DFU_LIBRARY as the front end sees it; empty: the virtual module stays installed.
   std::function<const char*()> dfuLibraryVariable;
 };

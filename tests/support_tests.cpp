@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iomanip>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
+#include <string>
 #include <thread>
 
 #include "support/program_version.h"
@@ -171,6 +174,56 @@ TEST(SupportLogTest, LinesCarryTheWallClockTimeTheProgramAndItsProcess) {
   EXPECT_TRUE(lines[2].ends_with("x [...]")) << lines[2].substr(lines[2].size() - 20);
 }
 
+// Sets the process's time zone (a POSIX TZ string, which Windows' C runtime reads too) until it
+// goes, then puts the old one back.
+class TimeZoneScope {
+ public:
+  explicit TimeZoneScope(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    Set(zone);
+  }
+  ~TimeZoneScope() { Set(old_ ? old_->c_str() : nullptr); }
+  TimeZoneScope(const TimeZoneScope&) = delete;
+  TimeZoneScope& operator=(const TimeZoneScope&) = delete;
+
+ private:
+  static void Set(const char* zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone ? zone : "");
+    _tzset();
+#else
+    zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
+    tzset();
+#endif
+  }
+  std::optional<std::string> old_;
+};
+
+// The offset from UTC is worked out from the local and the UTC time, not taken from the C
+// runtime's %z (which Windows' C runtime fills with the zone's name): zones east and west of
+// UTC, a half-hour one, and a local date in the year before the UTC date.
+TEST(SupportLogTest, StampsCarryTheOffsetFromUtc) {
+  const auto noon = std::chrono::system_clock::from_time_t(1735732800);  // 2025-01-01 12:00:00 UTC
+  const auto halfPastMidnight = std::chrono::system_clock::from_time_t(1735691400) +
+                                std::chrono::milliseconds(42);  // 2025-01-01 00:30:00.042 UTC
+  struct Case {
+    const char* zone;
+    std::chrono::system_clock::time_point when;
+    const char* stamp;
+  };
+  const Case cases[] = {
+      {"UTC0", noon, "2025-01-01 12:00:00.000 +0000"},
+      {"IST-05:30", noon, "2025-01-01 17:30:00.000 +0530"},
+      {"EST+05", noon, "2025-01-01 07:00:00.000 -0500"},
+      {"EST+05", halfPastMidnight, "2024-12-31 19:30:00.042 -0500"},
+      {"NZT-12", halfPastMidnight, "2025-01-01 12:30:00.042 +1200"},
+  };
+  for (const Case& c : cases) {
+    TimeZoneScope zone(c.zone);
+    EXPECT_EQ(WallClockStamp(c.when), c.stamp) << c.zone;
+  }
+}
+
 TEST(SupportLogTest, AnUnwritableLogWarnsOnceAndLoggingGoesOnQuietly) {
   ScratchFolder dir("korva-log");
   std::ofstream(dir / "state") << "not a folder";
@@ -203,6 +256,13 @@ TEST(SupportLogTest, TheDefaultPlaceFollowsTheStateFolderOfTheDesktop) {
       return it->second;
     };
   };
+#ifdef _WIN32
+  EXPECT_EQ(DefaultSupportLogPath(lookup({{"LOCALAPPDATA", "C:\\Users\\tech\\AppData\\Local"},
+                                          {"HOME", "/c/Users/tech"}, {"XDG_STATE_HOME", "C:\\xdg"}})),
+            fs::path("C:\\Users\\tech\\AppData\\Local\\korva-updater\\korva-updater.log"));
+  // Without LOCALAPPDATA a Unix-like shell's HOME is no place for it.
+  EXPECT_EQ(DefaultSupportLogPath(lookup({{"HOME", "/c/Users/tech"}})), fs::path());
+#else
   EXPECT_EQ(DefaultSupportLogPath(lookup({{"XDG_STATE_HOME", "/var/xdg"}, {"HOME", "/home/tech"}})),
             fs::path("/var/xdg/korva-updater/korva-updater.log"));
   // A relative XDG_STATE_HOME is not valid and is ignored.
@@ -210,6 +270,7 @@ TEST(SupportLogTest, TheDefaultPlaceFollowsTheStateFolderOfTheDesktop) {
             fs::path("/home/tech/.local/state/korva-updater/korva-updater.log"));
   EXPECT_EQ(DefaultSupportLogPath(lookup({{"HOME", "/home/tech"}})),
             fs::path("/home/tech/.local/state/korva-updater/korva-updater.log"));
+#endif
   EXPECT_EQ(DefaultSupportLogPath(lookup({})), fs::path());
 }
 

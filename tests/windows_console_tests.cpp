@@ -189,13 +189,12 @@ TEST_F(CliTest, CtrlCFromTheWindowsConsoleStopsTheUpdateOnTheSecondPress) {
       observed.AwaitTwoMoreTakes();
     }
   };
-  std::istringstream in;
-  std::ostringstream out, err;
-  cli::Environment env{in, out, err, false, 80, hooked, observed, {}, {}};
-  const int code = cli::RunCli({"update", "--json"}, env);
+  envClock = &hooked;
+  interruptSource = &observed;
+  const auto run = Cli({"update", "--json"});
   hooked.hook = nullptr;
-  EXPECT_EQ(code, cli::kExitUpdateFailed);
-  const auto warnings = Events(out.str(), "warning");
+  EXPECT_EQ(run.code, cli::kExitUpdateFailed);
+  const auto warnings = Events(run.out, "warning");
   ASSERT_EQ(warnings.size(), 2u);
   EXPECT_TRUE(Contains(warnings[0], "Stopping now leaves the KORVA's firmware incomplete"));
   EXPECT_TRUE(Contains(warnings[1], "Stopping the update after the current report"));
