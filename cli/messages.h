@@ -12,7 +12,6 @@
 namespace korva::cli {
 
 inline constexpr const char* kProgramName = "korva-updater-cli";
-inline constexpr const char* kUdevRuleName = "70-korva.rules";
 inline constexpr const char* kAskUpdateAnyway = "Update anyway? [y/N]";
 inline constexpr const char* kTextFirstInterrupt =
     "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n"

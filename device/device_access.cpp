@@ -1,4 +1,5 @@
-// The presence test with a diagnosis, and its notes in the support log.
+// The presence test with a diagnosis and its notes in the support log, and the list of
+// connected amps.
 #include "device/device_access.h"
 
 #include <mutex>
@@ -41,22 +42,43 @@ bool IsNews(const DeviceAccessReport& report) {
          g_lastNoted.path != report.path;
 }
 
+// Opens the interface and closes it again; when it will not open, asks the backend why.
+DeviceAccess TryOpen(HidBackend& backend, const HidInterfaceInfo& info) {
+  if (auto handle = backend.Open(info.path)) {
+    const std::optional<HidInterfaceInfo> identity = handle->Identity();
+    if (!identity || IsKorvaInterface(*identity)) return DeviceAccess::Ready;
+    return DeviceAccess::Absent;  // another device took the path since the listing
+  }
+  return FromProblem(backend.DiagnoseOpen(info.path));
+}
+
 }  // namespace
 
 DeviceAccessReport CheckDeviceAccess() {
   HidBackend* backend = CurrentHidBackend();
   if (!backend) return {};
-  DeviceAccessReport refused;
-  for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (!IsKorvaInterface(info)) continue;
-    if (backend->Open(info.path)) {  // closed again at once
-      NoteDeviceAccess({DeviceAccess::Ready, info.path});
-      return {DeviceAccess::Ready, info.path};
-    }
-    if (refused.access == DeviceAccess::Absent) refused = {FromProblem(backend->DiagnoseOpen(info.path)), info.path};
+  const KorvaSearch search = SearchKorva();
+  DeviceAccessReport report;
+  if (search.found) {
+    report = {DeviceAccess::Ready, search.path, search.serialNumber};
+  } else if (!search.refusedPath.empty()) {
+    report = {FromProblem(backend->DiagnoseOpen(search.refusedPath)), search.refusedPath};
   }
-  NoteDeviceAccess(refused);
-  return refused;
+  NoteDeviceAccess(report);
+  return report;
+}
+
+std::vector<DeviceAccessReport> ListKorvas() {
+  std::vector<DeviceAccessReport> amps;
+  HidBackend* backend = CurrentHidBackend();
+  if (!backend) return amps;
+  const std::string pinned = PinnedDevicePath();
+  for (const HidInterfaceInfo& info : backend->Enumerate()) {
+    if (!IsKorvaInterface(info) || (!pinned.empty() && info.path != pinned)) continue;
+    const DeviceAccess access = TryOpen(*backend, info);
+    if (access != DeviceAccess::Absent) amps.push_back({access, info.path, info.serialNumber});
+  }
+  return amps;
 }
 
 const char* DeviceAccessReason(DeviceAccess access) {

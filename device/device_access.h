@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace korva {
 
@@ -16,13 +17,21 @@ enum class DeviceAccess {
 
 struct DeviceAccessReport {
   DeviceAccess access = DeviceAccess::Absent;
-  std::string path;  // the interface found, when there is one
+  std::string path;          // the interface found, when there is one
+  std::string serialNumber = {};  // the amp's serial number, when it has one
 };
 
-// The presence test (enumerate, open, close: no report is moved), with a diagnosis when the
-// KORVA is enumerated but cannot be opened. Ready when any of its interfaces opens. Notes the
-// outcome in the support log.
+// The udev rule that gives the user at the computer access to the amp on Linux.
+inline constexpr const char* kUdevRuleName = "70-korva.rules";
+
+// The presence test (open and close as a report would: no report is moved), with a diagnosis
+// when the KORVA is listed but cannot be opened. Ready when any of its interfaces opens (the
+// pinned one only, when a path is pinned). Notes the outcome in the support log.
 DeviceAccessReport CheckDeviceAccess();
+
+// Every connected KORVA, in listing order, each opened and closed again to tell whether it
+// can be used. With a pinned path, only the amp there.
+std::vector<DeviceAccessReport> ListKorvas();
 
 // A short reason why a KORVA that is there cannot be used: "permission denied", "held by
 // another program", "cannot be opened".

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,17 @@ struct HidInterfaceInfo {
   std::string path;
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
+  std::string serialNumber = {};  // UTF-8; empty when the interface has none
 };
 
 // An open interface. Destroying it closes it.
 class HidHandle {
  public:
   virtual ~HidHandle() = default;
+  // The IDs and serial number of the device this handle has open, asked of the open handle
+  // rather than of its path: after an unplug the system may give the path to another device.
+  // Nothing when the backend cannot tell.
+  virtual std::optional<HidInterfaceInfo> Identity() = 0;
   // Writes `length` bytes (report ID first). Returns the bytes written, or -1 on failure.
   virtual int Write(const std::uint8_t* data, std::size_t length, int timeoutMs) = 0;
   // Reads one input report's payload (without report ID) into `data`. Returns the bytes

@@ -1,6 +1,14 @@
 // Finds the KORVA by vendor and product ID and moves one report per call. Each write and
 // read opens its own handle and closes it, so a presence test on the UI thread never touches
 // the handle that a job thread is using.
+//
+// Listing every HID interface is the slow part of an open on a busy desktop (each one is
+// looked up in the system's device database), and an update moves about four thousand
+// reports. So the transport remembers the path where it found the amp and opens that path
+// directly; it lists again only when that open fails or a device change was reported. A path
+// alone proves nothing: after an unplug the system may give it to another device. Every open
+// by path therefore asks the open handle what it leads to, and takes it only when that is a
+// KORVA, and the same amp where the amp has a serial number.
 #include "device/hid_transport.h"
 
 #include <algorithm>
@@ -19,42 +27,154 @@ std::atomic<HidBackend*> g_backend{nullptr};
 std::mutex g_linkMutex;
 std::unique_ptr<HidHandle> g_linkHandle;
 
-struct KorvaSearch {
-  std::unique_ptr<HidHandle> handle;
-  std::string path;  // the interface opened, else the first that refused; empty when none
+// Where to open the amp. The windows' device thread and a job's thread both move reports, so
+// the target is read and changed under a lock.
+struct Target {
+  std::string path;          // empty: not known, list the interfaces
+  std::string serialNumber;  // of the amp at `path`; empty when it has none or is not known yet
+  bool pinned = false;       // `path` is the only one ever opened
 };
+std::mutex g_targetMutex;
+Target g_target;
 
-// The first present interface with the KORVA's IDs that can be opened. An interface that
-// cannot be opened for reading and writing (held elsewhere, no permission) does not match.
-KorvaSearch SearchKorva() {
-  KorvaSearch search;
-  HidBackend* backend = g_backend.load();
-  if (!backend) return search;
-  for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (!IsKorvaInterface(info)) continue;
-    if (auto handle = backend->Open(info.path)) return {std::move(handle), info.path};
-    if (search.path.empty()) search.path = info.path;
-  }
-  return search;
+Target LoadTarget() {
+  std::lock_guard lock(g_targetMutex);
+  return g_target;
 }
 
-std::unique_ptr<HidHandle> OpenKorva() { return SearchKorva().handle; }
+void Remember(const std::string& path, const std::string& serialNumber) {
+  std::lock_guard lock(g_targetMutex);
+  if (!g_target.pinned) g_target = {path, serialNumber, false};
+}
+
+// Forgets `path` unless another thread has meanwhile found the amp elsewhere.
+void Forget(const std::string& path) {
+  std::lock_guard lock(g_targetMutex);
+  if (!g_target.pinned && g_target.path == path) g_target = {};
+}
+
+// The first amp seen at a pinned path is the one the pin means.
+void LearnPinnedSerialNumber(const std::string& path, const std::string& serialNumber) {
+  std::lock_guard lock(g_targetMutex);
+  if (g_target.pinned && g_target.path == path && g_target.serialNumber.empty()) g_target.serialNumber = serialNumber;
+}
+
+struct Opened {
+  std::unique_ptr<HidHandle> handle;
+  std::string path;
+  std::string serialNumber;
+  bool verified = false;  // the handle told what it leads to, and that matched
+};
+
+// True for the KORVA, and for the one with `serialNumber` when that is given.
+bool IsTheKorva(const HidInterfaceInfo& identity, const std::string& serialNumber) {
+  return IsKorvaInterface(identity) && (serialNumber.empty() || identity.serialNumber == serialNumber);
+}
+
+// Opens `path` and looks at what it opened. A backend that cannot tell is believed only where
+// `believeUnverified`: right after a listing, or at a path that the user pinned.
+Opened OpenAt(HidBackend& backend, const std::string& path, const std::string& serialNumber,
+              bool believeUnverified) {
+  Opened opened;
+  opened.path = path;
+  opened.serialNumber = serialNumber;
+  auto handle = backend.Open(path);
+  if (!handle) return opened;
+  if (const std::optional<HidInterfaceInfo> identity = handle->Identity()) {
+    if (!IsTheKorva(*identity, serialNumber)) return opened;  // closes the handle
+    opened.verified = true;
+    opened.serialNumber = identity->serialNumber;
+  } else if (!believeUnverified) {
+    return opened;
+  }
+  opened.handle = std::move(handle);
+  return opened;
+}
+
+// Opens the KORVA: at the pinned path only; otherwise at the remembered path while the same
+// amp is there; otherwise the first listed interface with its IDs that opens. An interface
+// that cannot be opened for reading and writing (held elsewhere, no permission) does not
+// match; the first such is named in `refusedPath`, when given.
+Opened OpenKorva(std::string* refusedPath = nullptr) {
+  HidBackend* backend = g_backend.load();
+  if (!backend) return {};
+  const Target target = LoadTarget();
+  if (target.pinned) {
+    Opened opened = OpenAt(*backend, target.path, target.serialNumber, true);
+    if (opened.verified) LearnPinnedSerialNumber(target.path, opened.serialNumber);
+    return opened;
+  }
+  if (!target.path.empty()) {
+    Opened opened = OpenAt(*backend, target.path, target.serialNumber, false);
+    if (opened.handle) return opened;
+    Forget(target.path);
+  }
+  for (const HidInterfaceInfo& info : backend->Enumerate()) {
+    if (!IsKorvaInterface(info)) continue;
+    Opened opened = OpenAt(*backend, info.path, info.serialNumber, true);
+    if (opened.handle) {
+      if (opened.verified) Remember(opened.path, opened.serialNumber);
+      return opened;
+    }
+    if (refusedPath && refusedPath->empty()) *refusedPath = info.path;
+  }
+  return {};
+}
 
 }  // namespace
 
 void SetHidBackend(HidBackend* backend) {
   CloseDevice();
+  {
+    std::lock_guard lock(g_targetMutex);
+    g_target = {};
+  }
   g_backend.store(backend);
 }
 
 HidBackend* CurrentHidBackend() { return g_backend.load(); }
 
+void ForgetDevicePath() {
+  std::lock_guard lock(g_targetMutex);
+  if (!g_target.pinned) g_target = {};
+}
+
+void PinDevicePath(const std::string& path) {
+  std::lock_guard lock(g_targetMutex);
+  g_target = {path, "", !path.empty()};
+}
+
+std::string PinnedDevicePath() {
+  std::lock_guard lock(g_targetMutex);
+  return g_target.pinned ? g_target.path : std::string();
+}
+
+KorvaSearch SearchKorva() {
+  KorvaSearch search;
+  const Opened opened = OpenKorva(&search.refusedPath);
+  if (opened.handle) {
+    search.found = true;
+    search.path = opened.path;
+    search.serialNumber = opened.serialNumber;
+    return search;
+  }
+  // A pinned path was opened without a listing: say whether the amp is there at all.
+  const Target target = LoadTarget();
+  HidBackend* backend = g_backend.load();
+  if (!target.pinned || !backend) return search;
+  for (const HidInterfaceInfo& info : backend->Enumerate()) {
+    if (info.path == target.path && IsTheKorva(info, target.serialNumber)) search.refusedPath = info.path;
+  }
+  return search;
+}
+
 int OpenDevice() {
-  KorvaSearch search = SearchKorva();
-  NotePresenceTest(search.handle != nullptr, search.path);
-  if (!search.handle) return 0;
+  std::string refusedPath;
+  Opened opened = OpenKorva(&refusedPath);
+  NotePresenceTest(opened.handle != nullptr, opened.handle ? opened.path : refusedPath);
+  if (!opened.handle) return 0;
   std::lock_guard lock(g_linkMutex);
-  g_linkHandle = std::move(search.handle);
+  g_linkHandle = std::move(opened.handle);
   return 1;
 }
 
@@ -74,11 +194,11 @@ int IsDevicePresent() {
 }
 
 int WriteReport(HidReport& report, std::uint8_t reportId) {
-  auto handle = OpenKorva();
-  if (!handle) return 0;
+  const Opened opened = OpenKorva();
+  if (!opened.handle) return 0;
   report[0] = reportId;
   const std::int64_t start = ProcessClock().NowMs();
-  const int written = handle->Write(report.data(), report.size(), kReportTimeoutMs);
+  const int written = opened.handle->Write(report.data(), report.size(), kReportTimeoutMs);
   // A write that completes counts, however many bytes it reports; one that took longer than
   // the limit counts as failed even though the kernel eventually finished it.
   const bool inTime = ProcessClock().NowMs() - start <= kReportTimeoutMs;
@@ -87,10 +207,10 @@ int WriteReport(HidReport& report, std::uint8_t reportId) {
 
 int ReadReport(std::uint8_t* buffer) {
   buffer[0] = 0;
-  auto handle = OpenKorva();
-  if (!handle) return 0;
+  const Opened opened = OpenKorva();
+  if (!opened.handle) return 0;
   std::array<std::uint8_t, kPayloadLength> payload{};
-  const int got = handle->Read(payload.data(), payload.size(), kReportTimeoutMs);
+  const int got = opened.handle->Read(payload.data(), payload.size(), kReportTimeoutMs);
   if (got <= 0) {
     buffer[0] = 0;
     return 0;

@@ -1,9 +1,12 @@
 // The HID transport: find the KORVA among the present HID interfaces and move exactly one
 // report per call within 3000 ms. There is no long-lived connection: every write and read
-// enumerates, opens, transfers and closes.
+// opens the amp, transfers and closes. The amp is looked for among all HID interfaces once;
+// after that each report opens the path where it was found, and the interfaces are listed
+// again only when that open fails or a device change was reported.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "device/hid_backend.h"
 #include "device/protocol.h"
@@ -19,6 +22,29 @@ HidBackend* CurrentHidBackend();
 inline bool IsKorvaInterface(const HidInterfaceInfo& info) {
   return info.vendorId == kKorvaVendorId && info.productId == kKorvaProductId;
 }
+
+// Forgets where the amp was found, so that the next report lists the interfaces again. For
+// device-change notifications: a path is only a hint, since the system may hand it to another
+// device after an unplug (every open by path checks what it opened, whatever the hint).
+void ForgetDevicePath();
+
+// Pins the transport to one interface path: from now on it opens only `path`, and only while
+// the device there is a KORVA (the same one as at the first open, where the amp has a serial
+// number). An empty path unpins. Installing a backend unpins too.
+void PinDevicePath(const std::string& path);
+std::string PinnedDevicePath();
+
+// One search as every report makes it, for the presence test with a diagnosis: opens the
+// KORVA (and closes it again at once). `path` and `serialNumber` describe the interface that
+// opened; when none did, `refusedPath` names the first interface listed with the KORVA's IDs
+// that would not open, if any.
+struct KorvaSearch {
+  bool found = false;
+  std::string path;
+  std::string serialNumber;
+  std::string refusedPath;
+};
+KorvaSearch SearchKorva();
 
 // Returns 1 when the KORVA was found and opened: the handle then waits in the link for the
 // caller's CloseDevice(). Returns 0 when it is absent or cannot be opened. A change of the

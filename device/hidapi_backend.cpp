@@ -14,6 +14,34 @@ namespace {
 
 std::mutex g_hidapiMutex;
 
+// hidapi hands serial numbers over as wide strings, one code point per wchar_t on Linux.
+std::string ToUtf8(const wchar_t* wide) {
+  std::string text;
+  for (; wide && *wide; ++wide) {
+    const auto c = static_cast<char32_t>(*wide);
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else if (c < 0x800) {
+      text += static_cast<char>(0xC0 | c >> 6);
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      text += static_cast<char>(0xE0 | c >> 12);
+      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | c >> 18);
+      text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
+}
+
+HidInterfaceInfo FromHidapi(const hid_device_info& info) {
+  return {info.path ? info.path : "", info.vendor_id, info.product_id, ToUtf8(info.serial_number)};
+}
+
 class HidapiHandle final : public HidHandle {
  public:
   explicit HidapiHandle(hid_device* device) : device_(device) {}
@@ -36,6 +64,19 @@ class HidapiHandle final : public HidHandle {
     return hid_read_timeout(device_, data, length, timeoutMs);
   }
 
+  std::optional<HidInterfaceInfo> Identity() override {
+#if defined(HID_API_VERSION) && HID_API_VERSION >= HID_API_MAKE_VERSION(0, 13, 0)
+    // On hidraw this looks up the device behind the open descriptor (fstat, then its sysfs
+    // entry): a few small reads instead of a walk over every HID interface.
+    std::lock_guard lock(g_hidapiMutex);
+    const hid_device_info* info = hid_get_device_info(device_);
+    if (!info) return std::nullopt;
+    return FromHidapi(*info);
+#else
+    return std::nullopt;  // older hidapi cannot tell: the transport then lists for every report
+#endif
+  }
+
  private:
   hid_device* device_;
 };
@@ -52,7 +93,7 @@ class HidapiBackend final : public HidBackend {
     std::vector<HidInterfaceInfo> found;
     hid_device_info* list = hid_enumerate(0, 0);
     for (hid_device_info* it = list; it; it = it->next) {
-      found.push_back({it->path ? it->path : "", it->vendor_id, it->product_id});
+      found.push_back(FromHidapi(*it));
     }
     hid_free_enumeration(list);
     return found;

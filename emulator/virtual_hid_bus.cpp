@@ -25,6 +25,11 @@ class VirtualHidHandle final : public HidHandle {
     return got;
   }
 
+  std::optional<HidInterfaceInfo> Identity() override {
+    if (!bus_.IsAttached(device_)) return std::nullopt;
+    return device_->Info();
+  }
+
  private:
   VirtualHidBus& bus_;
   VirtualHidDevice* device_;
@@ -69,14 +74,33 @@ int VirtualHidBus::TotalOpens() const {
   return totalOpens_;
 }
 
-std::vector<HidInterfaceInfo> VirtualHidBus::Enumerate() {
+int VirtualHidBus::Enumerations() const {
   std::lock_guard lock(mutex_);
+  return enumerations_;
+}
+
+void VirtualHidBus::SetEnumerationCostMs(int ms) {
+  std::lock_guard lock(mutex_);
+  enumerationCostMs_ = ms;
+}
+
+std::vector<HidInterfaceInfo> VirtualHidBus::Enumerate() {
+  std::lock_guard listing(listingMutex_);
+  int cost = 0;
   std::vector<HidInterfaceInfo> infos;
-  for (const VirtualHidDevice* device : devices_) infos.push_back(device->Info());
+  {
+    std::lock_guard lock(mutex_);
+    ++enumerations_;
+    cost = enumerationCostMs_;
+    for (const VirtualHidDevice* device : devices_) infos.push_back(device->Info());
+  }
+  // Outside the bus's own lock: a transfer on an open handle goes on meanwhile.
+  clock_.Pause(cost);
   return infos;
 }
 
 std::unique_ptr<HidHandle> VirtualHidBus::Open(const std::string& path) {
+  std::lock_guard listing(listingMutex_);
   std::lock_guard lock(mutex_);
   for (VirtualHidDevice* device : devices_) {
     if (device->Info().path != path) continue;

@@ -1,6 +1,7 @@
 // A HID bus in process: virtual devices that attach and detach, behind the same HidBackend
-// seam as hidapi. Counts open handles so that tests can prove none is left behind, and raises
-// device-change notifications on attach and detach.
+// seam as hidapi. Counts open handles so that tests can prove none is left behind, counts
+// listings, raises device-change notifications on attach and detach, and can make a listing
+// cost time, as it does on a desktop with many HID devices.
 #pragma once
 
 #include <functional>
@@ -40,7 +41,12 @@ class VirtualHidBus final : public HidBackend {
 
   int OpenHandles() const;
   int TotalOpens() const;
+  int Enumerations() const;
   Clock& BusClock() { return clock_; }
+
+  // Every listing of the interfaces takes this long on the bus's clock. Listings and opens
+  // wait for each other, as they do behind hidapi's lock.
+  void SetEnumerationCostMs(int ms);
 
   std::vector<HidInterfaceInfo> Enumerate() override;
   std::unique_ptr<HidHandle> Open(const std::string& path) override;
@@ -52,11 +58,14 @@ class VirtualHidBus final : public HidBackend {
   void Notify();
 
   Clock& clock_;
+  std::mutex listingMutex_;  // held by a listing, with its cost, and by an open
   mutable std::mutex mutex_;
   std::vector<VirtualHidDevice*> devices_;
   std::function<void()> listener_;
   int openHandles_ = 0;
   int totalOpens_ = 0;
+  int enumerations_ = 0;
+  int enumerationCostMs_ = 0;
 };
 
 }  // namespace korva

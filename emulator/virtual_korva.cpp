@@ -26,7 +26,8 @@ constexpr std::size_t kDspVersionAt = 0x0A;
 
 }  // namespace
 
-VirtualKorva::VirtualKorva(VirtualHidBus& bus, std::string path) : bus_(bus), path_(std::move(path)) {}
+VirtualKorva::VirtualKorva(VirtualHidBus& bus, std::string path, std::string serialNumber)
+    : bus_(bus), path_(std::move(path)), serialNumber_(std::move(serialNumber)) {}
 
 VirtualKorva::~VirtualKorva() { bus_.Detach(this); }
 
@@ -151,7 +152,7 @@ void VirtualKorva::ClearLog() {
   violations_.clear();
 }
 
-HidInterfaceInfo VirtualKorva::Info() const { return {path_, kKorvaVendorId, kKorvaProductId}; }
+HidInterfaceInfo VirtualKorva::Info() const { return {path_, kKorvaVendorId, kKorvaProductId, serialNumber_}; }
 
 bool VirtualKorva::CanOpen() const {
   std::lock_guard lock(mutex_);

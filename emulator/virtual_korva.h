@@ -40,7 +40,8 @@ class VirtualKorva final : public VirtualHidDevice {
     std::uint8_t Payload(std::size_t k) const { return bytes[k + 1]; }
   };
 
-  VirtualKorva(VirtualHidBus& bus, std::string path = "/dev/hidraw-korva");
+  // `serialNumber` empty: the amp reports none.
+  explicit VirtualKorva(VirtualHidBus& bus, std::string path = "/dev/hidraw-korva", std::string serialNumber = "");
   ~VirtualKorva() override;
   VirtualKorva(const VirtualKorva&) = delete;
   VirtualKorva& operator=(const VirtualKorva&) = delete;
@@ -116,6 +117,7 @@ class VirtualKorva final : public VirtualHidDevice {
 
   VirtualHidBus& bus_;
   std::string path_;
+  std::string serialNumber_;
   mutable std::mutex mutex_;
   Faults faults_;
 

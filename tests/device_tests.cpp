@@ -2,7 +2,10 @@
 #include <algorithm>
 
 #include "device/command_protocol.h"
+#include "device/device_access.h"
 #include "device/hid_transport.h"
+#include "images/embedded_images.h"
+#include "jobs/start_job.h"
 #include "tests/test_support.h"
 
 namespace korva::testing {
@@ -94,6 +97,168 @@ TEST_F(TransportTest, ReadPutsPayloadFirstAndRepeatsItsLastByte) {
 TEST_F(TransportTest, ReadOfASilentDeviceFailsAfterTheLimit) {
   ExpectSilentReadFailsAtTheLimit();
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
+}
+
+// The amp is listed once and then opened where it was found; a listing comes back only when
+// that open fails, when a device change was reported, or never, with a pinned path.
+class PathMemoryTest : public KorvaTest {
+ protected:
+  static int Write() {
+    HidReport report{};
+    return WriteReport(report, kReportId);
+  }
+};
+
+TEST_F(PathMemoryTest, AWholeUpdateListsTheInterfacesOnceAndOpensTheAmpForEveryReport) {
+  ASSERT_EQ(LoadEmbeddedImages(), 1);
+  ASSERT_EQ(StartJob(&owner, kJobMcu), 1);
+  ExpectCompleteRun(owner.WaitForFinal(), WM_MCU_JOB, 752);
+  RecordingOwner dspOwner;
+  ASSERT_EQ(StartJob(&dspOwner, kJobDsp), 1);
+  ASSERT_EQ(dspOwner.WaitForFinal().back().wParam, JOB_DONE);
+
+  EXPECT_EQ(sim.bus.Enumerations(), 1);
+  // Still a handle of its own for every report: each write and each read opened the amp.
+  EXPECT_EQ(sim.bus.TotalOpens(), static_cast<int>(sim.korva.Writes().size()) + sim.korva.PollsTaken());
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+}
+
+TEST_F(PathMemoryTest, AnAmpThatMovedIsListedAgainAndFoundAtItsNewPath) {
+  ASSERT_EQ(Write(), 1);
+  ASSERT_EQ(Write(), 1);
+  EXPECT_EQ(sim.bus.Enumerations(), 1);
+  sim.korva.Unplug();
+  VirtualKorva moved(sim.bus, "/dev/hidraw-korva-again");
+  moved.Plug();
+  ASSERT_EQ(Write(), 1);
+  EXPECT_EQ(moved.Writes().size(), 1u);
+  EXPECT_EQ(sim.bus.Enumerations(), 2);
+  ASSERT_EQ(Write(), 1);  // and remembered there
+  EXPECT_EQ(sim.bus.Enumerations(), 2);
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+}
+
+TEST_F(PathMemoryTest, APathThatAnotherDeviceTookIsNeverWrittenTo) {
+  ASSERT_EQ(Write(), 1);
+  sim.korva.Unplug();
+  // The system hands the amp's path to a keyboard; no listing has happened since.
+  OtherDevice keyboard("/dev/hidraw-korva", 0x046D, 0xC31C);
+  sim.bus.Attach(&keyboard);
+  EXPECT_EQ(Write(), 0);
+  EXPECT_EQ(IsDevicePresent(), 0);
+  EXPECT_EQ(keyboard.writes, 0);
+  EXPECT_EQ(sim.bus.Enumerations(), 3);  // the first write, then each miss lists again
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+  sim.bus.Detach(&keyboard);
+}
+
+TEST_F(PathMemoryTest, AnotherAmpAtTheRememberedPathIsTakenOnlyAfterAListing) {
+  sim.korva.Unplug();
+  VirtualKorva first(sim.bus, "/dev/hidraw-bench", "KV-0001");
+  first.Plug();
+  ASSERT_EQ(Write(), 1);
+  first.Unplug();
+  VirtualKorva second(sim.bus, "/dev/hidraw-bench", "KV-0002");
+  second.Plug();
+  // Not the amp that was remembered: the listing decides, and finds the one that is there.
+  ASSERT_EQ(Write(), 1);
+  EXPECT_EQ(second.Writes().size(), 1u);
+  EXPECT_EQ(sim.bus.Enumerations(), 2);
+}
+
+TEST_F(PathMemoryTest, ADeviceChangeOrAFailedOpenForgetsThePath) {
+  ASSERT_EQ(IsDevicePresent(), 1);
+  ASSERT_EQ(IsDevicePresent(), 1);
+  EXPECT_EQ(sim.bus.Enumerations(), 1);
+  ForgetDevicePath();
+  ASSERT_EQ(IsDevicePresent(), 1);
+  EXPECT_EQ(sim.bus.Enumerations(), 2);
+
+  // Held by another program: the open by path fails, so the amp is listed again (and again).
+  sim.korva.SetFaults({.openedElsewhere = true});
+  EXPECT_EQ(IsDevicePresent(), 0);
+  EXPECT_EQ(IsDevicePresent(), 0);
+  EXPECT_EQ(sim.bus.Enumerations(), 4);
+  sim.korva.SetFaults({});
+  ASSERT_EQ(IsDevicePresent(), 1);
+  ASSERT_EQ(IsDevicePresent(), 1);
+  EXPECT_EQ(sim.bus.Enumerations(), 5);
+}
+
+TEST_F(PathMemoryTest, ListingCostsTimeOnlyWhenTheAmpMustBeLookedFor) {
+  sim.bus.SetEnumerationCostMs(50);
+  ASSERT_EQ(InitStates(), 1);
+  EXPECT_EQ(clock.NowMs(), 50 + kInitStatesPauseMs + kAckReadPauseMs);
+  const auto before = clock.NowMs();
+  ASSERT_EQ(ReadVersionRecord(), 1);
+  EXPECT_EQ(clock.NowMs() - before, kReadVersionPauseMs);
+}
+
+TEST_F(PathMemoryTest, APinnedPathIsTheOnlyOneOpenedAndOnlyForTheAmpFirstSeenThere) {
+  VirtualKorva second(sim.bus, "/dev/hidraw-korva2", "KV-0002");
+  second.Plug();
+  PinDevicePath("/dev/hidraw-korva2");
+  ASSERT_EQ(Write(), 1);
+  ASSERT_EQ(Write(), 1);
+  EXPECT_EQ(second.Writes().size(), 2u);
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_EQ(sim.bus.Enumerations(), 0);
+
+  // Gone: the other amp is not taken instead.
+  second.Unplug();
+  EXPECT_EQ(Write(), 0);
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  // Another amp at the pinned path is not the one the pin meant.
+  VirtualKorva stranger(sim.bus, "/dev/hidraw-korva2", "KV-0003");
+  stranger.Plug();
+  EXPECT_EQ(Write(), 0);
+  EXPECT_TRUE(stranger.Writes().empty());
+  EXPECT_EQ(CheckDeviceAccess().access, DeviceAccess::Absent);
+
+  // A new pin starts afresh; installing a backend unpins.
+  PinDevicePath("/dev/hidraw-korva2");
+  EXPECT_EQ(Write(), 1);
+  EXPECT_EQ(PinnedDevicePath(), "/dev/hidraw-korva2");
+  SetHidBackend(&sim.bus);
+  EXPECT_EQ(PinnedDevicePath(), "");
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+}
+
+TEST_F(PathMemoryTest, AccessAndTheListTellEveryAmpApartAndHonourThePin) {
+  VirtualKorva second(sim.bus, "/dev/hidraw-korva2", "KV-0002");
+  second.Plug();
+  second.SetFaults({.permissionDenied = true});
+  OtherDevice mouse("/dev/hidraw-mouse", 0x046D, 0xC077);
+  sim.bus.Attach(&mouse);
+
+  const std::vector<DeviceAccessReport> amps = ListKorvas();
+  ASSERT_EQ(amps.size(), 2u);
+  EXPECT_EQ(amps[0].path, "/dev/hidraw-korva");
+  EXPECT_EQ(amps[0].access, DeviceAccess::Ready);
+  EXPECT_EQ(amps[0].serialNumber, "");
+  EXPECT_EQ(amps[1].path, "/dev/hidraw-korva2");
+  EXPECT_EQ(amps[1].access, DeviceAccess::PermissionDenied);
+  EXPECT_EQ(amps[1].serialNumber, "KV-0002");
+  EXPECT_EQ(CheckDeviceAccess().path, "/dev/hidraw-korva");
+
+  PinDevicePath("/dev/hidraw-korva2");
+  const DeviceAccessReport pinned = CheckDeviceAccess();
+  EXPECT_EQ(pinned.access, DeviceAccess::PermissionDenied);
+  EXPECT_EQ(pinned.path, "/dev/hidraw-korva2");
+  ASSERT_EQ(ListKorvas().size(), 1u);
+  EXPECT_EQ(ListKorvas()[0].path, "/dev/hidraw-korva2");
+  second.SetFaults({});
+  const DeviceAccessReport ready = CheckDeviceAccess();
+  EXPECT_EQ(ready.access, DeviceAccess::Ready);
+  EXPECT_EQ(ready.serialNumber, "KV-0002");
+  PinDevicePath("/dev/hidraw-mouse");
+  EXPECT_EQ(CheckDeviceAccess().access, DeviceAccess::Absent);
+  EXPECT_TRUE(ListKorvas().empty());
+  EXPECT_EQ(mouse.writes, 0);
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+  sim.bus.Detach(&mouse);
 }
 
 using ProtocolTest = KorvaTest;
