@@ -8,10 +8,12 @@
 
 namespace korva {
 
-ProbeOutcome ProbeLinkMode(ProbeForm form) {
+ProbeOutcome ProbeLinkMode(ProbeForm form, DeviceAccessReport* access) {
   ProbeOutcome outcome = ProbeOutcome::JobRunning;
   RunUnlessJobInProgress([&] {
-    if (IsDevicePresent()) {
+    const DeviceAccessReport found = CheckDeviceAccess();
+    if (access) *access = found;
+    if (found.access == DeviceAccess::Ready) {
       LinkMode.store(kLinkHid);
       outcome = ProbeOutcome::AmpPresent;
       return;

@@ -8,6 +8,8 @@
 // connection or overwrite the LinkMode that the job has just set.
 #pragma once
 
+#include "device/device_access.h"
+
 namespace korva {
 
 enum class ProbeForm {
@@ -21,7 +23,9 @@ enum class ProbeOutcome {
   AmpAbsent,   // LinkMode 0
 };
 
-ProbeOutcome ProbeLinkMode(ProbeForm form);
+// With `access`, the presence test's report lands there (why an amp that is there cannot be
+// opened, for one); it is left alone while a job runs.
+ProbeOutcome ProbeLinkMode(ProbeForm form, DeviceAccessReport* access = nullptr);
 
 // For the owner of a Bluetooth job once it has handled the job's final message: the device
 // changes of the job went unprobed, so a presence test catches the amp's return after the

@@ -51,22 +51,6 @@ class ScriptedInterrupts final : public cli::InterruptSource {
   long takes_ = 0;
 };
 
-// Virtual time with a hook that runs after every pause of the job thread.
-class HookedClock final : public Clock {
- public:
-  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
-  void Pause(int ms) override {
-    inner_.Pause(ms);
-    if (std::this_thread::get_id() != mainThread_ && hook) hook();
-  }
-  std::int64_t NowMs() const override { return inner_.NowMs(); }
-  std::function<void()> hook;
-
- private:
-  VirtualClock& inner_;
-  std::thread::id mainThread_ = std::this_thread::get_id();
-};
-
 // What the advice for an amp that this system will not open must name (defined with the tests of
 // the system's console).
 std::vector<std::string> PermissionDeniedAdviceParts();

@@ -150,6 +150,7 @@ TEST_F(Screenshots, WelcomeAboutPromptAndBox) {
   ui::VirtualBusWatcher watcher(sim.bus);
   ui::CWelcomeDlg welcome(&watcher);
   welcome.show();
+  Settle();
   Save(&welcome, "welcome");
 
   ui::CAboutDlg about;
@@ -170,6 +171,7 @@ TEST_F(Screenshots, MainWindowThroughTheRoad) {
   LinkMode.store(kLinkNone);
   ui::CUpdateDlg main;
   main.show();
+  Settle();
   Save(&main, "main-disconnected");
 
   sim.korva.Plug();

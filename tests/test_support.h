@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/clock.h"
@@ -102,13 +103,15 @@ class RecordingPrompter : public Prompter {
   struct Box {
     BoxKind kind;
     std::string text;
+    std::thread::id thread;  // that asked for the box
   };
   void ShowBox(BoxKind kind, const std::string& text) override {
+    const Box box{kind, text, std::this_thread::get_id()};
     {
       std::lock_guard lock(mutex_);
-      boxes_.push_back({kind, text});
+      boxes_.push_back(box);
     }
-    if (whileShown) whileShown({kind, text});
+    if (whileShown) whileShown(box);
   }
   std::vector<Box> Boxes() const {
     std::lock_guard lock(mutex_);
@@ -126,6 +129,58 @@ class RecordingPrompter : public Prompter {
  private:
   mutable std::mutex mutex_;
   std::vector<Box> boxes_;
+};
+
+// Virtual time with a hook that runs after every pause of any thread but the one that made
+// the clock (the test's).
+class HookedClock final : public Clock {
+ public:
+  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
+  void Pause(int ms) override {
+    inner_.Pause(ms);
+    if (std::this_thread::get_id() != mainThread_ && hook) hook();
+  }
+  std::int64_t NowMs() const override { return inner_.NowMs(); }
+  std::function<void()> hook;
+
+ private:
+  VirtualClock& inner_;
+  std::thread::id mainThread_ = std::this_thread::get_id();
+};
+
+// Holds the threads that pass it while it is closed: with a HookedClock, a test stops the
+// device thread or a job in the middle of a call and looks at the program meanwhile.
+class Gate {
+ public:
+  void Close() {
+    std::lock_guard lock(mutex_);
+    open_ = false;
+  }
+  void Open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+  void Pass() {
+    std::unique_lock lock(mutex_);
+    ++held_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return open_; });
+    --held_;
+  }
+  // Waits (at most 10 s of real time) until a thread is held.
+  bool WaitUntilHeld() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return held_ > 0; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = true;
+  int held_ = 0;
 };
 
 // A job that ran to its end: progress messages counting 1 to `total` in order, then its one

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <optional>
 
 #include "tests/test_support.h"
+#include "ui/device_work.h"
 #include "ui/file_chooser.h"
 #include "ui/job_event.h"
 #include "ui/update_dlg.h"
@@ -23,12 +25,16 @@
 
 namespace korva::testing {
 
-// Processes events until `done` holds; false after `timeoutMs` of real time.
+// Processes events until `done` holds; false after `timeoutMs` of real time. It runs short
+// event loops rather than processEvents(): called from inside a posted event (a queued call,
+// a zero-time single shot), processEvents() would not deliver what other threads post meanwhile.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QEventLoop loop;
+    QTimer::singleShot(2, &loop, &QEventLoop::quit);
+    loop.exec();
   }
   return true;
 }
@@ -121,17 +127,29 @@ class WindowTest : public KorvaTest {
     ui::ResetMainRoadState();
     // The tests deliver the poll's ticks themselves.
     ui::CUpdateDlg::SetPollPeriodForTests(kNoTickMs);
+    ui::SetAppDeviceWork(&deviceWork);
   }
-  ~WindowTest() override { ui::CUpdateDlg::SetPollPeriodForTests(ui::CUpdateDlg::kPollPeriodMs); }
+  ~WindowTest() override {
+    ui::SetAppDeviceWork(nullptr);
+    ui::CUpdateDlg::SetPollPeriodForTests(ui::CUpdateDlg::kPollPeriodMs);
+  }
 
-  // One tick of the running poll.
-  static void Tick(ui::CUpdateDlg& dialog) {
+  // Waits until the device thread has made every call the windows asked for and its results
+  // have been shown.
+  void Settle() { ASSERT_TRUE(WaitUntil([&] { return deviceWork.Idle(); })) << "the device thread is stuck"; }
+
+  // One tick of the running poll, made and shown.
+  void Tick(ui::CUpdateDlg& dialog) {
+    Settle();
     ASSERT_NE(dialog.PollTimerId(), 0) << "the poll is stopped";
     QTimerEvent tick(dialog.PollTimerId());
     QCoreApplication::sendEvent(&dialog, &tick);
+    Settle();
   }
 
   static constexpr int kNoTickMs = 3600 * 1000;
+  // Destroyed before the virtual amp: its thread may be using it.
+  ui::DeviceWork deviceWork;
 };
 
 }  // namespace korva::testing

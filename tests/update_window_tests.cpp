@@ -22,7 +22,14 @@ class UpdateWindowTest : public WindowTest {
     LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
     dialog = std::make_unique<CUpdateDlg>();
     dialog->show();
+    Settle();
     Flush(dialog.get());
+  }
+  // Clicks "Update" and waits until the device thread has looked for the amp and made the
+  // job's start (or given the road up).
+  void ClickUpdate() {
+    Click(dialog.get(), "m_btnUpdate");
+    Settle();
   }
   std::string Status() { return Shown(dialog.get(), "status"); }
   std::string Percent() { return Shown(dialog.get(), "percent"); }
@@ -137,7 +144,7 @@ TEST_F(UpdateWindowTest, SamePromptNoStartsNothingAndPollingResumes) {
     EXPECT_TRUE(Child<QPushButton>(prompt, "btnNo")->isDefault());
     Click(prompt, "btnNo");
   });
-  Click(dialog.get(), "m_btnUpdate");
+  ClickUpdate();
   EXPECT_EQ(promptText,
             "The firmware version to be updated is same as the current firmware version. Are you  to update the "
             "software? Press \"Yes\" to update,otherwize press \"No\".");
@@ -151,7 +158,7 @@ TEST_F(UpdateWindowTest, SamePromptEscapeCountsAsNo) {
   sim.korva.SetVersions("1.38", "250");
   Open();
   WhenModal([](QWidget* prompt) { QTest::keyClick(prompt, Qt::Key_Escape); });
-  Click(dialog.get(), "m_btnUpdate");
+  ClickUpdate();
   EXPECT_EQ(MainRoad().UpdateConfirmed, 0);
   EXPECT_EQ(JobStatus.load(), kJobIdle);
 }
@@ -170,11 +177,18 @@ TEST_F(UpdateWindowTest, SamePromptYesRunsTheMcuJobAndThenTheDspJob) {
 TEST_F(UpdateWindowTest, DspOnlyPlanRunsTheDspJobAlone) {
   sim.korva.SetVersions("1.38", "192");
   Open();
-  // The status before the job's first progress message, as the user sees it.
+  // The status before the job's first progress message is handled, as the user sees it.
   std::vector<std::string> statuses;
+  JobEventWatcher watcher;
+  watcher.onJob = [&](const ui::JobEvent&) {
+    if (statuses.empty()) statuses.push_back(Status());
+  };
+  qApp->installEventFilter(&watcher);  // the last installed sees events first
   Click(dialog.get(), "m_btnUpdate");
-  statuses.push_back(Status());
-  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
+  const bool done = WaitForStatus(kTextUpdateSucceeded);
+  qApp->removeEventFilter(&watcher);
+  ASSERT_TRUE(done);
+  ASSERT_FALSE(statuses.empty());
   EXPECT_EQ(statuses.front(), kTextSameMcuFirmware);
   EXPECT_TRUE(sim.korva.McuMemory().empty());
   EXPECT_EQ(sim.korva.DspVersion(), "250");
@@ -259,7 +273,7 @@ TEST_F(UpdateWindowTest, UnplugAfterSuccessKeepsTheTextUntilATickMissesTheAmp) {
 TEST_F(UpdateWindowTest, UpdateWithTheAmpGoneShowsABoxAndResumesPolling) {
   Open();
   sim.korva.Unplug();
-  Click(dialog.get(), "m_btnUpdate");
+  ClickUpdate();
   ASSERT_EQ(prompter.Boxes().size(), 1u);
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Window);
   EXPECT_EQ(prompter.Boxes()[0].text, kTextConnectCable);
@@ -273,7 +287,7 @@ TEST_F(UpdateWindowTest, InitStatesRefusedInsideStartJobGivesTwoBoxes) {
   VirtualKorva::Faults faults;
   faults.acknowledgeLimit = 0;
   sim.korva.SetFaults(faults);
-  Click(dialog.get(), "m_btnUpdate");
+  ClickUpdate();
   ASSERT_EQ(prompter.Boxes().size(), 2u);
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Application);
   EXPECT_EQ(prompter.Boxes()[0].text, kTextInitStatesFailedWide);
@@ -305,6 +319,7 @@ TEST_F(UpdateWindowTest, ADspStartRefusedAfterTheMcuJobSaysSo) {
   Click(dialog.get(), "m_btnUpdate");
   ASSERT_TRUE(WaitUntil([&] { return prompter.Boxes().size() == 2; }));
   qApp->removeEventFilter(&watcher);
+  Settle();
   EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, kTextUpdateDspFailed}));
   EXPECT_EQ(Status(), kTextClickUpdate);
   EXPECT_TRUE(Button("m_btnExit")->isEnabled());

@@ -48,6 +48,7 @@ TEST_F(WelcomeWindowTest, ShowsTheInstructions) {
 
 TEST_F(WelcomeWindowTest, ProbesAtTheStart) {
   welcome.show();
+  Settle();
   EXPECT_EQ(LinkMode.load(), kLinkHid);
   EXPECT_TRUE(sim.module.Calls().empty());
 }
@@ -56,16 +57,19 @@ TEST_F(WelcomeWindowTest, AnAbsentAmpAtTheStartOnlyClosesTheLibrary) {
   sim.korva.Unplug();
   LinkMode.store(kLinkHid);
   welcome.show();
+  Settle();
   EXPECT_EQ(LinkMode.load(), kLinkNone);
   EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect"}));
 }
 
-TEST_F(WelcomeWindowTest, DeviceChangesFromAnyThreadProbeAgainOnTheUiThread) {
+TEST_F(WelcomeWindowTest, DeviceChangesFromAnyThreadProbeAgainThroughTheUiThread) {
   sim.korva.Unplug();
   welcome.show();
+  Settle();
   ASSERT_EQ(LinkMode.load(), kLinkNone);
   std::thread([&] { sim.korva.Plug(); }).join();
-  EXPECT_EQ(LinkMode.load(), kLinkNone);  // not yet: the probe runs on the UI thread
+  // Not yet: the notification reaches the UI thread first, which asks the device thread.
+  EXPECT_EQ(LinkMode.load(), kLinkNone);
   ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkHid; }));
 
   sim.korva.Unplug();
@@ -80,6 +84,7 @@ TEST_F(WelcomeWindowTest, ThePluggedAmpIsFoundByTheMainWindowOpenedAfterwards) {
   ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkHid; }));
   std::string usbState;
   WhenModal([&](QWidget* main) {
+    Settle();
     usbState = Shown(main, "usbState");
     Click(main, "m_btnExit");
   });
@@ -183,6 +188,7 @@ TEST_F(WelcomeWindowTest, EnterWithoutTheAmpOpensTheMainWindowDisconnected) {
   std::string status;
   WhenModal([&](QWidget* main) {
     welcomeHidden = !welcome.isVisible();
+    Settle();
     status = Shown(main, "status");
     Click(main, "m_btnExit");
   });
@@ -203,6 +209,7 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
   std::string finalStatus;
   std::string finalVersion;
   WhenModal([&](QWidget* main) {
+    Settle();
     EXPECT_EQ(Shown(main, "currentVersion"), "Ver1.36.192");
     EXPECT_EQ(Shown(main, "newVersion"), "Ver1.38.250");
     // What the status line shows after each job message has been handled.
@@ -212,24 +219,30 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
         statuses.push_back(status->text().toStdString());
       }
     };
-    JobEventWatcher watcher;
-    watcher.onJob = [&](const ui::JobEvent&) {
+    // Each job message as the user sees the window just before and just after it is handled.
+    JobEventWatcher before;
+    before.onJob = [&](const ui::JobEvent&) {
+      Flush(main);
+      note();
+    };
+    JobEventWatcher after;
+    after.onJob = [&](const ui::JobEvent&) {
       note();
       // While the DSP job runs, another device arrives (and later leaves): the hidden
       // welcome window probes.
       if (status->text() == kTextDspUpdating && !sim.bus.IsAttached(&keyboard)) sim.bus.Attach(&keyboard);
     };
-    main->installEventFilter(&watcher);
+    qApp->installEventFilter(&before);  // the last installed sees events first
+    main->installEventFilter(&after);
     Flush(main);
     note();
     Click(main, "m_btnUpdate");
-    Flush(main);
-    note();
     const bool done = WaitUntil([&] { return status->text() == kTextUpdateSucceeded; });
-    main->removeEventFilter(&watcher);
+    qApp->removeEventFilter(&before);
+    main->removeEventFilter(&after);
     EXPECT_TRUE(done);
     sim.bus.Detach(&keyboard);
-    QCoreApplication::processEvents();
+    Settle();
     auto* update = static_cast<ui::CUpdateDlg*>(main);
     Tick(*update);
     finalStatus = Shown(main, "status");

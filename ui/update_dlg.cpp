@@ -6,16 +6,14 @@
 #include <algorithm>
 
 #include "device/command_protocol.h"
-#include "device/hid_transport.h"
-#include "device/link_mode.h"
 #include "images/embedded_images.h"
 #include "images/image_store.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
-#include "jobs/link_probe.h"
 #include "jobs/prompter.h"
 #include "jobs/start_job.h"
 #include "jobs/update_texts.h"
+#include "ui/device_work.h"
 #include "ui/dialog_template.h"
 #include "ui/icons.h"
 #include "ui/job_event.h"
@@ -87,47 +85,61 @@ void CUpdateDlg::OnInitDialog() {
   m_btnExit->setEnabled(true);
   MainRoad().UpdateCompleted = 0;
 
-  if (LinkMode.load() != kLinkHid) {
-    ShowLamp(false);
-    m_strUsbState = Text(kTextDisconnected);
-    m_strStatus = Text(kTextConnectCable);
-    ReleaseModuleLink();
-  } else if (!InitStates()) {
-    m_strStatus = Text(kTextInitStatesFailedCheckCable);
-    m_strUsbState = Text(kTextConnectError);
-  } else {
-    ShowLamp(true);
-    m_strUsbState = Text(kTextConnected);
-    ReadVersionRecord();
-    ShowVersionTexts();
-    ApplyVersionComparison(true);
-  }
-  StartPollTimer();
+  // The poll starts once the opening steps have been made.
+  m_pollRunning = true;
+  m_readingInFlight = true;
+  AppDeviceWork().Run(this, ReadConnectionAtOpening, [this](const ConnectionReading& reading) {
+    m_readingInFlight = false;
+    ShowReading(reading, true);
+    ArmPollTimer();
+  });
 }
 
-void CUpdateDlg::timerEvent(QTimerEvent* /*event*/) { CheckConnection(); }
+// Each tick is one reading on the device thread; the next is due 500 ms after it has come
+// back, however long the amp took to answer.
+void CUpdateDlg::timerEvent(QTimerEvent* /*event*/) {
+  if (m_pollTimerId != 0) killTimer(m_pollTimerId);
+  m_pollTimerId = 0;
+  CheckConnection();
+}
 
 void CUpdateDlg::CheckConnection() {
-  const ProbeOutcome link = ProbeLinkMode(ProbeForm::Full);
-  if (link == ProbeOutcome::JobRunning) return;
-  if (link == ProbeOutcome::AmpAbsent) {
-    m_strStatus = Text(kTextConnectCable);
-    ShowLamp(false);
-    m_strUsbState = Text(kTextDisconnected);
-    m_strCurrentVersion = Text(kTextBlank);
-    MainRoad().UpdateCompleted = 0;
-    return;
+  m_readingInFlight = true;
+  AppDeviceWork().Run(this, ReadConnectionAtTick, [this](const ConnectionReading& reading) {
+    m_readingInFlight = false;
+    ShowReading(reading, false);
+    ArmPollTimer();
+  });
+}
+
+// What the opening steps or a tick found. An amp that cannot be opened looks like an absent
+// one, except that the status line says why.
+void CUpdateDlg::ShowReading(const ConnectionReading& reading, bool opening) {
+  switch (reading.state) {
+    case ConnectionReading::State::Skipped:
+      break;
+    case ConnectionReading::State::Absent:
+    case ConnectionReading::State::NotAccessible:
+      m_strStatus = AmpMissingText(reading.access.access);
+      ShowLamp(false);
+      m_strUsbState = Text(kTextDisconnected);
+      if (!opening) {
+        m_strCurrentVersion = Text(kTextBlank);
+        MainRoad().UpdateCompleted = 0;
+      }
+      break;
+    case ConnectionReading::State::InitStatesFailed:
+      m_strStatus = Text(kTextInitStatesFailedCheckCable);
+      m_strUsbState = Text(kTextConnectError);
+      break;
+    case ConnectionReading::State::Connected:
+      ShowLamp(true);
+      m_strUsbState = Text(kTextConnected);
+      ShowVersionTexts();
+      // At the opening the "neither matches" outcome leaves "Initializing..." for the first tick.
+      ApplyVersionComparison(opening);
+      break;
   }
-  if (!InitStates()) {
-    m_strStatus = Text(kTextInitStatesFailedCheckCable);
-    m_strUsbState = Text(kTextConnectError);
-    return;
-  }
-  ShowLamp(true);
-  m_strUsbState = Text(kTextConnected);
-  ReadVersionRecord();
-  ShowVersionTexts();
-  ApplyVersionComparison(false);
 }
 
 void CUpdateDlg::ShowVersionTexts() {
@@ -145,21 +157,30 @@ void CUpdateDlg::ApplyVersionComparison(bool keepStatusWhenBothDiffer) {
   MainRoadState& road = MainRoad();
   road.UpdatePlan = DecideUpdatePlan(DeviceVersionText(), EmbeddedVersionText());
   road.UpdateConfirmed = road.UpdatePlan == kPlanNothing ? 0 : 1;
-  m_btnUpdate->setEnabled(true);
+  if (!m_starting) m_btnUpdate->setEnabled(true);  // a tick that "Update" waited for
   if (road.UpdateCompleted == 1) return;
-  // At initialisation the "neither matches" outcome leaves "Initializing..." for the first tick.
   if (road.UpdatePlan == kPlanBoth && keepStatusWhenBothDiffer) return;
   m_strStatus = Text(PlanStatusText(road.UpdatePlan));
 }
 
+// "Update" waits behind a tick that is being made, so the window's calls and the job's never
+// meet at the amp; the buttons stay disabled while the device thread looks for the amp and
+// starts the job.
 void CUpdateDlg::OnUpdate() {
+  if (m_starting || m_jobActive) return;
   StopPollTimer();
+  MainRoad().UpdateCompleted = 0;
+  m_starting = true;
+  EnableButtons(false);
+  AppDeviceWork().Run(this, CheckDeviceAccess, [this](const DeviceAccessReport& access) { ContinueUpdate(access); });
+}
+
+void CUpdateDlg::ContinueUpdate(const DeviceAccessReport& access) {
   MainRoadState& road = MainRoad();
-  road.UpdateCompleted = 0;
-  if (!IsDevicePresent()) {
-    m_strStatus = Text(kTextConnectCable);
-    AppPrompter().ShowBox(BoxKind::Window, kTextConnectCable);
-    StartPollTimer();
+  if (access.access != DeviceAccess::Ready) {
+    m_strStatus = AmpMissingText(access.access);
+    AppPrompter().ShowBox(BoxKind::Window, m_strStatus.toStdString());
+    EndUpdateStart();
     return;
   }
   if (road.UpdatePlan == kPlanNothing) {
@@ -167,7 +188,7 @@ void CUpdateDlg::OnUpdate() {
     prompt.exec();
   }
   if (road.UpdateConfirmed != 1) {
-    StartPollTimer();
+    EndUpdateStart();
     return;
   }
   EnableButtons(false);
@@ -180,18 +201,33 @@ void CUpdateDlg::OnUpdate() {
   }
 }
 
-// Starts a job; when it cannot start, says so and returns to the Connected buttons and poll.
-// While it runs the poll stays stopped: the job's messages drive the window.
+// Nothing was started: the Connected buttons and the poll come back.
+void CUpdateDlg::EndUpdateStart() {
+  m_starting = false;
+  EnableButtons(true);
+  StartPollTimer();
+}
+
+// Starts a job on the device thread ("INITSTA" and the job's thread); when it cannot start,
+// says so and returns to the Connected buttons and poll. While it runs the poll stays
+// stopped: the job's messages drive the window. StartJob's own box, when "INITSTA" fails, is
+// asked for from the device thread and shown here.
 void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure) {
   m_jobActive = true;
-  if (StartJob(m_owner.get(), kind)) return;
-  m_jobActive = false;
-  AppPrompter().ShowBox(BoxKind::Window, failureBox);
-  JobStatus.store(kJobIdle);
-  EnableButtons(true);
-  m_strStatus = Text(statusAfterFailure);
-  CurrentTransfer.store(kTransferNone);
-  StartPollTimer();
+  m_starting = true;
+  WindowJobOwner* owner = m_owner.get();
+  AppDeviceWork().Run(this, [owner, kind] { return StartJob(owner, kind); },
+                      [this, failureBox, statusAfterFailure](int started) {
+                        m_starting = false;
+                        if (started) return;
+                        m_jobActive = false;
+                        AppPrompter().ShowBox(BoxKind::Window, failureBox);
+                        JobStatus.store(kJobIdle);
+                        EnableButtons(true);
+                        m_strStatus = Text(statusAfterFailure);
+                        CurrentTransfer.store(kTransferNone);
+                        StartPollTimer();
+                      });
 }
 
 void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
@@ -263,7 +299,8 @@ void CUpdateDlg::UpdateData() {
 }
 
 void CUpdateDlg::reject() {
-  if (m_jobActive) return;
+  // A job being started or running writes to the amp through this window.
+  if (m_jobActive || m_starting) return;
   QDialog::reject();
 }
 
@@ -275,10 +312,17 @@ void CUpdateDlg::EnableButtons(bool enabled) {
 }
 
 void CUpdateDlg::StartPollTimer() {
-  if (m_pollTimerId == 0) m_pollTimerId = startTimer(g_pollPeriodMs);
+  m_pollRunning = true;
+  ArmPollTimer();
+}
+
+// A reading that is being made arms the timer itself when it comes back.
+void CUpdateDlg::ArmPollTimer() {
+  if (m_pollRunning && !m_readingInFlight && m_pollTimerId == 0) m_pollTimerId = startTimer(g_pollPeriodMs);
 }
 
 void CUpdateDlg::StopPollTimer() {
+  m_pollRunning = false;
   if (m_pollTimerId != 0) killTimer(m_pollTimerId);
   m_pollTimerId = 0;
 }

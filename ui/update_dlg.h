@@ -2,7 +2,9 @@
 // the amp's firmware version and the carried one, and on "Update" runs the MCU job, the DSP
 // job or both, following them with bar, percentage and status line. Its texts live in display
 // strings that are copied to the controls, where they differ, before every event the window
-// receives; the job messages are handled just before that copy.
+// receives; the job messages are handled just before that copy. Every call to the amp (the
+// opening steps, each tick, "Update"'s presence test and the start of a job) runs on the
+// device thread; the window shows what comes back.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +12,7 @@
 #include <QString>
 #include <memory>
 
+#include "ui/connection_reading.h"
 #include "ui/window_job_owner.h"
 
 namespace Ui {
@@ -33,7 +36,8 @@ class CUpdateDlg final : public QDialog {
   // Exit, Escape and the close box: refused while a job writes to the amp.
   void reject() override;
 
-  // The running poll's timer id, or 0 while the poll is stopped.
+  // The poll's timer id while it waits for the next tick; 0 while a tick or the opening steps
+  // are being made, and while the poll is stopped.
   int PollTimerId() const { return m_pollTimerId; }
   // Tests deliver the poll's ticks themselves with a period this long.
   static void SetPollPeriodForTests(int ms);
@@ -45,9 +49,12 @@ class CUpdateDlg final : public QDialog {
  private:
   void OnInitDialog();
   void CheckConnection();
+  void ShowReading(const ConnectionReading& reading, bool opening);
   void ShowVersionTexts();
   void ApplyVersionComparison(bool keepStatusWhenBothDiffer);
   void OnUpdate();
+  void ContinueUpdate(const DeviceAccessReport& access);
+  void EndUpdateStart();
   void StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure);
   void HandleJobMessage(const JobEvent& event);
   void FinishRoad(bool succeeded);
@@ -57,6 +64,7 @@ class CUpdateDlg final : public QDialog {
   void EnableButtons(bool enabled);
   void StartPollTimer();
   void StopPollTimer();
+  void ArmPollTimer();
 
   std::unique_ptr<Ui::CUpdateDlg> ui_;
   QProgressBar* m_progress;
@@ -73,8 +81,11 @@ class CUpdateDlg final : public QDialog {
   std::unique_ptr<WindowJobOwner> m_owner;
   std::unique_ptr<PreTranslateFilter> m_preTranslate;
   int m_pollTimerId = 0;
+  bool m_pollRunning = false;     // the poll is on (its next tick may wait behind a reading)
+  bool m_readingInFlight = false;  // the opening steps or a tick are on the device thread
   bool m_initialised = false;
-  bool m_jobActive = false;  // from a started job until its last final message
+  bool m_starting = false;   // from "Update" until a job started or the road was given up
+  bool m_jobActive = false;  // from a job's start until its last final message
   bool m_copying = false;
 };
 

@@ -18,6 +18,7 @@
 #include "support/program_version.h"
 #include "support/support_log.h"
 #include "ui/device_watchers.h"
+#include "ui/device_work.h"
 #include "ui/file_chooser.h"
 #include "ui/message_box_prompter.h"
 #include "ui/welcome_dlg.h"
@@ -143,13 +144,18 @@ int CUpdaterApp::Run(int argc, char** argv) {
   SetAppPrompter(&prompter);
   FileDialogChooser fileDialogs;
   SetAppFileChooser(&fileDialogs);
+  auto deviceWork = std::make_unique<DeviceWork>();
+  SetAppDeviceWork(deviceWork.get());
   {
     CWelcomeDlg welcome(watcher.get());
     if (options.service) welcome.EnterServiceMode();
     welcome.exec();
   }
-  // The window could not close while a job wrote; a job thread may still be returning.
+  // The window could not close while a job wrote; a job thread may still be returning, and
+  // the device thread may still be finishing a tick.
   WaitForWorkers();
+  SetAppDeviceWork(nullptr);
+  deviceWork.reset();
   SetAppFileChooser(nullptr);
   SetAppPrompter(nullptr);
   watcher.reset();

@@ -6,8 +6,10 @@
 #include <QPointer>
 
 #include "device/device_watcher.h"
+#include "device/hid_transport.h"
 #include "jobs/link_probe.h"
 #include "ui/about_dlg.h"
+#include "ui/device_work.h"
 #include "ui/dialog_template.h"
 #include "ui/service_page_host.h"
 #include "ui/update_dlg.h"
@@ -48,16 +50,20 @@ void CWelcomeDlg::OnInitDialog() {
   }
 #endif
   ProbeLink(ProbeForm::Start);
-  // The watcher may outlive this window.
+  // The watcher may outlive this window. After a change the amp may sit at another path, or
+  // its path may lead to another device: the transport looks for it afresh.
   if (watcher_) watcher_->Start([self = QPointer<CWelcomeDlg>(this)] {
+    ForgetDevicePath();
     if (self) self->ProbeLink(ProbeForm::DeviceChange);
   });
 }
 
-// Sets LinkMode by a presence test; after a device change the amp may have handed its cable to
-// the Bluetooth module, so the library is asked too. Nothing is done while a job runs.
+// Sets LinkMode by a presence test, on the device thread; after a device change the amp may
+// have handed its cable to the Bluetooth module, so the library is asked too. Nothing is done
+// while a job runs.
 void CWelcomeDlg::ProbeLink(ProbeForm form) {
-  ProbeLinkMode(form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full);
+  const korva::ProbeForm probe = form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full;
+  AppDeviceWork().Run([probe] { ProbeLinkMode(probe); });
 }
 
 void CWelcomeDlg::EnterServiceMode() {

@@ -37,6 +37,7 @@ class CWelcomeDlg final : public QDialog {
   ~CWelcomeDlg() override;
 
   enum class ProbeForm { Start, DeviceChange };
+  // Asks the device thread for the probe; LinkMode is set when it has been made.
   void ProbeLink(ProbeForm form);
 
   // Shows the tabs and the service pages; from then on the window keeps them.
