@@ -9,6 +9,8 @@
 
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
+#include "ui/connection_reading.h"
+#include "ui/device_work.h"
 #include "ui/dialog_units.h"
 #include "ui/display_text.h"
 #include "ui/message_box_prompter.h"
@@ -107,6 +109,94 @@ TEST(WindowJobOwner, PostsJobEventsAndPreparesTheBarOnTheWindowThread) {
   EXPECT_EQ(bar.maximum(), 1);
 }
 
+// The device thread: calls run one at a time, in order, off the GUI thread; results come back
+// on the GUI thread in the same order, and never to a window that has gone.
+TEST(DeviceWork, RunsCallsInOrderOffTheGuiThreadAndHandsResultsBack) {
+  ui::DeviceWork work;
+  QObject window;
+  const std::thread::id gui = std::this_thread::get_id();
+  std::mutex mutex;
+  std::vector<std::thread::id> workThreads;
+  std::vector<int> ran;
+  std::vector<int> handed;
+  std::atomic<int> running{0};
+  bool overlapped = false;
+  for (int i = 0; i < 20; ++i) {
+    work.Run(
+        &window,
+        [&, i] {
+          overlapped |= running.fetch_add(1) != 0;
+          std::this_thread::sleep_for(std::chrono::microseconds(200));
+          {
+            std::lock_guard lock(mutex);
+            workThreads.push_back(std::this_thread::get_id());
+            ran.push_back(i);
+          }
+          running.fetch_sub(1);
+          return i * i;
+        },
+        [&](int square) {
+          EXPECT_EQ(std::this_thread::get_id(), gui);
+          handed.push_back(square);
+        });
+  }
+  work.Run([&] { ran.push_back(-1); });  // a call whose end nobody waits for
+  EXPECT_FALSE(work.Idle());
+  ASSERT_TRUE(WaitUntil([&] { return work.Idle(); }));
+  EXPECT_FALSE(overlapped);
+  ASSERT_EQ(ran.size(), 21u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ran[i], i);
+  EXPECT_EQ(ran.back(), -1);
+  ASSERT_EQ(handed.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(handed[i], i * i);
+  for (const auto& id : workThreads) {
+    EXPECT_NE(id, gui);
+    EXPECT_EQ(id, workThreads.front());
+  }
+}
+
+TEST(DeviceWork, AResultForAWindowThatHasGoneIsDropped) {
+  ui::DeviceWork work;
+  Gate gate;
+  gate.Close();
+  auto window = std::make_unique<QObject>();
+  bool handed = false;
+  bool laterHanded = false;
+  work.Run(window.get(), [&] { gate.Pass(); }, [&] { handed = true; });
+  work.Run(&work, [] { return 1; }, [&](int) { laterHanded = true; });
+  ASSERT_TRUE(gate.WaitUntilHeld());
+  window.reset();  // while its call is being made
+  gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return work.Idle(); }));
+  EXPECT_FALSE(handed);
+  EXPECT_TRUE(laterHanded);
+}
+
+TEST(DeviceWork, GoingAwayWaitsForTheCallInProgressAndDropsTheRest) {
+  Gate gate;
+  gate.Close();
+  std::atomic<bool> finished{false};
+  std::atomic<bool> laterRan{false};
+  std::thread opener;
+  {
+    ui::DeviceWork work;
+    work.Run([&] {
+      gate.Pass();
+      finished.store(true);
+    });
+    work.Run([&] { laterRan.store(true); });
+    ASSERT_TRUE(gate.WaitUntilHeld());
+    // Opens the gate only once the destructor is surely waiting.
+    opener = std::thread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      gate.Open();
+    });
+  }
+  opener.join();
+  EXPECT_TRUE(finished.load());
+  EXPECT_FALSE(laterRan.load());
+}
+
 // Everything a control may show must fit: labels with every text they can take, buttons and
 // group box titles, at the desktop's font and at a larger one.
 class NoClippingTest : public WindowTest, public ::testing::WithParamInterface<int> {
@@ -170,6 +260,9 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
                            kTextStartUpdating, kTextMcuUpdating, kTextMcuUpdateDone, kTextDspUpdating,
                            kTextUpdateSucceeded, kTextUpdateFailed}) {
     ExpectFits(status, QString::fromLatin1(text));
+  }
+  for (const DeviceAccess access : {DeviceAccess::PermissionDenied, DeviceAccess::HeldElsewhere, DeviceAccess::NotOpenable}) {
+    ExpectFits(status, ui::AmpMissingText(access));
   }
   for (const char* text : {kTextDisconnected, kTextConnected, kTextConnectError}) {
     ExpectFits(Child<QLabel>(&main, "usbState"), QString::fromLatin1(text));

@@ -291,6 +291,9 @@ TEST_F(UpdateWindowTest, InitStatesRefusedInsideStartJobGivesTwoBoxes) {
   ASSERT_EQ(prompter.Boxes().size(), 2u);
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Application);
   EXPECT_EQ(prompter.Boxes()[0].text, kTextInitStatesFailedWide);
+  // "INITSTA" was sent from the device thread, and its box asked for from there.
+  EXPECT_NE(prompter.Boxes()[0].thread, std::this_thread::get_id());
+  EXPECT_EQ(prompter.Boxes()[1].thread, std::this_thread::get_id());
   EXPECT_EQ(prompter.Boxes()[1].kind, BoxKind::Window);
   EXPECT_EQ(prompter.Boxes()[1].text, kTextUpdateMcuFailed);
   EXPECT_EQ(Status(), kTextClickUpdateAfterMcuStartFailed);
@@ -341,6 +344,93 @@ TEST_F(UpdateWindowTest, AFailingJobShowsTheFailureAndGivesTheButtonsBack) {
   EXPECT_TRUE(sim.korva.DspMemory().empty());  // no DSP job after a failed MCU job
   Tick(*dialog);
   EXPECT_EQ(Status(), kTextConnectCable);
+}
+
+// A tick held inside "INITSTA" on the device thread: the window goes on handling the user,
+// schedules no further tick, and "Update" waits for the tick before anything of the job goes
+// to the amp.
+TEST_F(UpdateWindowTest, ATickThatWaitsForTheAmpLeavesTheWindowFreeAndUpdateWaitsForIt) {
+  Open();
+  HookedClock hooked(clock);
+  Gate gate;
+  hooked.hook = [&] { gate.Pass(); };
+  SetProcessClock(&hooked);
+  sim.korva.ClearLog();
+  gate.Close();
+  QTimerEvent tick(dialog->PollTimerId());
+  QCoreApplication::sendEvent(dialog.get(), &tick);  // returns at once
+  ASSERT_TRUE(gate.WaitUntilHeld());
+  EXPECT_EQ(dialog->PollTimerId(), 0);  // the next tick is due 500 ms after this one came back
+
+  Click(dialog.get(), "m_btnUpdate");
+  EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_FALSE(Button("m_btnExit")->isEnabled());
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);  // refused while the job is being started
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(sim.korva.Writes().size(), 1u);  // the tick's "INITSTA", held in its pause
+  gate.Open();
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
+  Settle();
+  WaitForWorkers();
+  SetProcessClock(&clock);
+
+  const auto w = sim.korva.Writes();
+  ASSERT_GE(w.size(), 5u);
+  auto starts = [&](std::size_t i, std::string_view text) {
+    return std::string_view(reinterpret_cast<const char*>(&w[i].bytes[1]), text.size()) == text;
+  };
+  EXPECT_TRUE(starts(0, "INITSTA"));
+  EXPECT_TRUE(starts(2, "RV"));
+  EXPECT_TRUE(starts(3, "INITSTA"));  // the job's, after the whole tick
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+}
+
+// An amp that is listed but cannot be opened: lamp, state word, version line, module probe
+// and "Update" as for an absent amp; the status line and the box say why.
+TEST_F(UpdateWindowTest, AnAmpThatCannotBeOpenedLooksAbsentButTheStatusSaysWhy) {
+  struct Case {
+    VirtualKorva::Faults faults;
+    const char* why;
+  };
+  const Case cases[] = {
+      {{.permissionDenied = true}, "may not open it. Install the udev rule 70-korva.rules in /etc/udev/rules.d"},
+      {{.openedElsewhere = true}, "another program holds it"},
+  };
+  Open();
+  for (const Case& c : cases) {
+    sim.korva.SetFaults(c.faults);
+    sim.korva.ClearLog();
+    const std::size_t moduleCalls = sim.module.Calls().size();
+    Tick(*dialog);
+    EXPECT_NE(Status().find(c.why), std::string::npos) << Status();
+    EXPECT_FALSE(LampIsGreen(dialog.get()));
+    EXPECT_EQ(Shown(dialog.get(), "usbState"), "Disconnected");
+    EXPECT_EQ(Shown(dialog.get(), "currentVersion"), " ");
+    EXPECT_EQ(LinkMode.load(), kLinkNone);
+    EXPECT_EQ(sim.module.Calls().size(), moduleCalls + 3);  // connect, last error, disconnect
+    EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+
+    ClickUpdate();
+    ASSERT_FALSE(prompter.Boxes().empty());
+    EXPECT_EQ(prompter.Boxes().back().text, Status());
+    EXPECT_TRUE(sim.korva.Writes().empty());
+    EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+    EXPECT_NE(dialog->PollTimerId(), 0);
+  }
+  sim.korva.SetFaults({});
+  Tick(*dialog);
+  EXPECT_TRUE(LampIsGreen(dialog.get()));
+  EXPECT_EQ(Status(), kTextClickUpdate);
+}
+
+TEST_F(UpdateWindowTest, AtTheOpeningAnAmpHeldElsewhereIsNamed) {
+  sim.korva.SetFaults({.openedElsewhere = true});
+  Open();
+  EXPECT_NE(Status().find("another program holds it"), std::string::npos) << Status();
+  EXPECT_EQ(Shown(dialog.get(), "usbState"), "Disconnected");
+  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect"}));
+  EXPECT_TRUE(sim.korva.Writes().empty());
 }
 
 TEST_F(UpdateWindowTest, TheWindowCannotBeClosedWhileAJobWrites) {

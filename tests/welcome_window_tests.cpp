@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "device/hid_transport.h"
 #include "images/embedded_images.h"
 #include "tests/ui_test_support.h"
 #include "ui/device_watchers.h"
@@ -75,6 +76,25 @@ TEST_F(WelcomeWindowTest, DeviceChangesFromAnyThreadProbeAgainThroughTheUiThread
   sim.korva.Unplug();
   ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkNone; }));
   EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
+}
+
+// Between device changes the amp is opened where it was found; after one, it is looked for
+// among all interfaces again: its path may now lead elsewhere.
+TEST_F(WelcomeWindowTest, ADeviceChangeMakesTheNextProbeLookForTheAmpAfresh) {
+  welcome.show();
+  Settle();
+  ASSERT_EQ(LinkMode.load(), kLinkHid);
+  ASSERT_EQ(IsDevicePresent(), 1);
+  const int listed = sim.bus.Enumerations();
+  OtherHidDevice keyboard;
+  sim.bus.Attach(&keyboard);
+  ASSERT_TRUE(WaitUntil([&] { return sim.bus.Enumerations() == listed + 1; }));
+  Settle();
+  EXPECT_EQ(LinkMode.load(), kLinkHid);
+  EXPECT_EQ(IsDevicePresent(), 1);
+  EXPECT_EQ(sim.bus.Enumerations(), listed + 1);
+  sim.bus.Detach(&keyboard);
+  Settle();
 }
 
 TEST_F(WelcomeWindowTest, ThePluggedAmpIsFoundByTheMainWindowOpenedAfterwards) {
