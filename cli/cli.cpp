@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/amp_choice.h"
 #include "cli/device_reading.h"
 #include "cli/messages.h"
 #include "cli/options.h"
@@ -27,24 +28,26 @@ namespace korva::cli {
 namespace {
 
 // The device the run talks to: the virtual KORVA with its module, or the USB backend and the
-// Bluetooth update library (installed for the run).
+// Bluetooth update library (installed for the run); pinned to --path when one is given.
 class DeviceScope {
  public:
   DeviceScope(const Options& options, Environment& env) {
     if (options.simulate) {
       simulation_.emplace(env.clock);
-      return;
+    } else {
+      if (env.makeUsbBackend) {
+        usb_ = env.makeUsbBackend();
+        SetHidBackend(usb_.get());
+      }
+      if (!options.dfuLibrary.empty() || env.dfuLibraryVariable) {
+        dfu_.emplace(ChooseDfuLibrary(options.dfuLibrary,
+                                      env.dfuLibraryVariable ? env.dfuLibraryVariable() : nullptr));
+      }
     }
-    if (env.makeUsbBackend) {
-      usb_ = env.makeUsbBackend();
-      SetHidBackend(usb_.get());
-    }
-    if (!options.dfuLibrary.empty() || env.dfuLibraryVariable) {
-      dfu_.emplace(ChooseDfuLibrary(options.dfuLibrary,
-                                    env.dfuLibraryVariable ? env.dfuLibraryVariable() : nullptr));
-    }
+    PinDevicePath(options.path);
   }
   ~DeviceScope() {
+    PinDevicePath("");
     if (usb_) SetHidBackend(nullptr);
   }
   DeviceScope(const DeviceScope&) = delete;
@@ -93,6 +96,8 @@ int RunCommand(const Options& options, Environment& env) {
   ReportingPrompter prompter(*reporter);
   PrompterScope prompterScope(prompter);
   DeviceScope device(options, env);
+  if (options.command == Command::List) return ListAmps(*reporter);
+  ChooseAmp(options.path, *reporter);
   switch (options.command) {
     case Command::Status: return Status(*reporter);
     case Command::Update: return Update(options, env, *reporter);

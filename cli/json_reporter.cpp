@@ -27,6 +27,22 @@ class JsonReporter final : public Reporter {
     Emit(JsonLine("connect_error").Add("message", kTextInitStatesFailedCheckCable));
   }
   void Connected(const std::string& path) override { Emit(JsonLine("connected").Add("path", path)); }
+  void Amp(const DeviceAccessReport& amp) override {
+    JsonLine line("amp");
+    line.Add("path", amp.path);
+    if (amp.serialNumber.empty()) {
+      line.AddNull("serial");
+    } else {
+      line.Add("serial", PrintableText(amp.serialNumber));
+    }
+    Emit(line.Add("access", AccessWord(amp.access)));
+  }
+  void AmpChosen(const std::string& path, int connected) override {
+    Emit(JsonLine("amp_chosen").Add("path", path).Add("connected", connected).Add("message", AmpChosenText(path, connected)));
+  }
+  void NoAmpAt(const std::string& path) override {
+    Emit(JsonLine("no_amp_at").Add("path", path).Add("message", NoAmpAtText(path)));
+  }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     JsonLine line("versions");
     if (device) {

@@ -19,6 +19,17 @@ std::string AccessAdvice(const DeviceAccessReport& report) {
   }
 }
 
+const char* AccessWord(DeviceAccess access) { return access == DeviceAccess::Ready ? "ready" : DeviceAccessReason(access); }
+
+std::string AmpChosenText(const std::string& path, int connected) {
+  return std::to_string(connected) + " KORVAs are connected; this run uses the first, " + path +
+         ". To use another, add --path PATH ('korva-updater-cli list' shows them).";
+}
+
+std::string NoAmpAtText(const std::string& path) {
+  return "No KORVA at " + path + " ('korva-updater-cli list' shows the connected ones).";
+}
+
 namespace {
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {

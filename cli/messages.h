@@ -31,6 +31,12 @@ inline constexpr const char* kTextCarriedImagesBroken = "The carried firmware im
 
 // The user's next step when the amp is present but cannot be opened.
 std::string AccessAdvice(const DeviceAccessReport& report);
+// What the list command says of an amp's access: "ready" or the reason.
+const char* AccessWord(DeviceAccess access);
+// The word and the advice for a run with several amps connected and no --path, and for a
+// --path that leads to no KORVA.
+std::string AmpChosenText(const std::string& path, int connected);
+std::string NoAmpAtText(const std::string& path);
 
 // A program text for the terminal: GBK's full-width "!" (0xA3 0xA1) becomes its UTF-8 form,
 // and a window's line break "\r\n" a plain "\n".

@@ -18,6 +18,8 @@ void TakeOperands(Options& options, const std::vector<std::string>& words) {
   std::size_t expected = 1;
   if (command == "status" || command == "update") {
     options.command = command == "status" ? Command::Status : Command::Update;
+  } else if (command == "list") {
+    options.command = Command::List;
   } else if (command == "flash") {
     options.command = Command::Flash;
     expected = 3;
@@ -93,6 +95,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
         options.error = "--dfu-library= needs the path of the Bluetooth update library";
         return options;
       }
+    } else if (arg == "--path" || arg.rfind("--path=", 0) == 0) {
+      options.path = arg == "--path" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(std::string("--path=").size());
+      if (options.path.empty()) {
+        options.error = "--path needs the path of a KORVA ('korva-updater-cli list' shows them)";
+        return options;
+      }
     } else if (arg == "--slot" || arg.rfind("--slot=", 0) == 0) {
       if (arg == "--slot" && i + 1 == args.size()) {
         options.error = "--slot needs a number from 1 to 7";
@@ -142,13 +150,20 @@ Commands:
                        Bluetooth module: the amp hands its USB link to the
                        module, the module's update library writes the file,
                        the module restarts and the amp comes back
+  list                 every connected KORVA: its path, its serial number
+                       where it has one, and whether it can be opened
 
 The service commands check what the service pages check, in the same order:
 the amp's link is not handed to its Bluetooth module (bluetooth: it may be),
 a KORVA is connected, FILE can be read, FILE is accepted (its form and
 length; a firmware file's version is shown).
 
+Several amps: with more than one KORVA connected, a command uses the first
+that opens and says so; --path chooses another. Several korva-updater-cli
+processes, each with its own --path, update several amps at once.
+
 Options:
+  --path PATH          use only the KORVA at PATH (as 'list' shows it)
   --slot N, --slot=N   the audio slot, 1 to 7
   --yes, -y            update even when the versions already match
   --json               one JSON object per line for every event (for scripts)
@@ -184,6 +199,8 @@ Examples:
   korva-updater-cli flash battery battery_v1.02.bin
   korva-updater-cli audio --slot 3 cab.wav
   korva-updater-cli bluetooth module.dfu --json
+  korva-updater-cli list
+  korva-updater-cli update --yes --path /dev/hidraw3
 )";
 }
 

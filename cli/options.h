@@ -6,7 +6,7 @@
 
 namespace korva::cli {
 
-enum class Command { Status, Update, Flash, Audio, Bluetooth, Help, Version };
+enum class Command { Status, Update, Flash, Audio, Bluetooth, List, Help, Version };
 
 struct Options {
   Command command = Command::Help;
@@ -18,6 +18,7 @@ struct Options {
   bool simulate = false;  // the virtual KORVA instead of the USB device
   std::string dfuLibrary;  // --dfu-library=PATH: the Bluetooth update library (empty: not given)
   std::string logFile;    // --log: the support log's file instead of the default one
+  std::string path;       // --path: the one amp to talk to
   std::string error;      // non-empty when the command line is wrong
 };
 

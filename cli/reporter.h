@@ -30,6 +30,12 @@ class Reporter {
   virtual void NotAccessible(const DeviceAccessReport& report) = 0;
   virtual void ConnectError() = 0;
   virtual void Connected(const std::string& path) = 0;
+  // One line of the list command.
+  virtual void Amp(const DeviceAccessReport& amp) = 0;
+  // Several amps are connected and no --path was given: the run keeps to `path`.
+  virtual void AmpChosen(const std::string& path, int connected) = 0;
+  // --path leads to no KORVA.
+  virtual void NoAmpAt(const std::string& path) = 0;
   // `device` is empty when the amp reports no version to show.
   virtual void Versions(const std::optional<std::string>& device, const std::string& carried) = 0;
   virtual void Plan(int plan) = 0;

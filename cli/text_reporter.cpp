@@ -34,6 +34,12 @@ class TextReporter final : public Reporter {
   void Connected(const std::string& path) override {
     env_.out << "KORVA: " << kTextConnected << " (" << path << ")\n";
   }
+  void Amp(const DeviceAccessReport& amp) override {
+    const std::string serial = amp.serialNumber.empty() ? "(no serial number)" : "serial " + PrintableText(amp.serialNumber);
+    env_.out << amp.path << "  " << serial << "  " << AccessWord(amp.access) << '\n';
+  }
+  void AmpChosen(const std::string& path, int connected) override { Note(AmpChosenText(path, connected)); }
+  void NoAmpAt(const std::string& path) override { ToErrorStream(NoAmpAtText(path)); }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     env_.out << kTextCurrentVersionLabel << ' ' << (device ? *device : "(none reported)") << '\n'
              << kTextNewVersionLabel << "    " << carried << '\n';

@@ -13,6 +13,7 @@
 #include "cli/progress_line.h"
 #include "cli/queue_owner.h"
 #include "device/device_access.h"
+#include "device/hid_transport.h"
 #include "images/embedded_images.h"
 #include "jobs/update_texts.h"
 #include "tests/cli_test_support.h"
@@ -362,6 +363,83 @@ TEST_F(CliTest, InterruptWhileWriting) {
   EXPECT_EQ(interrupts.armed.load(), 4);
   EXPECT_EQ(interrupts.disarmed.load(), 4);
   SetProcessClock(&clock);
+}
+
+// A bench of amps: the list, --path, and a run without --path among several amps.
+class CliBenchTest : public CliTest {
+ protected:
+  CliBenchTest() : second(sim.bus, "/dev/hidraw-korva2", "KV-0002") {
+    second.SetVersions("1.36", "192");
+    second.Plug();
+  }
+  VirtualKorva second;
+};
+
+TEST_F(CliBenchTest, ListShowsEveryAmpWithItsSerialNumberAndWhetherItOpens) {
+  second.SetFaults({.permissionDenied = true});
+  const auto text = Cli({"list"});
+  EXPECT_EQ(text.code, 0);
+  EXPECT_EQ(Lines(text.out), (std::vector<std::string>{"/dev/hidraw-korva  (no serial number)  ready",
+                                                         "/dev/hidraw-korva2  serial KV-0002  permission denied",
+                                                         "2 KORVAs connected."}));
+  const auto json = Cli({"list", "--json"});
+  EXPECT_EQ(Events(json.out, "amp"),
+            (std::vector<std::string>{
+                R"({"event":"amp","path":"/dev/hidraw-korva","serial":null,"access":"ready"})",
+                R"({"event":"amp","path":"/dev/hidraw-korva2","serial":"KV-0002","access":"permission denied"})"}));
+  EXPECT_EQ(Number(Events(json.out, "result")[0], "exit_code"), 0);
+  EXPECT_EQ(Lines(Cli({"list", "--path", "/dev/hidraw-korva2"}).out).size(), 2u);
+
+  sim.korva.Unplug();
+  second.Unplug();
+  const auto none = Cli({"list"});
+  EXPECT_EQ(none.code, cli::kExitNoDevice);
+  EXPECT_EQ(none.out, "");
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(second.Writes().empty());
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+}
+
+TEST_F(CliBenchTest, PathUpdatesThatAmpAndNoOther) {
+  const auto run = Cli({"update", "--yes", "--path=/dev/hidraw-korva2"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, "KORVA: Connected (/dev/hidraw-korva2)"));
+  EXPECT_FALSE(Contains(run.out, "KORVAs are connected"));
+  EXPECT_EQ(second.CompletedUpdates(), 2);
+  EXPECT_EQ(second.McuVersion(), "1.38");
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(second.Violations().empty()) << second.Violations().front();
+  EXPECT_EQ(PinnedDevicePath(), "");  // the pin ends with the run
+
+  const auto nowhere = Cli({"status", "--path", "/dev/hidraw-keyboard"});
+  EXPECT_EQ(nowhere.code, cli::kExitNoDevice);
+  EXPECT_TRUE(Contains(nowhere.err, "No KORVA at /dev/hidraw-keyboard"));
+  const auto service = Cli({"flash", "mcu", "missing.bin", "--path", "/dev/hidraw-korva2", "--json"});
+  EXPECT_EQ(service.code, cli::kExitUsage);  // got as far as the file: the amp was there
+  EXPECT_TRUE(Events(service.out, "no_amp_at").empty());
+}
+
+TEST_F(CliBenchTest, WithoutAPathTheFirstAmpIsUsedAndNamedAndNoOtherIsEverWritten) {
+  const auto status = Cli({"status"});
+  EXPECT_EQ(status.code, 0);
+  EXPECT_EQ(Lines(status.out).front(),
+            "2 KORVAs are connected; this run uses the first, /dev/hidraw-korva. To use another, add --path PATH "
+            "('korva-updater-cli list' shows them).");
+  const auto json = Cli({"status", "--json"});
+  ASSERT_EQ(Events(json.out, "amp_chosen").size(), 1u);
+  EXPECT_EQ(Number(Events(json.out, "amp_chosen")[0], "connected"), 2);
+
+  // The chosen amp vanishes in the middle of the MCU job: the run does not go on with the other.
+  HookedClock hooked(clock);
+  hooked.hook = [&] {
+    if (sim.korva.DataReportsTaken() >= 100 && sim.korva.Plugged()) sim.korva.Unplug();
+  };
+  SetProcessClock(&hooked);
+  const auto update = Cli({"update", "--yes"});
+  SetProcessClock(&clock);
+  EXPECT_EQ(update.code, cli::kExitUpdateFailed);
+  EXPECT_TRUE(second.Writes().empty());
+  EXPECT_EQ(second.CompletedUpdates(), 0);
 }
 
 TEST_F(CliTest, ProgressBarOnATerminal) {
