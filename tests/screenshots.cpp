@@ -1,7 +1,8 @@
 // Writes pictures of every window into the build's screenshots/ folder, so that anyone can
-// look at them: the welcome window, the main window Disconnected, Connected, Updating and Done,
-// the same-version prompt, an application box, the About box, and each service page idle,
-// with a file accepted, running and with its final box, also at 8, 10 and 12 points.
+// look at them: the welcome window, the main window Disconnected, with an amp it may not open,
+// Connected, Updating and Done, the same-version prompt, an application box, the About box,
+// and each service page idle, with a file accepted, running and with its final box, also at
+// 8, 10 and 12 points.
 #include <QComboBox>
 #include <QDir>
 #include <QMessageBox>
@@ -174,7 +175,13 @@ TEST_F(Screenshots, MainWindowThroughTheRoad) {
   Settle();
   Save(&main, "main-disconnected");
 
+  // Plugged in, but this user may not open it: the status line says why.
+  sim.korva.SetFaults({.permissionDenied = true});
   sim.korva.Plug();
+  Tick(main);
+  Save(&main, "main-no-permission");
+
+  sim.korva.SetFaults({});
   Tick(main);
   Save(&main, "main-connected");
 
