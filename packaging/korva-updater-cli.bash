@@ -1,6 +1,6 @@
 # bash completion for korva-updater-cli: its commands, options, the audio slots 1 to 7, and
 # files with the extensions each command's file dialog offers in the window program (and
-# shared libraries for --dfu-library).
+# shared libraries for --dfu-library, the amps' device nodes for --path).
 
 _korva_updater_cli() {
   local cur prev words cword split
@@ -12,6 +12,9 @@ _korva_updater_cli() {
       return ;;
     --log)
       _filedir
+      return ;;
+    --path)
+      COMPREPLY=($(compgen -G "${cur:-/dev/hidraw}*"))
       return ;;
     --dfu-library)
       _filedir so
@@ -26,7 +29,7 @@ _korva_updater_cli() {
   local operands=() i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
-      --slot | --log) ((i++)) ;;
+      --slot | --log | --path) ((i++)) ;;
       -*) ;;
       *) operands+=("${words[i]}") ;;
     esac
@@ -34,7 +37,7 @@ _korva_updater_cli() {
   local command=${operands[0]-}
 
   if [[ $cur == -* ]]; then
-    local options='--json --yes -y --simulate --device=usb --dfu-library= --log --help -h --version'
+    local options='--json --yes -y --simulate --device=usb --dfu-library= --log --path --help -h --version'
     [[ $command == audio ]] && options+=' --slot'
     COMPREPLY=($(compgen -W "$options" -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
@@ -43,7 +46,7 @@ _korva_updater_cli() {
 
   case $command in
     '')
-      COMPREPLY=($(compgen -W 'status update flash audio bluetooth' -- "$cur")) ;;
+      COMPREPLY=($(compgen -W 'status update flash audio bluetooth list' -- "$cur")) ;;
     flash)
       if ((${#operands[@]} == 1)); then
         COMPREPLY=($(compgen -W 'mcu dsp battery' -- "$cur"))

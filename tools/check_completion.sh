@@ -32,9 +32,9 @@ expect() {
   fi
 }
 
-expect "korva-updater-cli " "audio bluetooth flash status update"
+expect "korva-updater-cli " "audio bluetooth flash list status update"
 expect "korva-updater-cli up" "update"
-expect "korva-updater-cli --json " "audio bluetooth flash status update"
+expect "korva-updater-cli --json " "audio bluetooth flash list status update"
 expect "korva-updater-cli flash " "battery dsp mcu"
 expect "korva-updater-cli flash dsp " "FW.BIN fw.bin sub"
 expect "korva-updater-cli flash dsp fw.bin " ""
@@ -42,7 +42,8 @@ expect "korva-updater-cli audio --slot " "1 2 3 4 5 6 7"
 expect "korva-updater-cli audio --slot 3 " "cab.wav sub"
 expect "korva-updater-cli bluetooth " "FW.BIN fw.bin module.dfu sub"
 expect "korva-updater-cli status --log " "FW.BIN cab.wav fw.bin libkorva-dfu.so module.dfu notes.txt sub"
-expect "korva-updater-cli update --" "--device=usb --dfu-library= --help --json --log --simulate --version --yes"
+expect "korva-updater-cli update --" "--device=usb --dfu-library= --help --json --log --path --simulate --version --yes"
+expect "korva-updater-cli --path /dev/hidraw3 " "audio bluetooth flash list status update"
 expect "korva-updater-cli bluetooth --dfu-library=" "libkorva-dfu.so sub"
 expect "korva-updater-cli audio --s" "--simulate --slot"
 
