@@ -3,6 +3,8 @@
 // Connected, Updating and Done, the same-version prompt, an application box, the About box,
 // and each service page idle, with a file accepted, running and with its final box, also at
 // 8, 10 and 12 points.
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QMessageBox>
@@ -71,8 +73,9 @@ std::vector<ServicePage> ServicePages() {
 
 class ServiceScreenshots : public Screenshots {
  protected:
-  // The files lie in a folder with a short name, as a technician's would.
-  ServiceScreenshots() : watcher(sim.bus), folder("firmware") {}
+  // The files lie in a folder with a short name, as a technician's would; one of its own for
+  // each process, since CTest runs these tests side by side (and other checkouts may too).
+  ServiceScreenshots() : watcher(sim.bus), folder("firmware-" + std::to_string(::getpid())) {}
 
   std::unique_ptr<ui::CWelcomeDlg> OpenInServiceMode() {
     auto welcome = std::make_unique<ui::CWelcomeDlg>(&watcher);
