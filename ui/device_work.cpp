@@ -52,7 +52,10 @@ void DeviceWork::Loop() {
       calls_.pop_front();
     }
     call.work();
-    // `this` outlives the post: the destructor joins this thread before the object goes.
+    // What the call holds (its result among it) is let go here, before the hand-off: after
+    // it only the GUI thread touches the result. `this` outlives the post: the destructor
+    // joins this thread before the object goes.
+    call.work = nullptr;
     PostToThreadOf(this, std::move(call.finish));
   }
 }

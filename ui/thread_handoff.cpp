@@ -76,8 +76,11 @@ void RunOnThreadOf(QObject* context, const std::function<void()>& work) {
     work();
     return;
   }
-  // The queued call signals when it is gone: after it has run, or when its receiver went away
-  // before it could run. Waited for with a lock of our own, which ThreadSanitizer sees.
+  // The queued call signals when it has run, on the receiving thread; failing that, when it is
+  // gone (its receiver went away before it could run). Its going alone would not do: Qt may
+  // drop the call object's last reference on either thread, and on the sending one nothing
+  // would order the work before what follows here. Waited for with a lock of our own, which
+  // ThreadSanitizer sees.
   struct Outcome {
     std::mutex mutex;
     std::condition_variable ended;
@@ -85,15 +88,19 @@ void RunOnThreadOf(QObject* context, const std::function<void()>& work) {
   };
   struct Signal {
     std::shared_ptr<Outcome> outcome;
-    ~Signal() {
+    void Raise() const {
       std::lock_guard lock(outcome->mutex);
       outcome->gone = true;
       outcome->ended.notify_all();
     }
+    ~Signal() { Raise(); }
   };
   auto outcome = std::make_shared<Outcome>();
   auto signal = std::make_shared<Signal>(outcome);
-  PostToThreadOf(context, [&work, signal = std::move(signal)] { work(); });
+  PostToThreadOf(context, [&work, signal = std::move(signal)] {
+    work();
+    signal->Raise();
+  });
   std::unique_lock lock(outcome->mutex);
   outcome->ended.wait(lock, [&] { return outcome->gone; });
 }
