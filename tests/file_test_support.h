@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -59,7 +60,8 @@ class ScratchFolder {
   explicit ScratchFolder(std::string name = {}) {
     if (name.empty()) {
       const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-      name = std::string("korva-") + info->test_suite_name() + "-" + info->name();
+      // The process in the name too: another checkout's tests may run on the same machine.
+      name = std::string("korva-") + info->test_suite_name() + "-" + info->name() + "-" + std::to_string(::getpid());
     }
     for (char& c : name) {
       if (c == '/') c = '-';

@@ -138,8 +138,10 @@ class WindowTest : public KorvaTest {
   // have been shown.
   void Settle() { ASSERT_TRUE(WaitUntil([&] { return deviceWork.Idle(); })) << "the device thread is stuck"; }
 
-  // One tick of the running poll, made and shown.
+  // One tick of the running poll, made and shown. A job's thread may still be returning after
+  // its final message, and a tick then leaves everything alone: the tick waits for it.
   void Tick(ui::CUpdateDlg& dialog) {
+    WaitForWorkers();
     Settle();
     ASSERT_NE(dialog.PollTimerId(), 0) << "the poll is stopped";
     QTimerEvent tick(dialog.PollTimerId());
