@@ -57,6 +57,15 @@ class Handle final : public HidHandle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
+  // The IDs of the device behind this handle, asked of the handle. Windows device paths name
+  // one device instance, so this is a second look rather than the only safeguard.
+  std::optional<HidInterfaceInfo> Identity() override {
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (!calls_.HidD_GetAttributes(device_, &attributes)) return std::nullopt;
+    return HidInterfaceInfo{{}, attributes.VendorID, attributes.ProductID};
+  }
+
   // The system takes a whole output report of the device's length: a shorter report is padded
   // with zeros, and one that the device's report cannot hold is refused rather than cut.
   int Write(const std::uint8_t* data, std::size_t length, int timeoutMs) override {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -60,8 +59,7 @@ class ScratchFolder {
   explicit ScratchFolder(std::string name = {}) {
     if (name.empty()) {
       const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-      // The process in the name too: another checkout's tests may run on the same machine.
-      name = std::string("korva-") + info->test_suite_name() + "-" + info->name() + "-" + std::to_string(::getpid());
+      name = std::string("korva-") + info->test_suite_name() + "-" + info->name();
     }
     for (char& c : name) {
       if (c == '/') c = '-';

@@ -1,11 +1,9 @@
 // A folder of a test's own under GoogleTest's temporary folder: emptied when made, removed
-// with everything in it when the test ends. Its name carries the test's and the process's, so
-// that test programs that CTest runs side by side, or that another checkout's tests run on the
-// same machine, never share one.
+// with everything in it when the test ends. Its name carries the test's, so that test
+// programs that CTest runs side by side never share one.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,7 +17,7 @@ class ScratchFolder {
   explicit ScratchFolder(const std::string& prefix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = std::filesystem::path(::testing::TempDir()) /
-            (prefix + "-" + info->test_suite_name() + "-" + info->name() + "-" + std::to_string(::getpid()));
+            (prefix + "-" + info->test_suite_name() + "-" + info->name());
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
