@@ -1,52 +1,43 @@
-// Reading firmware and WAV files within a bound, and the acceptance rules on their bytes.
+// Reading firmware and WAV files within a bound, regular files only, and the acceptance rules on
+// their bytes.
 #include "images/firmware_file.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <cstdint>
+#include <optional>
+
+#include "images/regular_file.h"
 
 namespace korva {
 
 FileRead ReadFileBounded(const std::string& path, std::size_t limit, WhenLonger whenLonger) {
   FileRead read;
   if (path.empty()) return read;
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return read;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return read;
-
-  bool sizeKnown = false;
-  if (std::filesystem::is_regular_file(path, error)) {
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error) {
-      sizeKnown = true;
-      read.length = static_cast<std::size_t>(size);
-      read.longer = size > limit;
-      if (read.longer && whenLonger == WhenLonger::Skip) {
-        read.opened = true;
-        return read;
-      }
-    }
+  std::optional<RegularFile> file = RegularFile::Open(path);
+  if (!file) return read;
+  const std::uint64_t size = file->Size();
+  read.longer = size > limit;
+  read.length = static_cast<std::size_t>(std::min<std::uint64_t>(size, SIZE_MAX));
+  if (read.longer && whenLonger == WhenLonger::Skip) {
+    read.opened = true;
+    return read;
   }
-
-  // Read in pieces: a pipe or a device need not deliver everything at once.
-  constexpr std::size_t kPiece = 64 * 1024;
-  while (read.bytes.size() < limit) {
-    const std::size_t before = read.bytes.size();
-    const std::size_t want = std::min(kPiece, limit - before);
-    read.bytes.resize(before + want);
-    in.read(reinterpret_cast<char*>(read.bytes.data() + before), static_cast<std::streamsize>(want));
-    read.bytes.resize(before + static_cast<std::size_t>(in.gcount()));
-    if (!in) break;
+  const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, limit));
+  read.bytes.resize(want);
+  std::size_t got = 0;
+  while (got < want) {
+    const long n = file->Read(read.bytes.data() + got, want - got);
+    if (n < 0) return FileRead{};
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
   }
-  if (in.bad()) return FileRead{};
-  if (!sizeKnown && read.bytes.size() == limit && in &&
-      in.peek() != std::ifstream::traits_type::eof()) {
-    read.longer = true;
+  if (got < want) {
+    // The file shrank while it was read: what was read is all there is.
+    read.bytes.resize(got);
+    read.length = got;
+    read.longer = false;
   }
   read.opened = true;
-  if (!sizeKnown) read.length = read.bytes.size() + (read.longer ? 1 : 0);
   return read;
 }
 

@@ -39,18 +39,19 @@ FirmwareFile LoadFirmwareFile(FirmwareKind kind, const std::string& path);
 struct FileRead {
   bool opened = false;
   bool longer = false;     // the file holds more than the limit
-  std::vector<std::uint8_t> bytes;  // at most the limit; nothing when a regular file is longer
-  std::size_t length = 0;  // the file's length when it is known, else the bytes read
+  std::vector<std::uint8_t> bytes;  // at most the limit; nothing when the file is longer and skipped
+  std::size_t length = 0;  // the file's length
 };
 
-// What to do with a regular file that is longer than the limit: leave it unread (a firmware
-// file that no rule accepts) or read its first `limit` bytes (a WAV file, of which a slot
-// takes only the start).
+// What to do with a file that is longer than the limit: leave it unread (a firmware file that
+// no rule accepts) or read its first `limit` bytes (a WAV file, of which a slot takes only the
+// start).
 enum class WhenLonger { Skip, ReadPrefix };
 
-// Reads at most `limit` bytes of `path`. A regular file is measured before it is read; other
-// files (pipes, devices) are read up to the limit and then tested for one byte more. A path
-// that cannot be opened or read, an empty path and a folder give `opened` false.
+// Reads at most `limit` bytes of `path`, measured before it is read. Only a regular file is
+// read: an empty path, a path that cannot be opened or read, and anything that is not a regular
+// file (a folder, a FIFO, a device, a socket) give `opened` false, without blocking; the pages
+// show "Open file fail!" or "Please select a file!" for it, as for a missing file.
 FileRead ReadFileBounded(const std::string& path, std::size_t limit, WhenLonger whenLonger);
 
 }  // namespace korva
