@@ -65,6 +65,17 @@ void VirtualKorva::SetFaults(const Faults& faults) {
   faultDataBase_ = dataReportsTaken_;
   faultAckBase_ = pollsAcknowledged_;
   faultWriteBase_ = writesTaken_;
+  writesArrived_ = 0;
+  armed_ = faults.fromWrite <= 0;
+  unpluggedByFault_ = false;
+}
+
+void VirtualKorva::Arrive() {
+  ++writesArrived_;
+  if (!armed_ && writesArrived_ >= faults_.fromWrite) {
+    armed_ = true;
+    faultAckBase_ = pollsAcknowledged_;  // the acknowledgement limit counts from here
+  }
 }
 
 VirtualKorva::Faults VirtualKorva::CurrentFaults() const {
@@ -184,15 +195,25 @@ bool VirtualKorva::ExpectPhase(Phase phase, const char* command) {
 
 bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
   bool detach = false;
+  bool refused = false;
   std::function<void()> switchHandler;
   {
     std::lock_guard lock(mutex_);
-    const bool writeRefused = faults_.writesFail || (faults_.writesFailAfter >= 0 &&
-                                                     writesTaken_ - faultWriteBase_ >= faults_.writesFailAfter);
-    if (writeRefused) {
-      sequenceKnown_ = false;  // the host's poll numbers move on without the device
-      return false;
+    Arrive();
+    if (armed_ && faults_.unplug && !unpluggedByFault_) {
+      unpluggedByFault_ = true;  // plugged in again, it stays
+      detach = true;
     }
+    refused = detach || (armed_ && faults_.writesFail) ||
+              (faults_.writesFailAfter >= 0 && writesTaken_ - faultWriteBase_ >= faults_.writesFailAfter);
+    if (refused) sequenceKnown_ = false;  // the host's poll numbers move on without the device
+  }
+  if (refused) {
+    if (detach) bus_.Detach(this);
+    return false;
+  }
+  {
+    std::lock_guard lock(mutex_);
     ++writesTaken_;
     const std::int64_t now = bus_.BusClock().NowMs();
     if (length != kReportLength) Violation("output report of " + std::to_string(length) + " bytes");
@@ -209,6 +230,7 @@ bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
     const std::uint8_t* payload = wire.bytes.data() + 1;
 
     const int takenBefore = dataReportsTaken_;
+    const int pollsBefore = pollsTaken_;
     const Phase before = phase_;
     if (StartsWith(payload, kInitStatesText.data(), kInitStatesText.size())) {
       // "INITSTA" starts the device afresh from any state: a retry after a failed job relies on it.
@@ -226,6 +248,9 @@ bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
     } else {
       TakeCommand(payload);
     }
+    writes_.back().took = dataReportsTaken_ != takenBefore ? Took::Data
+                          : pollsTaken_ != pollsBefore     ? Took::Poll
+                                                           : Took::Command;
     const int unplugAt = faultDataBase_ + faults_.unplugAfterDataReports;
     if (faults_.unplugAfterDataReports >= 0 && takenBefore < unplugAt && dataReportsTaken_ >= unplugAt) {
       detach = true;
@@ -262,7 +287,7 @@ void VirtualKorva::TakePoll(const std::uint8_t* payload) {
     }
     runningSum_ = 0;
   }
-  if (faults_.acknowledgeLimit >= 0 && pollsAcknowledged_ - faultAckBase_ >= faults_.acknowledgeLimit) {
+  if (armed_ && faults_.acknowledgeLimit >= 0 && pollsAcknowledged_ - faultAckBase_ >= faults_.acknowledgeLimit) {
     accepted = false;
   }
   if (accepted) ++pollsAcknowledged_;
@@ -483,7 +508,7 @@ void VirtualKorva::FinishDsp() {
 
 int VirtualKorva::OnRead(std::uint8_t* data, std::size_t length) {
   std::lock_guard lock(mutex_);
-  if (faults_.readsTimeOut || length < kPayloadLength) return 0;
+  if ((armed_ && faults_.readsTimeOut) || length < kPayloadLength) return 0;
   const std::int64_t now = bus_.BusClock().NowMs();
   if (now - lastActivityMs_ < requiredReadGapMs_) {
     Violation("read " + std::to_string(now - lastActivityMs_) + " ms after the last report instead of " +
@@ -500,8 +525,8 @@ int VirtualKorva::OnRead(std::uint8_t* data, std::size_t length) {
     return static_cast<int>(kPayloadLength);
   }
   requiredReadGapMs_ = kAckReadPauseMs;
-  data[kStatusByte] = lastPollAccepted_ ? faults_.statusValue : 0;
-  data[kStatusSequenceByte] = faults_.staleSequence ? previousSequence_ : lastSequence_;
+  data[kStatusByte] = !lastPollAccepted_ ? 0 : armed_ ? faults_.statusValue : kStatusAcknowledged;
+  data[kStatusSequenceByte] = armed_ && faults_.staleSequence ? previousSequence_ : lastSequence_;
   return static_cast<int>(kPayloadLength);
 }
 

@@ -25,18 +25,26 @@ class VirtualKorva final : public VirtualHidDevice {
     bool permissionDenied = false;    // the interface cannot be opened: the user lacks the right
     // Counted from the moment the faults are set:
     int unplugAfterDataReports = -1;  // vanishes once it has taken this many data reports
+    int writesFailAfter = -1;         // takes this many output reports, then every write fails
+    // These hold from the output report numbered `fromWrite` on (1: the first one after the
+    // faults were set; 0: at once), so that a fault can hit one chosen phase of a job:
+    int fromWrite = 0;
+    bool unplug = false;              // vanishes as that report arrives, which then fails
     int acknowledgeLimit = -1;        // acknowledges this many polls, then answers status 0
     std::uint8_t statusValue = kStatusAcknowledged;  // status given to an accepted poll
     bool staleSequence = false;       // echoes the poll before the last one
     bool readsTimeOut = false;        // no input report ever comes
     bool writesFail = false;          // every output report fails
-    int writesFailAfter = -1;         // takes this many output reports, then every write fails
   };
+
+  // How the device took a report it was sent.
+  enum class Took { Command, Poll, Data };
 
   // One report the host wrote, with the virtual time at which it arrived.
   struct WireReport {
     std::int64_t timeMs;
     HidReport bytes;
+    Took took = Took::Command;
     std::uint8_t Payload(std::size_t k) const { return bytes[k + 1]; }
   };
 
@@ -111,6 +119,8 @@ class VirtualKorva final : public VirtualHidDevice {
   void TakeCommand(const std::uint8_t* payload);
   void TakeData(const std::uint8_t* payload);
   bool ExpectPhase(Phase phase, const char* command);
+  // Counts one arriving output report and arms the faults at their report.
+  void Arrive();
   void FinishMcu();
   void FinishDsp();
   void StartFresh();
@@ -140,6 +150,9 @@ class VirtualKorva final : public VirtualHidDevice {
   int faultAckBase_ = 0;   // polls acknowledged when the faults were set
   int writesTaken_ = 0;
   int faultWriteBase_ = 0;  // output reports taken when the faults were set
+  int writesArrived_ = 0;   // output reports that arrived since the faults were set, refused ones too
+  bool armed_ = false;      // the faults of `fromWrite` on hold
+  bool unpluggedByFault_ = false;
   bool sequenceKnown_ = false;
   bool switchedToBluetooth_ = false;
   std::int64_t lastActivityMs_ = 0;
