@@ -106,6 +106,7 @@ int AudioTransferJob() {
                                           page.PageFileBuffer->begin() + kWavHeaderLength + kSlotSampleLength);
   const std::uint32_t slot = static_cast<std::uint32_t>(ParseSlotIndex(report.Owner()->SlotIndexText()));
   const auto descriptor = BuildDescriptor(report.Owner()->StoredFileName(), page.PageFileBuffer->data());
+  if (!report.PassWriteGate()) return report.FailedWithStatus(0);
 
   if (!SendMemoryBlock(kSlotDescriptorBase + slot * kSlotDescriptorStride, kSlotDescriptorLength,
                        descriptor.data())) {

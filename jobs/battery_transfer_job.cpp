@@ -42,6 +42,7 @@ int BatteryTransferJob() {
   if (!CopyApplication(work, length)) return report.FailedWithStatus(0);
 
   const int total = report.AnnounceReports(BatteryReportTotal, length);
+  if (!report.PassWriteGate()) return report.FailedWithStatus(0);
 
   SetCommand(hid, kBatteryCommand, kBatteryBegin);
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);

@@ -69,6 +69,7 @@ UpdateEnd FollowProgress(JobReport& report) {
 
 int SwitchLinkToBluetooth() {
   JobReport report(WM_BLUETOOTH_JOB);
+  if (!report.PassWriteGate()) return report.FailedWithStatus(0);
   HidReport hid{};
   SetCommand(hid, kLinkSwitchCommand, kLinkSwitchRequest);
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);
@@ -95,6 +96,9 @@ int BluetoothUpdateJob() {
   }
   report.PrepareProgressBar(kDfuProgressEnded);
 
+  // With the link handed over before this job, the update is its first write. A connection
+  // that the front end made for it is the front end's to close.
+  if (!report.PassWriteGate()) return report.FailedWithStatus(0);
   const std::string path = report.Owner()->StoredFilePath();
   if (hidDfuUpgrade(path.c_str(), 0) != 0) {
     hidDfuResetDevice();  // results ignored: the update did not start

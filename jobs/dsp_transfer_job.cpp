@@ -39,6 +39,7 @@ int DspTransferJob() {
   }
 
   const int total = report.AnnounceReports(DspReportTotal, dataLength);
+  if (!report.PassWriteGate()) return report.FailedWithStatus(0);
 
   SetCommand(hid, kDspCommand, kDspBegin);
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);

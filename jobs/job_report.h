@@ -37,6 +37,9 @@ class JobReport {
   }
   // True when the front end asked the job to end before its next report.
   bool StopRequested() const { return JobStopRequested.load(); }
+  // Right before the job's first report: false when the front end has stopped its command
+  // before anything was written, and the job must end without writing.
+  bool PassWriteGate() const { return korva::PassWriteGate(); }
 
   // JobStatus 2, then JOB_DONE. Returns the job's success value, 1.
   int Done() {

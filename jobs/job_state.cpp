@@ -16,6 +16,23 @@ std::atomic<int> DspReportTotal{0};
 std::atomic<int> BatteryReportTotal{0};
 std::atomic<int> AudioReportTotal{0};
 std::atomic<bool> JobStopRequested{false};
+std::atomic<int> WriteGate{kGateOpen};
+
+bool PassWriteGate() {
+  if (JobStopRequested.load()) return false;
+  int state = kGateOpen;
+  return WriteGate.compare_exchange_strong(state, kGateWriting) || state == kGateWriting;
+}
+
+bool CloseWriteGate() {
+  int state = kGateOpen;
+  return WriteGate.compare_exchange_strong(state, kGateClosed) || state == kGateClosed;
+}
+
+void ResetStopRequests() {
+  JobStopRequested.store(false);
+  WriteGate.store(kGateOpen);
+}
 
 void ResetJobState() {
   CurrentJobOwner.store(nullptr);
@@ -25,7 +42,7 @@ void ResetJobState() {
   DspReportTotal.store(0);
   BatteryReportTotal.store(0);
   AudioReportTotal.store(0);
-  JobStopRequested.store(false);
+  ResetStopRequests();
 }
 
 namespace {

@@ -30,6 +30,7 @@ int McuTransferJob() {
   const int total = static_cast<int>(blocks * kMcuReportsPerAck);
   McuReportTotal.store(total);
   report.PrepareProgressBar(total);
+  if (!report.PassWriteGate()) return report.Failed(0);
 
   HidReport hid{};
   SetCommand(hid, kMcuCommand, kMcuOpenStep1);

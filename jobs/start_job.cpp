@@ -49,7 +49,6 @@ bool InitStatesOrSay(const char* failureText) {
 int StartKind(JobOwner* owner, int kind) {
   CurrentJobOwner.store(owner);
   JobStatus.store(kJobRunning);
-  JobStopRequested.store(false);
   switch (kind & 0xFF) {
     case kJobMcu:
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;

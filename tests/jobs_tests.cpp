@@ -283,9 +283,9 @@ TEST_F(JobsTest, FaultsEndInOneFailure) {
 }
 
 // A stop request from the front end ends the job before its next data report, as a failed
-// write would; a request left over from before StartJob does not touch the new job, and the
-// amp takes a complete retry afterwards (the battery and audio jobs keep their file after a
-// failure, so the retry sends it again).
+// write would; while the request stands, a new job ends at its write gate without writing
+// anything; once the front end has cleared it, the amp takes a complete retry (the battery and
+// audio jobs keep their file after a failure, so the retry sends it again).
 TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
   struct StopCase {
     const char* name;
@@ -299,6 +299,9 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
       {"DSP stopped after the header and 49 data reports", kJobDsp, 50, kJobFailedStatus, 0},
       {"battery stopped after report 9, between two sums", kJobBattery, 9, kJobFailedStatus, 0},
       {"audio stopped after sample report 40", kJobAudio, 40, kJobFailedStatus, 4},
+  };
+  const auto messageOf = [](int kind) {
+    return kind == kJobMcu ? WM_MCU_JOB : kind == kJobDsp ? WM_DSP_JOB : kind == kJobBattery ? WM_BATTERY_JOB : WM_AUDIO_JOB;
   };
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   std::vector<std::uint8_t> battery(0x1000, 0x5A);
@@ -326,7 +329,15 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
     EXPECT_EQ(sim.korva.DataReportsTaken() - takenBefore, c.reportsBefore + c.stopAt);
     EXPECT_EQ(JobStatus.load(), c.expectedStatus);
 
-    // The stale request is cleared by the next StartJob: the retry runs to its end.
+    // The request still stands: the next job writes nothing beyond "INITSTA" and its poll.
+    RecordingOwner blockedOwner;
+    blockedOwner.slotIndexText = "2";
+    const std::size_t writesBefore = Writes().size();
+    ASSERT_EQ(StartJob(&blockedOwner, c.kind), 1);
+    EXPECT_EQ(blockedOwner.WaitForFinal(), (std::vector<JobMessage>{{messageOf(c.kind), JOB_FAILED, 0}}));
+    EXPECT_EQ(Writes().size(), writesBefore + 2);
+
+    ResetStopRequests();
     RecordingOwner retryOwner;
     retryOwner.slotIndexText = "2";
     ASSERT_EQ(StartJob(&retryOwner, c.kind), 1);
