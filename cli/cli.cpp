@@ -9,6 +9,7 @@
 
 #include "cli/amp_choice.h"
 #include "cli/device_reading.h"
+#include "cli/interrupt_policy.h"
 #include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/reporter.h"
@@ -59,26 +60,52 @@ class DeviceScope {
   std::optional<DfuLibraryScope> dfu_;
 };
 
-bool AnswersYes(std::istream& in) {
-  std::string answer;
-  if (!std::getline(in, answer)) return false;  // end of input: the default, No
-  answer.erase(0, answer.find_first_not_of(" \t"));
-  answer.erase(answer.find_last_not_of(" \t\r") + 1);
-  std::transform(answer.begin(), answer.end(), answer.begin(), [](unsigned char c) { return std::tolower(c); });
-  return answer == "y" || answer == "yes";
+// Ctrl-C for the length of a command: the source's interrupts go to the policy.
+class InterruptScope {
+ public:
+  InterruptScope(InterruptSource& source, InterruptPolicy& policy) : source_(source) {
+    source_.Start([&policy] { policy.OnInterrupt(); });
+  }
+  ~InterruptScope() { source_.Stop(); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  InterruptSource& source_;
+};
+
+// The result of a command that the user stopped before anything was written.
+int Stopped(Reporter& reporter) {
+  reporter.Result(kExitStopped, kTextStoppedBeforeWriting);
+  return kExitStopped;
 }
 
-int Status(Reporter& reporter) {
-  const DeviceReading reading = ReadDevice(reporter);
-  return reading.exitCode;
+bool AnswersYes(std::optional<std::string> answer) {
+  if (!answer) return false;  // end of input: the default, No
+  answer->erase(0, answer->find_first_not_of(" \t"));
+  answer->erase(answer->find_last_not_of(" \t\r") + 1);
+  std::transform(answer->begin(), answer->end(), answer->begin(), [](unsigned char c) { return std::tolower(c); });
+  return *answer == "y" || *answer == "yes";
 }
 
-int Update(const Options& options, Environment& env, Reporter& reporter) {
+int Status(Reporter& reporter, const InterruptPolicy& policy) {
   const DeviceReading reading = ReadDevice(reporter);
   if (reading.exitCode != kExitOk) return reading.exitCode;
+  if (policy.StoppedBeforeWriting()) return Stopped(reporter);
+  reporter.Result(kExitOk, "");  // the plan said it all
+  return kExitOk;
+}
+
+int Update(const Options& options, Environment& env, Reporter& reporter, InterruptPolicy& policy) {
+  const auto stopped = [&policy] { return policy.StoppedBeforeWriting(); };
+  const DeviceReading reading = ReadDevice(reporter);
+  if (reading.exitCode != kExitOk) return reading.exitCode;
+  if (stopped()) return Stopped(reporter);
   if (reading.plan == kPlanNothing && !options.yes) {
     reporter.Ask(kAskUpdateAnyway);
-    if (!AnswersYes(env.in)) {
+    const std::optional<std::string> answer = env.interrupts.ReadAnswer(env.in, stopped);
+    if (stopped()) return Stopped(reporter);
+    if (!AnswersYes(answer)) {
       reporter.Result(kExitOk, "Nothing to do: the KORVA already holds " + PrintableVersion(reading.carried) + ".");
       return kExitOk;
     }
@@ -88,10 +115,13 @@ int Update(const Options& options, Environment& env, Reporter& reporter) {
     reporter.Disconnected();
     return kExitNoDevice;
   }
-  return RunUpdateJobs(env, reporter, PlanJobs(reading.plan));
+  return RunUpdateJobs(env, reporter, policy, PlanJobs(reading.plan));
 }
 
 int RunCommand(const Options& options, Environment& env) {
+  // Ctrl-C is taken over first, so that every thread started from here on leaves it alone.
+  InterruptPolicy policy(env.clock);
+  InterruptScope interrupts(env.interrupts, policy);
   std::unique_ptr<Reporter> reporter = options.json ? MakeJsonReporter(env) : MakeTextReporter(env);
   ReportingPrompter prompter(*reporter);
   PrompterScope prompterScope(prompter);
@@ -99,9 +129,9 @@ int RunCommand(const Options& options, Environment& env) {
   if (options.command == Command::List) return ListAmps(*reporter);
   ChooseAmp(options.path, *reporter);
   switch (options.command) {
-    case Command::Status: return Status(*reporter);
-    case Command::Update: return Update(options, env, *reporter);
-    default: return RunServiceCommand(options, env, *reporter);
+    case Command::Status: return Status(*reporter, policy);
+    case Command::Update: return Update(options, env, *reporter, policy);
+    default: return RunServiceCommand(options, env, *reporter, policy);
   }
 }
 
@@ -125,6 +155,7 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
   if (!options.error.empty()) {
     env.err << kProgramName << ": " << options.error << "\n"
             << "Try 'korva-updater-cli --help'.\n";
+    if (options.json) MakeJsonReporter(env)->Result(kExitUsage, options.error);
     return kExitUsage;
   }
 
@@ -140,6 +171,12 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
   const int exitCode = RunCommand(options, env);
   SupportLog(std::string("ended with exit code ") + std::to_string(exitCode));
   return exitCode;
+}
+
+std::optional<std::string> InterruptSource::ReadAnswer(std::istream& in, const std::function<bool()>&) {
+  std::string line;
+  if (!std::getline(in, line)) return std::nullopt;
+  return line;
 }
 
 }  // namespace korva::cli

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,22 +21,24 @@ enum ExitCode : int {
   kExitUsage = 2,          // the command line was wrong, or its FILE unreadable or not accepted
   kExitNoDevice = 3,       // no KORVA connected (or its link is handed to its Bluetooth module)
   kExitNotAccessible = 4,  // a KORVA is connected but cannot be opened
+  kExitStopped = 5,        // stopped by the user (Ctrl-C) before anything was written to the amp
 };
 
-// Ctrl-C as the update sees it. The program counts interrupts only while a job writes; at other
-// times Ctrl-C ends it as usual, since nothing is half-written then.
+// Ctrl-C, and whatever the platform has that acts like it, as it reaches the program. A source
+// only delivers; what an interrupt does is decided in one place for every platform
+// (interrupt_policy.h).
 class InterruptSource {
  public:
   virtual ~InterruptSource() = default;
-  // From Arm() to Disarm() an interrupt is counted instead of ending the program. Called on the
-  // main thread before the first job thread starts and after the last final message.
-  virtual void Arm() {}
-  virtual void Disarm() {}
-  // Runs the main thread's idle wait; interrupts may arrive during it and only then, so that
-  // no device transfer is ever cut short by one.
-  virtual void Listen(const std::function<void()>& wait) { wait(); }
-  // The interrupts counted since the last call.
-  virtual int Take() = 0;
+  // From Start() to Stop() every interrupt calls `onInterrupt` instead of ending the program,
+  // on a thread that never talks to the amp, so that no transfer is cut short by it and no
+  // press is lost while the main thread is busy. Start() is called on the main thread before
+  // any other thread starts; Stop() after every job thread has ended, and no call follows it.
+  virtual void Start(std::function<void()> onInterrupt) = 0;
+  virtual void Stop() = 0;
+  // The user's answer to a question: one line of `in` without its end; nothing at the end of
+  // the input, or once `stopped` is true after an interrupt came while it waited.
+  virtual std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped);
 };
 
 struct Environment {

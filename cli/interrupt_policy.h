@@ -1,9 +1,19 @@
-// What Ctrl-C does while a job writes: the first press only warns, because stopping leaves the
-// amp's firmware incomplete; a second press within 3 seconds of the warning stops the job.
+// What an interrupt (Ctrl-C, and every signal or console event that acts like it) does during
+// a command, the same on every platform. Before anything has been written to the amp an
+// interrupt stops the command at once: nothing is left half-done. Once a job writes, stopping
+// would leave the firmware (or the audio slot) incomplete: the first interrupt only warns, and
+// a second within 3 seconds of the warning stops the job between two reports. The Bluetooth
+// module's update cannot be stopped once the amp has handed its link over; an interrupt then
+// only says so. Interrupts come on the source's thread; the main thread asks for the outcome.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "device/clock.h"
 
 namespace korva::cli {
 
@@ -11,12 +21,32 @@ inline constexpr std::int64_t kConfirmStopWithinMs = 3000;
 
 class InterruptPolicy {
  public:
-  enum class Action { Warn, Stop };
-  // One interrupt at `nowMs`. A press later than 3 seconds after the warning warns again.
-  Action OnInterrupt(std::int64_t nowMs);
+  // A command begins: nothing written, nothing asked for.
+  explicit InterruptPolicy(const Clock& clock);
+  ~InterruptPolicy();
+  InterruptPolicy(const InterruptPolicy&) = delete;
+  InterruptPolicy& operator=(const InterruptPolicy&) = delete;
+
+  // Main thread: the job that runs next (its words, and whether it stops between reports).
+  void SetJob(int kind);
+  // Any thread: one interrupt, now.
+  void OnInterrupt();
+  // Main thread: the warnings to show, in order, since the last call.
+  std::vector<std::string> TakeWarnings();
+  // The command was stopped before anything was written.
+  bool StoppedBeforeWriting() const;
+  // The user insisted on stopping a job that was writing.
+  bool StopConfirmed() const;
 
  private:
+  const Clock& clock_;
+  mutable std::mutex mutex_;
+  int kind_;
   std::optional<std::int64_t> warnedAtMs_;
+  bool stoppedBeforeWriting_ = false;
+  bool stopConfirmed_ = false;
+  bool waitingForModule_ = false;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace korva::cli

@@ -14,16 +14,14 @@
 namespace korva::cli {
 namespace {
 
-// How long the main thread waits for a job event before it looks at Ctrl-C again.
+// How long the main thread waits for a job event before it looks for warnings again.
 constexpr std::chrono::milliseconds kIdleWait{50};
 
 }  // namespace
 
 int JobDriver::Execute(const std::function<int()>& body) {
   PrompterScope prompterScope(prompter_);
-  env_.interrupts.Arm();
   const int exitCode = body();
-  env_.interrupts.Disarm();
   CurrentTransfer.store(kTransferNone);
   WaitForWorkers();
   return exitCode;
@@ -35,33 +33,52 @@ bool JobDriver::Start(int kind) {
   return false;
 }
 
+int JobDriver::Result(int exitCode, const char* text) {
+  ReportWarnings();
+  reporter_.Result(exitCode, text);
+  return exitCode;
+}
+
 int JobDriver::Run(int kind, const char* startFailedText, const char* failedText) {
-  if (!Start(kind)) {
-    reporter_.Result(kExitUpdateFailed, startFailedText);
-    return kExitUpdateFailed;
+  policy_.SetJob(kind);
+  const auto stopping = [this] { return policy_.StoppedBeforeWriting() || policy_.StopConfirmed(); };
+  bool started = false;
+  if (!stopping()) {
+    started = Start(kind);
+    if (started && Follow(kind) == Outcome::Done) return kExitOk;
   }
-  if (Follow(kind) == Outcome::Failed) {
-    if (stopped_) reporter_.Note(kTextStopped);
-    reporter_.Result(kExitUpdateFailed, failedText);
-    return kExitUpdateFailed;
+  if (policy_.StoppedBeforeWriting()) return Result(kExitStopped, kTextStoppedBeforeWriting);
+  if (policy_.StopConfirmed()) {
+    ReportWarnings();
+    if (const char* stopped = TraitsOf(kind).words.stopped) reporter_.Note(stopped);
+    return Result(kExitUpdateFailed, failedText);
   }
-  return kExitOk;
+  return Result(kExitUpdateFailed, started ? failedText : startFailedText);
 }
 
 JobDriver::Outcome JobDriver::Follow(int kind) {
   const JobTraits& traits = TraitsOf(kind);
-  JobProgress progress{kind, 0, 0, 0};
+  JobProgress progress{kind, 0, traits.fixedTotal, 0};
   std::int64_t startMs = env_.clock.NowMs();
+  // "job_started" comes once, before anything else of the job: at once when its total is
+  // known, else when the job prepares its bar, or at its final message when it fails first.
+  // A job stopped before it wrote anything has not started for the user.
+  bool started = false;
+  const auto startOnce = [&](std::int64_t atMs) {
+    if (started || policy_.StoppedBeforeWriting()) return;
+    started = true;
+    startMs = atMs;
+    reporter_.JobStarted(progress);
+  };
+  if (traits.fixedTotal > 0) startOnce(startMs);
   bool busyShown = false;
   for (;;) {
-    std::optional<OwnerEvent> event;
-    env_.interrupts.Listen([&] { event = owner_.Next(kIdleWait); });
-    TakeInterrupts(traits);
+    std::optional<OwnerEvent> event = owner_.Next(kIdleWait);
+    ReportWarnings();
     if (!event) continue;
     if (event->type == OwnerEvent::Type::Prepare) {
-      startMs = event->atMs;
-      progress.reports = event->lParam + traits.extraReports;
-      reporter_.JobStarted(progress);
+      if (!started) progress.reports = event->lParam + traits.extraReports;
+      startOnce(event->atMs);
       owner_.Handled();
       continue;
     }
@@ -71,6 +88,7 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
       continue;
     }
     if (event->message != traits.message) continue;
+    startOnce(event->atMs);
     progress.elapsedMs = event->atMs - startMs;
     switch (event->wParam) {
       case JOB_PROGRESS:
@@ -88,7 +106,7 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
         return Outcome::Done;
       case JOB_FAILED:
         progress.sent = event->lParam;
-        reporter_.JobFailed(progress);
+        if (started) reporter_.JobFailed(progress);
         JobStatus.store(kJobIdle);
         return Outcome::Failed;
       default:
@@ -97,22 +115,8 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
   }
 }
 
-void JobDriver::TakeInterrupts(const JobTraits& traits) {
-  for (int n = env_.interrupts.Take(); n > 0; --n) {
-    if (stopped_ || waitingForModule_) continue;
-    const bool confirmed = policy_.OnInterrupt(env_.clock.NowMs()) == InterruptPolicy::Action::Stop;
-    if (!traits.stoppable) {
-      // The module's library cannot be stopped part-way; the program waits for its end either way.
-      waitingForModule_ = confirmed;
-      reporter_.Warning(confirmed ? kTextWaitingForModule : kTextModuleCannotStop);
-    } else if (confirmed) {
-      stopped_ = true;
-      RequestJobStop();
-      reporter_.Warning(kTextStopping);
-    } else {
-      reporter_.Warning(kTextFirstInterrupt);
-    }
-  }
+void JobDriver::ReportWarnings() {
+  for (const std::string& warning : policy_.TakeWarnings()) reporter_.Warning(warning);
 }
 
 }  // namespace korva::cli

@@ -16,15 +16,20 @@ class JsonReporter final : public Reporter {
  public:
   explicit JsonReporter(Environment& env) : env_(env) {}
 
-  void Disconnected() override { Emit(JsonLine("disconnected").Add("message", kTextConnectCable)); }
+  void Disconnected() override {
+    Emit(JsonLine("disconnected").Add("message", kTextConnectCable));
+    Result(kExitNoDevice, kTextConnectCable);
+  }
   void NotAccessible(const DeviceAccessReport& report) override {
     Emit(JsonLine("not_accessible")
              .Add("path", report.path)
              .Add("reason", DeviceAccessReason(report.access))
              .Add("message", AccessAdvice(report)));
+    Result(kExitNotAccessible, AccessAdvice(report));
   }
   void ConnectError() override {
     Emit(JsonLine("connect_error").Add("message", kTextInitStatesFailedCheckCable));
+    Result(kExitUpdateFailed, kTextInitStatesFailedCheckCable);
   }
   void Connected(const std::string& path) override { Emit(JsonLine("connected").Add("path", path)); }
   void Amp(const DeviceAccessReport& amp) override {

@@ -13,6 +13,9 @@ namespace korva::cli {
 
 inline constexpr const char* kProgramName = "korva-updater-cli";
 inline constexpr const char* kAskUpdateAnyway = "Update anyway? [y/N]";
+// Ctrl-C before anything was written: the command ends and the amp is as it was.
+inline constexpr const char* kTextStoppedBeforeWriting = "Stopped before anything was written: the KORVA is as it was.";
+// Ctrl-C while a firmware job writes.
 inline constexpr const char* kTextFirstInterrupt =
     "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n"
     "Press Ctrl-C again within 3 seconds to stop it anyway.";
@@ -20,9 +23,18 @@ inline constexpr const char* kTextStopping = "Stopping the update after the curr
 inline constexpr const char* kTextStopped =
     "The update was stopped: the KORVA's firmware is incomplete.\n"
     "Run the update again before you restart the KORVA.";
-// Ctrl-C while the Bluetooth module's library writes: nothing can stop it part-way.
+// Ctrl-C while the audio job writes a slot.
+inline constexpr const char* kTextFirstInterruptAudio =
+    "Stopping now leaves the audio slot incomplete, so the write goes on.\n"
+    "Press Ctrl-C again within 3 seconds to stop it anyway.";
+inline constexpr const char* kTextStoppingAudio = "Stopping the write after the current report...";
+inline constexpr const char* kTextStoppedAudio =
+    "The write was stopped: the audio slot is incomplete.\n"
+    "Write the slot again before you use it.";
+// Ctrl-C once the amp has handed its link to the Bluetooth module: nothing can stop the
+// module's update part-way.
 inline constexpr const char* kTextModuleCannotStop =
-    "The Bluetooth module's update runs inside its update library and cannot be stopped part-way;\n"
+    "The Bluetooth module's update cannot be stopped once the KORVA has handed its link to the module;\n"
     "ending the program now could leave the module without working firmware. The update goes on,\n"
     "and the program ends when the module reports the end of it.";
 inline constexpr const char* kTextWaitingForModule =

@@ -1,131 +1,215 @@
-// Parsing of the command line.
+// The command line, read through two tables: the commands with their operands, and the options
+// with the commands they belong to. A new command or option is one more row; an option given
+// twice, two options that set the same thing, and an option on a command it does not belong to
+// are usage errors.
 #include "cli/options.h"
+
+#include <algorithm>
+#include <sstream>
 
 #include "jobs/job_messages.h"
 
 namespace korva::cli {
 namespace {
 
+using CommandSet = unsigned;
+constexpr CommandSet Only(Command command) { return 1u << static_cast<unsigned>(command); }
+// The commands that reach the amp (list included: it opens each one to see whether it can).
+constexpr CommandSet kDeviceCommands = Only(Command::Status) | Only(Command::Update) | Only(Command::Flash) |
+                                       Only(Command::Audio) | Only(Command::Bluetooth) | Only(Command::List);
+
+struct CommandSpec {
+  const char* words;  // as typed: "flash mcu"
+  Command command;
+  int jobKind;
+  bool takesFile;  // FILE follows the words
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"status", Command::Status, 0, false},
+    {"update", Command::Update, 0, false},
+    {"flash mcu", Command::Flash, kJobMcu, true},
+    {"flash dsp", Command::Flash, kJobDsp, true},
+    {"flash battery", Command::Flash, kJobBattery, true},
+    {"audio", Command::Audio, kJobAudio, true},
+    {"bluetooth", Command::Bluetooth, kJobBluetooth, true},
+    {"list", Command::List, 0, false},
+};
+
 // The amp has seven audio slots; the audio job would write any other number elsewhere in its
 // memory, so nothing else gets past the command line.
-constexpr const char* kDfuLibraryOption = "--dfu-library=";
-
 bool IsSlot(const std::string& text) { return text.size() == 1 && text[0] >= '1' && text[0] <= '7'; }
 
-// Gives the command its job kind and file from the words after the command's name.
-void TakeOperands(Options& options, const std::vector<std::string>& words) {
-  const std::string& command = words[0];
-  std::size_t expected = 1;
-  if (command == "status" || command == "update") {
-    options.command = command == "status" ? Command::Status : Command::Update;
-  } else if (command == "list") {
-    options.command = Command::List;
-  } else if (command == "flash") {
-    options.command = Command::Flash;
-    expected = 3;
-    const std::string target = words.size() > 1 ? words[1] : "";
-    if (target == "mcu") {
-      options.jobKind = kJobMcu;
-    } else if (target == "dsp") {
-      options.jobKind = kJobDsp;
-    } else if (target == "battery") {
-      options.jobKind = kJobBattery;
-    } else {
-      options.error = "flash needs mcu, dsp or battery, then FILE";
-      return;
+// Takes an option's value into the options; says what is wrong with it, or nothing.
+using Apply = std::string (*)(Options& options, const std::string& value);
+
+struct OptionSpec {
+  const char* name;       // "--slot"
+  const char* alias;      // "-y", or nothing
+  const char* value;      // what its value is, for messages ("N"); nothing for a flag
+  const char* setting;    // options that set the same thing exclude each other
+  CommandSet commands;    // the commands it belongs to
+  const char* belongsTo;  // the same, for a person
+  Apply apply;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--slot", nullptr, "a number from 1 to 7", "slot", Only(Command::Audio), "the audio command",
+     [](Options& options, const std::string& value) -> std::string {
+       if (!IsSlot(value)) return "the slot must be a number from 1 to 7, not '" + value + "'";
+       options.slot = value;
+       return {};
+     }},
+    {"--yes", "-y", nullptr, "yes", Only(Command::Update), "the update command",
+     [](Options& options, const std::string&) -> std::string {
+       options.yes = true;
+       return {};
+     }},
+    {"--json", nullptr, nullptr, "json", kDeviceCommands, "the commands that reach the amp",
+     [](Options& options, const std::string&) -> std::string {
+       options.json = true;
+       return {};
+     }},
+    {"--simulate", nullptr, nullptr, "device", kDeviceCommands, "the commands that reach the amp",
+     [](Options& options, const std::string&) -> std::string {
+       options.simulate = true;
+       return {};
+     }},
+    {"--device", nullptr, "usb", "device", kDeviceCommands, "the commands that reach the amp",
+     [](Options& options, const std::string& value) -> std::string {
+       if (value != "usb") return "--device takes only 'usb' (or use --simulate), not '" + value + "'";
+       options.simulate = false;
+       return {};
+     }},
+    {"--dfu-library", nullptr, "PATH", "dfu-library", kDeviceCommands, "the commands that reach the amp",
+     [](Options& options, const std::string& value) -> std::string {
+       if (value.empty()) return "--dfu-library= needs the path of the Bluetooth update library";
+       options.dfuLibrary = value;
+       return {};
+     }},
+    {"--path", nullptr, "the path of a KORVA ('korva-updater-cli list' shows them)", "path", kDeviceCommands,
+     "the commands that reach the amp",
+     [](Options& options, const std::string& value) -> std::string {
+       if (value.empty()) return "--path needs the path of a KORVA ('korva-updater-cli list' shows them)";
+       options.path = value;
+       return {};
+     }},
+    {"--log", nullptr, "a FILE", "log", kDeviceCommands, "the commands that reach the amp",
+     [](Options& options, const std::string& value) -> std::string {
+       if (value.empty()) return "--log needs a FILE";
+       options.logFile = value;
+       return {};
+     }},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> Split(const char* words) {
+  std::istringstream stream(words);
+  std::vector<std::string> parts;
+  for (std::string part; stream >> part;) parts.push_back(part);
+  return parts;
+}
+
+// The command that the leading words name, its FILE and its job; or what is wrong.
+std::string TakeCommand(Options& options, const std::vector<std::string>& words) {
+  if (words.empty()) return "no command given";
+  const CommandSpec* found = nullptr;
+  std::size_t used = 0;
+  std::vector<std::string> next;  // what may follow the first word, when it is not enough
+  for (const CommandSpec& spec : kCommands) {
+    const std::vector<std::string> parts = Split(spec.words);
+    if (parts[0] != words[0]) continue;
+    if (parts.size() > 1) next.push_back(parts[1]);
+    if (words.size() >= parts.size() && std::equal(parts.begin(), parts.end(), words.begin())) {
+      found = &spec;
+      used = parts.size();
     }
-  } else if (command == "audio" || command == "bluetooth") {
-    options.command = command == "audio" ? Command::Audio : Command::Bluetooth;
-    options.jobKind = command == "audio" ? kJobAudio : kJobBluetooth;
-    expected = 2;
-  } else {
-    options.error = "unknown command '" + command + "'";
-    return;
   }
-  if (words.size() < expected) {
-    options.error = command + " needs a FILE";
-  } else if (words.size() > expected) {
-    options.error = "unexpected argument '" + words[expected] + "'";
-  } else if (expected > 1) {
-    options.file = words.back();
+  if (!found && next.empty()) return "unknown command '" + words[0] + "'";
+  if (!found) {
+    std::string choices = next[0];
+    for (std::size_t i = 1; i < next.size(); ++i) choices += (i + 1 == next.size() ? " or " : ", ") + next[i];
+    return words[0] + " needs " + choices + ", then FILE";
   }
+  options.command = found->command;
+  options.jobKind = found->jobKind;
+  const std::size_t expected = used + (found->takesFile ? 1 : 0);
+  if (words.size() < expected) return std::string(found->words) + " needs a FILE";
+  if (words.size() > expected) return "unexpected argument '" + words[expected] + "'";
+  if (found->takesFile) options.file = words.back();
+  return {};
 }
 
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
+  std::string error;  // the first thing wrong; the scan goes on, so that --json still counts
+  const auto fail = [&error](const std::string& what) {
+    if (error.empty()) error = what;
+  };
   std::vector<std::string> words;
-  bool slotGiven = false;
+  std::vector<const OptionSpec*> given;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       words.push_back(arg);
-    } else if (arg == "--") {
+      continue;
+    }
+    if (arg == "--") {
       optionsEnded = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options = Options{};
-      return options;
-    } else if (arg == "--version") {
-      options = Options{};
-      options.command = Command::Version;
-      return options;
-    } else if (arg == "--log" || arg.rfind("--log=", 0) == 0) {
-      if (arg == "--log" && i + 1 == args.size()) {
-        options.error = "--log needs a FILE";
-        return options;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") return Options{};
+    if (arg == "--version") return Options{.command = Command::Version};
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* spec = FindOption(name);
+    if (!spec) {
+      fail("unknown argument '" + arg + "'");
+      continue;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      if (!spec->value) {
+        fail(name + " takes no value");
+        continue;
       }
-      options.logFile = arg == "--log" ? args[++i] : arg.substr(std::string("--log=").size());
-      if (options.logFile.empty()) {
-        options.error = "--log needs a FILE";
-        return options;
+      value = arg.substr(equals + 1);
+    } else if (spec->value) {
+      if (i + 1 == args.size()) {
+        fail(name + " needs " + spec->value);
+        continue;
       }
-    } else if (arg == "--yes" || arg == "-y") {
-      options.yes = true;
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--simulate") {
-      options.simulate = true;
-    } else if (arg == "--device=usb") {
-      options.simulate = false;
-    } else if (arg.rfind(kDfuLibraryOption, 0) == 0) {
-      options.dfuLibrary = arg.substr(std::string(kDfuLibraryOption).size());
-      if (options.dfuLibrary.empty()) {
-        options.error = "--dfu-library= needs the path of the Bluetooth update library";
-        return options;
-      }
-    } else if (arg == "--path" || arg.rfind("--path=", 0) == 0) {
-      options.path = arg == "--path" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(std::string("--path=").size());
-      if (options.path.empty()) {
-        options.error = "--path needs the path of a KORVA ('korva-updater-cli list' shows them)";
-        return options;
-      }
-    } else if (arg == "--slot" || arg.rfind("--slot=", 0) == 0) {
-      if (arg == "--slot" && i + 1 == args.size()) {
-        options.error = "--slot needs a number from 1 to 7";
-        return options;
-      }
-      options.slot = arg == "--slot" ? args[++i] : arg.substr(std::string("--slot=").size());
-      slotGiven = true;
-    } else {
-      options.error = "unknown argument '" + arg + "'";
-      return options;
+      value = args[++i];
+    }
+    const auto same = std::find_if(given.begin(), given.end(),
+                                   [spec](const OptionSpec* other) { return std::string(other->setting) == spec->setting; });
+    if (same != given.end()) {
+      fail(*same == spec ? std::string(spec->name) + " is given more than once"
+                         : std::string((*same)->name) + " and " + spec->name + " exclude each other");
+      continue;
+    }
+    given.push_back(spec);
+    fail(spec->apply(options, value));
+  }
+  if (error.empty()) error = TakeCommand(options, words);
+  for (const OptionSpec* spec : given) {
+    if (error.empty() && (spec->commands & Only(options.command)) == 0) {
+      error = std::string(spec->name) + " belongs to " + spec->belongsTo;
     }
   }
-  if (words.empty()) {
-    options.error = "no command given";
-    return options;
+  if (error.empty() && options.command == Command::Audio && options.slot.empty()) {
+    error = "audio needs --slot N, N from 1 to 7";
   }
-  TakeOperands(options, words);
-  if (!options.error.empty()) return options;
-  if (options.command == Command::Audio && !slotGiven) {
-    options.error = "audio needs --slot N, N from 1 to 7";
-  } else if (options.command != Command::Audio && slotGiven) {
-    options.error = "--slot belongs to the audio command";
-  } else if (slotGiven && !IsSlot(options.slot)) {
-    options.error = "the slot must be a number from 1 to 7, not '" + options.slot + "'";
-  }
+  options.error = error;
   return options;
 }
 
@@ -155,18 +239,20 @@ Commands:
 
 The service commands check what the service pages check, in the same order:
 the amp's link is not handed to its Bluetooth module (bluetooth: it may be),
-a KORVA is connected, FILE can be read, FILE is accepted (its form and
-length; a firmware file's version is shown).
+a KORVA is connected, FILE is a regular file that can be read (not a folder,
+FIFO or device), FILE is accepted (its form and length; a firmware file's
+version is shown).
 
 Several amps: with more than one KORVA connected, a command uses the first
 that opens and says so; --path chooses another. Several korva-updater-cli
 processes, each with its own --path, update several amps at once.
 
-Options:
+Options (each at most once, and only where it belongs):
   --path PATH          use only the KORVA at PATH (as 'list' shows it)
-  --slot N, --slot=N   the audio slot, 1 to 7
-  --yes, -y            update even when the versions already match
-  --json               one JSON object per line for every event (for scripts)
+  --slot N, --slot=N   audio: the slot, 1 to 7
+  --yes, -y            update: update even when the versions already match
+  --json               one JSON object per line for every event, ending with
+                       one "result" (for scripts)
   --device=usb         use the KORVA connected by USB (the default)
   --simulate           use a virtual KORVA (it starts at firmware Ver1.36.192)
   --dfu-library=PATH   the Bluetooth update library for the bluetooth command
@@ -185,11 +271,15 @@ Exit codes:
      (run 'korva-updater-cli bluetooth FILE' first)
   4  a KORVA is connected but cannot be opened (permission denied, or held
      by another program)
+  5  stopped by Ctrl-C before anything was written: the KORVA is as it was
 
-Ctrl-C during an update warns first; a second Ctrl-C within 3 seconds stops
-it, which leaves the firmware incomplete until the update is run again. A
-Bluetooth update cannot be stopped: it runs inside the module's update
-library, and the program waits for its end.
+Ctrl-C before anything is written to the amp stops the command at once.
+Once a job writes, Ctrl-C warns first, since stopping would leave the
+firmware (or the audio slot) incomplete; a second Ctrl-C within 3 seconds
+stops the job between two reports, and the update must be run again. A
+Bluetooth update cannot be stopped once the amp has handed its link to the
+module: it runs inside the module's update library, and the program waits
+for its end.
 
 Examples:
   korva-updater-cli status

@@ -1,7 +1,10 @@
-// Ctrl-C for the real program. While armed, SIGINT is blocked on the main thread, so every
-// thread started then (the job threads) inherits the block and no device transfer is ever cut
-// short by it; the main thread lets it in only during its idle wait. The handler only counts.
+// Ctrl-C for the real program on POSIX systems. While started, the routed signals are blocked
+// in every thread but one listener thread: the main thread and the job threads (which inherit
+// the block) are never cut short in a transfer. The handler only writes the signal's number to
+// a pipe; the listener reads it and calls the program back, once for every signal.
 #pragma once
+
+#include <thread>
 
 #include "cli/cli.h"
 
@@ -9,10 +12,23 @@ namespace korva::cli {
 
 class PosixInterrupts final : public InterruptSource {
  public:
-  void Arm() override;
-  void Disarm() override;
-  void Listen(const std::function<void()>& wait) override;
-  int Take() override;
+  PosixInterrupts() = default;
+  ~PosixInterrupts() override { Stop(); }
+  PosixInterrupts(const PosixInterrupts&) = delete;
+  PosixInterrupts& operator=(const PosixInterrupts&) = delete;
+
+  void Start(std::function<void()> onInterrupt) override;
+  void Stop() override;
+  // On standard input, waits for the answer and for an interrupt at the same time.
+  std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped) override;
+
+ private:
+  void Listen();
+
+  std::function<void()> onInterrupt_;
+  std::thread listener_;
+  int signalPipe_[2] = {-1, -1};  // the handler writes, the listener reads
+  int wakePipe_[2] = {-1, -1};    // the listener writes after each interrupt, a waiting answer reads
 };
 
 }  // namespace korva::cli

@@ -26,6 +26,8 @@ struct JobProgress {
 class Reporter {
  public:
   virtual ~Reporter() = default;
+  // The amp is absent, cannot be opened, or does not take "INITSTA": each of these ends the
+  // command and is its result (exit 3, 4 and 1).
   virtual void Disconnected() = 0;
   virtual void NotAccessible(const DeviceAccessReport& report) = 0;
   virtual void ConnectError() = 0;
@@ -48,7 +50,8 @@ class Reporter {
   virtual void Progress(const JobProgress& progress) = 0;
   virtual void JobDone(const JobProgress& progress) = 0;
   virtual void JobFailed(const JobProgress& progress) = 0;
-  // The last word, with the program's exit code.
+  // The last word, with the program's exit code; every command ends with exactly one (an empty
+  // text says nothing more to a person).
   virtual void Result(int exitCode, const std::string& text) = 0;
 };
 

@@ -84,7 +84,7 @@ int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
 
 }  // namespace
 
-int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter) {
+int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter, InterruptPolicy& policy) {
   const int kind = options.jobKind;
   const DeviceAccessReport access = ProbeLink(kind == kJobBluetooth);
   int exitCode = CheckLink(kind, access, reporter);
@@ -100,10 +100,13 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
     return exitCode;
   }
 
-  JobDriver driver(env, reporter);
+  JobDriver driver(env, reporter, policy);
   driver.Owner().SetJobInputs(options.slot, std::filesystem::path(options.file).filename().string(),
                               FullPath(options.file));
-  return driver.Execute([&] { return RunJob(driver, kind, reporter); });
+  exitCode = driver.Execute([&] { return RunJob(driver, kind, reporter); });
+  // Stopped before the module's update: the connection made for it is not needed any more.
+  if (exitCode == kExitStopped) ReleaseModuleConnection();
+  return exitCode;
 }
 
 }  // namespace korva::cli

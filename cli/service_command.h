@@ -3,11 +3,12 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "cli/interrupt_policy.h"
 #include "cli/options.h"
 #include "cli/reporter.h"
 
 namespace korva::cli {
 
-int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter);
+int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter, InterruptPolicy& policy);
 
 }  // namespace korva::cli

@@ -88,6 +88,7 @@ class TextReporter final : public Reporter {
     }
   }
   void Result(int exitCode, const std::string& text) override {
+    if (text.empty()) return;
     if (exitCode == kExitOk) {
       Note(text);
     } else {

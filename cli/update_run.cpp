@@ -12,12 +12,7 @@ int RunJobs(JobDriver& driver, Reporter& reporter, const std::vector<JobKind>& j
   reporter.Note(kTextStartUpdating);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const JobKind kind = jobs[i];
-    if (driver.Stopped()) {
-      // The previous job ended before the stop reached it; this one is not started.
-      reporter.Note(kTextStopped);
-      reporter.Result(kExitUpdateFailed, kTextUpdateFailed);
-      return kExitUpdateFailed;
-    }
+    // A job that the user stopped before it started is not started; its result says so.
     const char* startFailed = kind == kJobMcu ? kTextUpdateMcuFailed : kTextUpdateDspFailed;
     const int exitCode = driver.Run(kind, startFailed, kTextUpdateFailed);
     if (exitCode != kExitOk) return exitCode;
@@ -29,8 +24,8 @@ int RunJobs(JobDriver& driver, Reporter& reporter, const std::vector<JobKind>& j
 
 }  // namespace
 
-int RunUpdateJobs(Environment& env, Reporter& reporter, const std::vector<JobKind>& jobs) {
-  JobDriver driver(env, reporter);
+int RunUpdateJobs(Environment& env, Reporter& reporter, InterruptPolicy& policy, const std::vector<JobKind>& jobs) {
+  JobDriver driver(env, reporter, policy);
   return driver.Execute([&] { return RunJobs(driver, reporter, jobs); });
 }
 

@@ -1,8 +1,8 @@
 // The Windows console: output prepared for UTF-8 and the live bar's control sequences, and
-// Ctrl-C counted by a console control handler.
+// Ctrl-C handed on by a console control handler.
 #include "cli/windows_console.h"
 
-#include <atomic>
+#include <mutex>
 
 #include "cli/system_console.h"
 
@@ -10,8 +10,10 @@ namespace korva::cli {
 namespace win32 {
 namespace {
 
-std::atomic<bool> g_armed{false};
-std::atomic<int> g_interrupts{0};
+// What the handler calls while started; the lock keeps Stop() from returning while a press is
+// being handed on.
+std::mutex g_mutex;
+std::function<void()> g_onInterrupt;
 
 class SystemCalls final : public ConsoleCalls {
  public:
@@ -37,26 +39,28 @@ ConsoleCalls& SystemConsoleCalls() {
 
 BOOL WINAPI ConsoleInterrupts::OnControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // closing, logoff, shutdown
-  if (!g_armed.load()) return FALSE;
-  g_interrupts.fetch_add(1);
+  std::lock_guard lock(g_mutex);
+  if (!g_onInterrupt) return FALSE;
+  g_onInterrupt();
   return TRUE;
 }
 
-ConsoleInterrupts::~ConsoleInterrupts() { Disarm(); }
+ConsoleInterrupts::~ConsoleInterrupts() { Stop(); }
 
-void ConsoleInterrupts::Arm() {
-  g_interrupts.store(0);
-  g_armed.store(true);
+void ConsoleInterrupts::Start(std::function<void()> onInterrupt) {
+  {
+    std::lock_guard lock(g_mutex);
+    g_onInterrupt = std::move(onInterrupt);
+  }
   if (!registered_) registered_ = calls_.SetConsoleCtrlHandler(OnControl, TRUE) != FALSE;
 }
 
-void ConsoleInterrupts::Disarm() {
-  g_armed.store(false);
+void ConsoleInterrupts::Stop() {
   if (registered_) calls_.SetConsoleCtrlHandler(OnControl, FALSE);
   registered_ = false;
+  std::lock_guard lock(g_mutex);
+  g_onInterrupt = nullptr;
 }
-
-int ConsoleInterrupts::Take() { return g_interrupts.exchange(0); }
 
 ConsoleOutput::ConsoleOutput(ConsoleCalls& calls) : calls_(calls), columns_(kDefaultColumns) {
   output_ = calls_.GetStdHandle(STD_OUTPUT_HANDLE);

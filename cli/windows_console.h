@@ -23,9 +23,10 @@ class ConsoleCalls {
 
 ConsoleCalls& SystemConsoleCalls();
 
-// Ctrl-C (and Ctrl-Break) while armed: the handler, which the system runs on a thread of its
-// own, only counts the press, for the same two-press rule as everywhere; the job threads are
-// never interrupted. Unarmed, the system's default applies and the program ends.
+// Ctrl-C (and Ctrl-Break) from Start() to Stop(): the handler, which the system runs on a
+// thread of its own, hands the press to the program's interrupt policy, the same as on every
+// system; the job threads are never interrupted. Before and after, the system's default applies
+// and the program ends. A console read that waits for an answer is ended by the press itself.
 class ConsoleInterrupts final : public InterruptSource {
  public:
   explicit ConsoleInterrupts(ConsoleCalls& calls) : calls_(calls) {}
@@ -33,11 +34,10 @@ class ConsoleInterrupts final : public InterruptSource {
   ConsoleInterrupts(const ConsoleInterrupts&) = delete;
   ConsoleInterrupts& operator=(const ConsoleInterrupts&) = delete;
 
-  void Arm() override;
-  void Disarm() override;
-  int Take() override;
+  void Start(std::function<void()> onInterrupt) override;
+  void Stop() override;
 
-  // The handler that Arm() registers.
+  // The handler that Start() registers.
   static BOOL WINAPI OnControl(DWORD event);
 
  private:

@@ -35,6 +35,7 @@ void VirtualKorva::Plug() {
   {
     std::lock_guard lock(mutex_);
     StartFresh();
+    sequenceKnown_ = false;  // a device that powers up has seen no poll yet
   }
   bus_.Attach(this);
 }

@@ -2,9 +2,9 @@
 // each command end to end, the checks in the service pages' order (nothing written to the amp
 // when one fails), failures in the middle of a job with their counts, the boxes of the jobs,
 // and Ctrl-C during a job that can stop and during the Bluetooth module's update.
-#include <cstring>
+#include <sys/stat.h>
+
 #include <filesystem>
-#include <fstream>
 
 #include "cli/json_line.h"
 #include "cli/messages.h"
@@ -22,61 +22,7 @@
 namespace korva::testing {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-namespace fs = std::filesystem;
-
-const std::string kWide = "\xEF\xBC\x81";  // the full-width "!" as the terminal shows it
-
-Bytes Pattern(std::size_t length, int seed) {
-  Bytes bytes(length);
-  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i * seed + i / 256 + 1);
-  return bytes;
-}
-Bytes WithMarker(Bytes bytes, std::size_t at, const char* marker) {
-  std::memcpy(&bytes[at], marker, std::strlen(marker));
-  return bytes;
-}
-Bytes Wav(std::size_t length) {
-  Bytes bytes = Pattern(length, 5);
-  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), bytes.begin());
-  return bytes;
-}
-Bytes Padded(Bytes bytes, std::size_t multiple) {
-  bytes.resize((bytes.size() + multiple - 1) / multiple * multiple, 0xFF);
-  return bytes;
-}
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
-}
-
-class CliServiceTest : public CliTest {
- protected:
-  std::string File(const std::string& name, const Bytes& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path.string();
-  }
-  std::string Missing() const { return (dir_ / "missing.bin").string(); }
-  // The amp has handed its link to the module, and the module has not been restarted.
-  void LinkHandedToModule() {
-    sim.korva.Unplug();
-    sim.module.SetPresent(true);
-  }
-  static std::string Result(const CliRun& run) {
-    const auto results = Events(run.out, "result");
-    return results.empty() ? "" : results[0];
-  }
-
-  const Bytes battery_ = WithMarker(Pattern(1000, 31), 0x10, "BATV1.02");
-  const Bytes mcu_ = WithMarker(Pattern(0x2345, 7), 0x10, "APPV1.39");
-  const Bytes dsp_ = WithMarker(Pattern(5000, 13), 4, "DSPV251");
-  const Bytes wav_ = Wav(28844);
-
- private:
-  ScratchFolder dir_{"korva-cli"};
-};
+using CliServiceTest = CliFilesTest;
 
 // Each command once, the amp ending up holding what its job sent.
 TEST_F(CliServiceTest, EachCommandEndToEnd) {
@@ -170,6 +116,8 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
   };
   const std::string batteryFile = File("battery.bin", battery_);
   const std::string wavFile = File("cab.wav", wav_);
+  const std::string fifo = Folder() + "/pipe.bin";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const auto absent = [&] { sim.korva.Unplug(); };
   const auto handed = [&] { LinkHandedToModule(); };
   const auto present = [] {};
@@ -183,7 +131,11 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
       {"no amp and no module", absent, {"bluetooth", batteryFile}, 3, "Please Connect Device!\n"},
       {"missing file", present, {"flash", "dsp", Missing()}, 2, "Please select a file!\n"},
       {"empty path", present, {"audio", "--slot=1", ""}, 2, "Please select a file!\n"},
-      {"a folder", present, {"bluetooth", fs::path(Missing()).parent_path().string()}, 2, "Please select a file!\n"},
+      {"a folder", present, {"bluetooth", Folder()}, 2, "Please select a file!\n"},
+      // Refused at once: a FIFO would block the command until a writer comes.
+      {"a FIFO", present, {"flash", "mcu", fifo}, 2, "Please select a file!\n"},
+      {"a FIFO for the module", present, {"bluetooth", fifo}, 2, "Please select a file!\n"},
+      {"a device", present, {"audio", "--slot", "1", "/dev/zero"}, 2, "Please select a file!\n"},
       {"MCU file longer than the application form", present,
        {"flash", "mcu", File("long.bin", WithMarker(Pattern(0x1A001, 7), 0x10, "APPV1.39"))}, 2,
        "ERROR: The file for upgrading is wrong!\n"},

@@ -5,8 +5,12 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,40 +19,50 @@
 
 #include "cli/cli.h"
 #include "images/embedded_images.h"
+#include "images/wav_file.h"
+#include "tests/scratch_folder.h"
 #include "tests/test_support.h"
 
 namespace korva::testing {
 
 using namespace std::chrono_literals;
 
-// Ctrl-C pressed by a test on the job thread. A press returns only once the front end has
-// taken it and come back for more, so it has handled the press at the press's virtual time.
+// Ctrl-C pressed by a test, on whichever thread the test runs (the job thread in a clock hook,
+// or the main thread inside the amp's replies): the press reaches the program at once, as the
+// real source's listener thread delivers it, at the press's virtual time.
 class ScriptedInterrupts final : public cli::InterruptSource {
  public:
-  void Arm() override { ++armed; }
-  void Disarm() override { ++disarmed; }
-  int Take() override {
+  void Start(std::function<void()> onInterrupt) override {
     std::lock_guard lock(mutex_);
-    const int n = pending_;
-    pending_ = 0;
-    ++takes_;
-    taken_.notify_all();
-    return n;
+    ++started;
+    onInterrupt_ = std::move(onInterrupt);
   }
-  void Press() {
-    std::unique_lock lock(mutex_);
-    ++pending_;
-    const long handledAfter = takes_ + 2;
-    taken_.wait_for(lock, 10s, [&] { return takes_ >= handledAfter; });
+  void Stop() override {
+    std::lock_guard lock(mutex_);
+    ++stopped;
+    onInterrupt_ = nullptr;
   }
-  std::atomic<int> armed{0};
-  std::atomic<int> disarmed{0};
+  // Presses while the question waits for its answer, then answers with the line given (when
+  // the press has not stopped the command).
+  std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped) override {
+    for (int i = 0; i < pressesAtQuestion; ++i) Press();
+    if (stopped()) return std::nullopt;
+    return InterruptSource::ReadAnswer(in, stopped);
+  }
+  // False when no command was listening.
+  bool Press() {
+    std::lock_guard lock(mutex_);
+    if (!onInterrupt_) return false;
+    onInterrupt_();
+    return true;
+  }
+  int pressesAtQuestion = 0;
+  int started = 0;
+  int stopped = 0;
 
  private:
   std::mutex mutex_;
-  std::condition_variable taken_;
-  int pending_ = 0;
-  long takes_ = 0;
+  std::function<void()> onInterrupt_;
 };
 
 // What the advice for an amp that this system will not open must name (defined with the tests of
@@ -112,6 +126,64 @@ class CliTest : public KorvaTest {
   cli::InterruptSource* interruptSource = &interrupts;  // what the runs take Ctrl-C from
   // KORVA_DFU_LIBRARY as the front end sees it; empty: the virtual module stays installed.
   std::function<const char*()> dfuLibraryVariable;
+};
+
+// Files for the service commands.
+using Bytes = std::vector<std::uint8_t>;
+
+inline const std::string kWide = "\xEF\xBC\x81";  // the full-width "!" as the terminal shows it
+
+inline Bytes Pattern(std::size_t length, int seed) {
+  Bytes bytes(length);
+  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i * seed + i / 256 + 1);
+  return bytes;
+}
+inline Bytes WithMarker(Bytes bytes, std::size_t at, const char* marker) {
+  std::memcpy(&bytes[at], marker, std::strlen(marker));
+  return bytes;
+}
+inline Bytes Wav(std::size_t length) {
+  Bytes bytes = Pattern(length, 5);
+  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), bytes.begin());
+  return bytes;
+}
+inline Bytes Padded(Bytes bytes, std::size_t multiple) {
+  bytes.resize((bytes.size() + multiple - 1) / multiple * multiple, 0xFF);
+  return bytes;
+}
+inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
+}
+
+// The front end with files of its own for each test, in a folder removed afterwards.
+class CliFilesTest : public CliTest {
+ protected:
+  std::string File(const std::string& name, const Bytes& bytes) {
+    const std::filesystem::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+  std::string Missing() const { return (dir_ / "missing.bin").string(); }
+  std::string Folder() const { return dir_.Path().string(); }
+  // The amp has handed its link to the module, and the module has not been restarted.
+  void LinkHandedToModule() {
+    sim.korva.Unplug();
+    sim.module.SetPresent(true);
+  }
+  static std::string Result(const CliRun& run) {
+    const auto results = Events(run.out, "result");
+    return results.empty() ? "" : results[0];
+  }
+
+  const Bytes battery_ = WithMarker(Pattern(1000, 31), 0x10, "BATV1.02");
+  const Bytes mcu_ = WithMarker(Pattern(0x2345, 7), 0x10, "APPV1.39");
+  const Bytes dsp_ = WithMarker(Pattern(5000, 13), 4, "DSPV251");
+  const Bytes wav_ = Wav(28844);
+
+ private:
+  ScratchFolder dir_{"korva-cli"};
 };
 
 }  // namespace korva::testing

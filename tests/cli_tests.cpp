@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "cli/interrupt_policy.h"
+#include "cli/job_traits.h"
 #include "cli/json_line.h"
 #include "cli/messages.h"
 #include "cli/progress_line.h"
@@ -27,7 +28,8 @@ TEST_F(CliTest, UsageAndHelp) {
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.code, 0);
   for (const char* line : {"0  updated, written, or nothing to do", "1  an update failed", "2  usage error",
-                           "3  no KORVA connected", "4  a KORVA is connected but cannot be opened"}) {
+                           "3  no KORVA connected", "4  a KORVA is connected but cannot be opened",
+                           "5  stopped by Ctrl-C before anything was written"}) {
     EXPECT_TRUE(Contains(help.out, line)) << line;
   }
   const std::vector<std::vector<std::string>> wrong = {{}, {"flash"}, {"status", "--frobnicate"},
@@ -197,8 +199,8 @@ TEST_F(CliTest, FullUpdateIntoALog) {
   EXPECT_EQ(lines.back(), kTextUpdateSucceeded);
   EXPECT_EQ(JobStatus.load(), kJobIdle);
   EXPECT_EQ(CurrentTransfer.load(), kTransferNone);
-  EXPECT_EQ(interrupts.armed.load(), 1);
-  EXPECT_EQ(interrupts.disarmed.load(), 1);
+  EXPECT_EQ(interrupts.started, 1);
+  EXPECT_EQ(interrupts.stopped, 1);
 
   // Run again: the amp now holds the carried version, so there is nothing to do.
   const auto again = Cli({"status"});
@@ -360,8 +362,8 @@ TEST_F(CliTest, InterruptWhileWriting) {
     }
   }
   for (const auto& v : sim.korva.Violations()) ADD_FAILURE() << v;
-  EXPECT_EQ(interrupts.armed.load(), 4);
-  EXPECT_EQ(interrupts.disarmed.load(), 4);
+  EXPECT_EQ(interrupts.started, 4);
+  EXPECT_EQ(interrupts.stopped, 4);
   SetProcessClock(&clock);
 }
 
@@ -508,25 +510,70 @@ TEST(CliPartsTest, ProgressLines) {
   EXPECT_EQ(cli::FormatDuration(-5), "0:00");
 }
 
+// The rules of an interrupt, press by press: before anything is written the first press stops
+// the command; while a job writes, a second press within 3 s of the warning stops it (a job
+// that can stop) or only says so (the Bluetooth module).
 TEST(CliPartsTest, InterruptPolicy) {
-  using Action = cli::InterruptPolicy::Action;
-  // Presses at these times; each row is a fresh policy.
-  const std::vector<std::vector<std::pair<std::int64_t, Action>>> rows = {
-      {{10000, Action::Warn}, {13000, Action::Stop}},
-      {{10000, Action::Warn}, {13001, Action::Warn}, {16001, Action::Stop}},
-      {{0, Action::Warn}, {0, Action::Stop}},
+  enum Seen { StopBeforeWriting, Warning, Confirmed, Nothing };
+  struct Press {
+    std::int64_t atMs;
+    Seen seen;
   };
-  for (const auto& presses : rows) {
-    cli::InterruptPolicy policy;
-    for (const auto& [at, action] : presses) EXPECT_EQ(policy.OnInterrupt(at), action) << at;
+  struct Row {
+    const char* name;
+    int kind;
+    bool writing;  // a job has passed the write gate before the presses
+    std::vector<Press> presses;
+    bool stopRequested;  // the running job was asked to stop
+  };
+  const Row rows[] = {
+      {"before writing: one press stops, the next says nothing", kJobMcu, false,
+       {{0, StopBeforeWriting}, {10, Nothing}}, false},
+      {"writing: warn, then stop within 3 s", kJobMcu, true, {{10000, Warning}, {13000, Confirmed}}, true},
+      {"writing: a press after 3 s warns again", kJobDsp, true,
+       {{10000, Warning}, {13001, Warning}, {16001, Confirmed}, {16002, Nothing}}, true},
+      {"audio: its own words", kJobAudio, true, {{0, Warning}, {0, Confirmed}}, true},
+      {"Bluetooth: cannot stop, then waits", kJobBluetooth, true,
+       {{0, Warning}, {500, Confirmed}, {600, Nothing}}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    VirtualClock clock;
+    cli::InterruptPolicy policy(clock);
+    EXPECT_EQ(WriteGate.load(), kGateOpen);
+    policy.SetJob(row.kind);
+    if (row.writing) {
+      ASSERT_TRUE(PassWriteGate());
+    }
+    const cli::InterruptWords& words = cli::TraitsOf(row.kind).words;
+    for (const Press& press : row.presses) {
+      clock.Pause(static_cast<int>(press.atMs - clock.NowMs()));
+      policy.OnInterrupt();
+      const auto warnings = policy.TakeWarnings();
+      switch (press.seen) {
+        case StopBeforeWriting:
+          EXPECT_TRUE(warnings.empty());
+          EXPECT_TRUE(policy.StoppedBeforeWriting());
+          EXPECT_FALSE(PassWriteGate());  // the job that comes next writes nothing
+          break;
+        case Warning:
+          EXPECT_EQ(warnings, std::vector<std::string>{words.warning});
+          break;
+        case Confirmed:
+          EXPECT_EQ(warnings, std::vector<std::string>{words.confirmed});
+          break;
+        case Nothing:
+          EXPECT_TRUE(warnings.empty());
+          break;
+      }
+    }
+    EXPECT_EQ(JobStopRequested.load(), row.stopRequested);
+    EXPECT_EQ(policy.StopConfirmed(), row.stopRequested);
+    EXPECT_EQ(policy.StoppedBeforeWriting(), !row.writing);
   }
-}
-
-TEST(CliPartsTest, TextsMadeSafeForTerminalAndJson) {
-  EXPECT_EQ(cli::JsonLine("x").Add("t", "a\"b\\c\nd\x01").Add("n", 7).AddNull("z").Text(),
-            "{\"event\":\"x\",\"t\":\"a\\\"b\\\\c\\nd\\u0001\",\"n\":7,\"z\":null}");
-  EXPECT_EQ(cli::DisplayText("Fail\xA3\xA1 and\xA3\xA1"), "Fail\xEF\xBC\x81 and\xEF\xBC\x81");
-  EXPECT_EQ(cli::PrintableVersion(VersionText{}), "???????????");
+  // A command that ends leaves nothing behind for the next one.
+  EXPECT_EQ(WriteGate.load(), kGateOpen);
+  EXPECT_FALSE(JobStopRequested.load());
 }
 
 // The job thread waits in PrepareProgressBar until the main thread has handled it; messages

@@ -1,8 +1,13 @@
-// The POSIX console of korva-updater-cli: SIGINT counted while a job writes, never inside a
-// job thread; and what the advice for a refused amp names here.
+// The POSIX console of korva-updater-cli: every SIGINT reaches the program on its listener
+// thread, never inside a job thread, also while a question waits for its answer; and what the
+// advice for a refused amp names here.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <functional>
+#include <iostream>
 #include <thread>
 
 #include "cli/posix_interrupts.h"
@@ -17,26 +22,72 @@ std::vector<std::string> PermissionDeniedAdviceParts() {
 
 namespace {
 
-// SIGINT while armed is counted, not fatal, and reaches the program only inside Listen();
-// threads started while armed inherit the block.
-TEST(CliPartsTest, PosixInterruptsCountOnlyWhileListening) {
+// Waits (in real time, at most 10 s) until `done` holds.
+bool WaitUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(10ms);
+  return done();
+}
+
+// Real SIGINTs: each one reaches the callback, on the listener thread; the main thread and the
+// threads started while listening never see one; afterwards Ctrl-C ends a program again.
+TEST(CliPartsTest, PosixInterruptsDeliverEverySignal) {
   cli::PosixInterrupts interrupts;
-  interrupts.Arm();
-  // A thread started now has SIGINT blocked: a signal aimed at it is never handled there.
-  std::thread([] { EXPECT_EQ(pthread_kill(pthread_self(), SIGINT), 0); }).join();
-  raise(SIGINT);  // pending on the main thread until it listens
-  EXPECT_EQ(interrupts.Take(), 0);
-  interrupts.Listen([] {});
-  EXPECT_EQ(interrupts.Take(), 1);  // one pending SIGINT, however often it was raised
-  interrupts.Listen([] { raise(SIGINT); });
-  EXPECT_EQ(interrupts.Take(), 1);
-  interrupts.Disarm();
+  std::atomic<int> delivered{0};
+  std::atomic<bool> onMainThread{false};
+  const auto mainThread = std::this_thread::get_id();
+  interrupts.Start([&] {
+    if (std::this_thread::get_id() == mainThread) onMainThread.store(true);
+    delivered.fetch_add(1);
+  });
+  // A job thread started now has SIGINT blocked.
+  std::thread([] {
+    sigset_t blocked;
+    pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+    EXPECT_TRUE(sigismember(&blocked, SIGINT));
+  }).join();
+  for (int n = 1; n <= 3; ++n) {
+    ASSERT_EQ(kill(getpid(), SIGINT), 0);
+    EXPECT_TRUE(WaitUntil([&] { return delivered.load() == n; })) << n;
+  }
+  EXPECT_FALSE(onMainThread.load());
+  interrupts.Stop();
+  EXPECT_EQ(delivered.load(), 3);
   sigset_t blocked;
   pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
   EXPECT_FALSE(sigismember(&blocked, SIGINT));
   struct sigaction action {};
   sigaction(SIGINT, nullptr, &action);
   EXPECT_EQ(action.sa_handler, SIG_DFL);
+}
+
+// The question's answer from standard input, and a Ctrl-C that comes while it waits: the wait
+// ends at once, without an answer.
+TEST(CliPartsTest, PosixInterruptsEndAWaitingQuestion) {
+  int input[2];
+  ASSERT_EQ(pipe(input), 0);
+  const int savedStdin = dup(STDIN_FILENO);
+  ASSERT_EQ(dup2(input[0], STDIN_FILENO), STDIN_FILENO);
+  cli::PosixInterrupts interrupts;
+  std::atomic<bool> stopped{false};
+  interrupts.Start([&] { stopped.store(true); });
+  const auto isStopped = [&] { return stopped.load(); };
+
+  ASSERT_EQ(write(input[1], " yes\nmore", 9), 9);
+  EXPECT_EQ(interrupts.ReadAnswer(std::cin, isStopped), std::optional<std::string>(" yes"));
+
+  std::thread presser([] {
+    std::this_thread::sleep_for(50ms);
+    kill(getpid(), SIGINT);
+  });
+  EXPECT_EQ(interrupts.ReadAnswer(std::cin, isStopped), std::nullopt);  // "more" has no end yet
+  presser.join();
+  EXPECT_TRUE(stopped.load());
+  interrupts.Stop();
+
+  dup2(savedStdin, STDIN_FILENO);
+  close(savedStdin);
+  close(input[0]);
+  close(input[1]);
 }
 
 }  // namespace

@@ -138,10 +138,13 @@ class HookedClock final : public Clock {
   explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
   void Pause(int ms) override {
     inner_.Pause(ms);
-    if (std::this_thread::get_id() != mainThread_ && hook) hook();
+    const bool onMain = std::this_thread::get_id() == mainThread_;
+    if (onMain && mainHook) mainHook();
+    if (!onMain && hook) hook();
   }
   std::int64_t NowMs() const override { return inner_.NowMs(); }
-  std::function<void()> hook;
+  std::function<void()> hook;      // after every pause of another thread (a job, the device thread)
+  std::function<void()> mainHook;  // after every pause of the main thread
 
  private:
   VirtualClock& inner_;

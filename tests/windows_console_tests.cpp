@@ -1,7 +1,8 @@
 // The Windows console of korva-updater-cli against a stand-in console: Ctrl-C through the
-// console control handler into the same two-press rule, the handler gone when no job writes,
+// console control handler into the same interrupt policy, the handler gone after the command,
 // UTF-8 and the live bar's control sequences where the console takes them, and the console
 // given back as it was; and what the advice for a refused amp names here.
+#include <atomic>
 #include <map>
 #include <thread>
 
@@ -88,29 +89,27 @@ class FakeConsole final : public cli::win32::ConsoleCalls {
   std::vector<PHANDLER_ROUTINE> handlers_;
 };
 
-TEST(WindowsConsoleTest, CtrlCIsCountedOnlyWhileAJobWrites) {
+TEST(WindowsConsoleTest, CtrlCReachesTheProgramOnlyWhileStarted) {
   FakeConsole console;
   cli::win32::ConsoleInterrupts interrupts(console);
   EXPECT_EQ(console.Handlers(), 0u);  // before: Ctrl-C ends the program, the system's default
 
-  interrupts.Arm();
+  std::atomic<int> presses{0};
+  interrupts.Start([&] { presses.fetch_add(1); });
   ASSERT_EQ(console.Handlers(), 1u);
   EXPECT_TRUE(console.Send(CTRL_C_EVENT));
   EXPECT_TRUE(console.Send(CTRL_BREAK_EVENT));
-  EXPECT_EQ(interrupts.Take(), 2);
-  EXPECT_EQ(interrupts.Take(), 0);
+  EXPECT_EQ(presses.load(), 2);
   // Closing the window, logging off and shutting down are not the user's Ctrl-C: the system's
   // own handling goes on.
   EXPECT_FALSE(console.Send(CTRL_CLOSE_EVENT));
-  EXPECT_EQ(interrupts.Take(), 0);
-  interrupts.Arm();  // a second job: still one handler
-  EXPECT_EQ(console.Handlers(), 1u);
+  EXPECT_EQ(presses.load(), 2);
 
-  interrupts.Disarm();
+  interrupts.Stop();
   EXPECT_EQ(console.Handlers(), 0u);
   EXPECT_FALSE(console.Send(CTRL_C_EVENT));
   EXPECT_FALSE(cli::win32::ConsoleInterrupts::OnControl(CTRL_C_EVENT));  // even if the system still called it
-  EXPECT_EQ(interrupts.Take(), 0);
+  EXPECT_EQ(presses.load(), 2);
 }
 
 TEST(WindowsConsoleTest, ConsoleTakesUtf8AndTheBarsSequencesAndIsGivenBack) {
@@ -147,50 +146,31 @@ TEST(WindowsConsoleTest, ConsoleTakesUtf8AndTheBarsSequencesAndIsGivenBack) {
   }
 }
 
-// Takes interrupts from the console's handler and lets a test wait until the front end has
-// taken a press and come back for more, so that the press is handled at its virtual time.
-class ObservedInterrupts final : public cli::InterruptSource {
- public:
-  explicit ObservedInterrupts(cli::InterruptSource& inner) : inner_(inner) {}
-  void Arm() override { inner_.Arm(); }
-  void Disarm() override { inner_.Disarm(); }
-  int Take() override {
-    const int n = inner_.Take();
-    std::lock_guard lock(mutex_);
-    ++takes_;
-    taken_.notify_all();
-    return n;
-  }
-  void AwaitTwoMoreTakes() {
-    std::unique_lock lock(mutex_);
-    const long until = takes_ + 2;
-    taken_.wait_for(lock, 10s, [&] { return takes_ >= until; });
-  }
-
- private:
-  cli::InterruptSource& inner_;
-  std::mutex mutex_;
-  std::condition_variable taken_;
-  long takes_ = 0;
-};
-
-// Two Ctrl-C through the console's handler within 3 s stop the update between two reports.
-TEST_F(CliTest, CtrlCFromTheWindowsConsoleStopsTheUpdateOnTheSecondPress) {
+// Ctrl-C through the console's handler: while the amp is read it stops the command before
+// anything is written (exit 5); while the MCU job writes, two presses within 3 s stop it
+// between two reports.
+TEST_F(CliTest, CtrlCFromTheWindowsConsole) {
   FakeConsole console;
   cli::win32::ConsoleInterrupts consoleInterrupts(console);
-  ObservedInterrupts observed(consoleInterrupts);
   HookedClock hooked(clock);
   SetProcessClock(&hooked);
+  envClock = &hooked;
+  interruptSource = &consoleInterrupts;
+
+  hooked.mainHook = [&] { EXPECT_TRUE(console.Send(CTRL_C_EVENT)); };
+  const auto stopped = Cli({"update", "--json"});
+  hooked.mainHook = nullptr;
+  EXPECT_EQ(stopped.code, cli::kExitStopped);
+  EXPECT_TRUE(Events(stopped.out, "warning").empty());
+  EXPECT_EQ(sim.korva.DataReportsTaken(), 0);
+
   int presses = 0;
   hooked.hook = [&] {
     if (presses < 2 && sim.korva.DataReportsTaken() >= 100 + presses * 10) {
       ++presses;
       EXPECT_TRUE(console.Send(CTRL_C_EVENT));
-      observed.AwaitTwoMoreTakes();
     }
   };
-  envClock = &hooked;
-  interruptSource = &observed;
   const auto run = Cli({"update", "--json"});
   hooked.hook = nullptr;
   EXPECT_EQ(run.code, cli::kExitUpdateFailed);
