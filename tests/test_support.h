@@ -131,8 +131,8 @@ class RecordingPrompter : public Prompter {
   std::vector<Box> boxes_;
 };
 
-// Virtual time with a hook that runs after every pause of any thread but the one that made
-// the clock (the test's).
+// Virtual time with hooks that run after every pause: one for every thread but the one that
+// made the clock (the test's), one for that thread.
 class HookedClock final : public Clock {
  public:
   explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
