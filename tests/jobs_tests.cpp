@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/hid_dfu.h"
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
 #include "images/file_placement.h"
@@ -347,6 +348,69 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
   EXPECT_EQ(sim.korva.BatteryMemory(), battery);
   EXPECT_EQ(sim.korva.ReadMemory(0x5A000, 0x4000), std::vector<std::uint8_t>(wav.begin() + 44, wav.begin() + 44 + 0x4000));
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+}
+
+// A front end that closed the write gate before a job wrote anything: every job, and the
+// Bluetooth link switch, ends at the gate with one JOB_FAILED 0; nothing goes to the amp after
+// "INITSTA" and nothing to the module. Once a job has passed the gate, closing it fails.
+TEST_F(JobsTest, ClosedWriteGateStopsEveryJobBeforeItWrites) {
+  struct Case {
+    const char* name;
+    int kind;
+    int message;
+    int link;
+    int startResult;
+    int status;
+  };
+  const Case cases[] = {
+      {"MCU", kJobMcu, WM_MCU_JOB, kLinkHid, 1, kJobRunning},
+      {"DSP", kJobDsp, WM_DSP_JOB, kLinkHid, 1, kJobFailedStatus},
+      {"battery", kJobBattery, WM_BATTERY_JOB, kLinkHid, 1, kJobFailedStatus},
+      {"audio", kJobAudio, WM_AUDIO_JOB, kLinkHid, 1, kJobFailedStatus},
+      {"Bluetooth, before the link switch", kJobBluetooth, WM_BLUETOOTH_JOB, kLinkHid, 0, kJobFailedStatus},
+      {"Bluetooth, link already on the module", kJobBluetooth, WM_BLUETOOTH_JOB, kLinkBluetooth, 1, kJobFailedStatus},
+  };
+  ASSERT_EQ(LoadEmbeddedImages(), 1);
+  std::vector<std::uint8_t> battery(0x400, 0x5A);
+  std::memcpy(&battery[0x10], "BATV1.02", 8);
+  ASSERT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, battery)), 1);
+  std::vector<std::uint8_t> wav(28844, 0x33);
+  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), wav.begin());
+  PageFile().PageFileBuffer = wav;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.link == kLinkBluetooth) {
+      sim.korva.Unplug();
+      sim.module.SetPresent(true);
+      ASSERT_TRUE(ConnectBluetoothModuleOnce());
+    }
+    LinkMode.store(c.link);
+    ResetStopRequests();
+    ASSERT_TRUE(CloseWriteGate());
+    const std::size_t writesBefore = Writes().size();
+    RecordingOwner caseOwner;
+    EXPECT_EQ(StartJob(&caseOwner, c.kind), c.startResult);
+    EXPECT_EQ(caseOwner.WaitForFinal(), (std::vector<JobMessage>{{c.message, JOB_FAILED, 0}}));
+    EXPECT_EQ(JobStatus.load(), c.status);
+    const auto w = Writes();
+    ASSERT_EQ(w.size(), writesBefore + (c.link == kLinkHid ? 2 : 0));  // "INITSTA" and its poll
+    const auto calls = sim.module.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "upgrade"), 0);
+    EXPECT_EQ(sim.bus.OpenHandles(), 0);
+  }
+  EXPECT_TRUE(PageFile().PageFileBuffer.has_value());  // the files stay for another try
+
+  // The two sides meet once: whoever comes first decides.
+  ResetStopRequests();
+  EXPECT_TRUE(PassWriteGate());
+  EXPECT_FALSE(CloseWriteGate());
+  EXPECT_TRUE(PassWriteGate());  // a second job of the same command writes on
+  RequestJobStop();
+  EXPECT_FALSE(PassWriteGate());  // but not once the user has asked to stop
+  ResetStopRequests();
+  EXPECT_TRUE(CloseWriteGate());
+  EXPECT_TRUE(CloseWriteGate());
+  EXPECT_FALSE(PassWriteGate());
 }
 
 // The main road in virtual time: the MCU job, then the DSP job, through StartJob, with the
