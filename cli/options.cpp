@@ -168,7 +168,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
       continue;
     }
     if (arg == "--help" || arg == "-h") return Options{};
-    if (arg == "--version") return Options{.command = Command::Version};
+    if (arg == "--version") {
+      Options version;
+      version.command = Command::Version;
+      return version;
+    }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     const OptionSpec* spec = FindOption(name);

@@ -78,9 +78,10 @@ void PosixInterrupts::Start(std::function<void()> onInterrupt) {
   // Blocked here, and so in every thread started from now on; the listener lets them in.
   const sigset_t routed = RoutedSet();
   pthread_sigmask(SIG_BLOCK, &routed, &g_previousMask);
+  // No SA_RESTART: the signal only ever interrupts the listener's read, which reads again. A
+  // handler run late (as ThreadSanitizer runs it, at the next call) thus still gets its turn.
   struct sigaction action {};
   action.sa_handler = WriteSignalNumber;
-  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) sigaction(kRoutedSignals[i], &action, &g_previous[i]);
   listener_ = std::thread([this] { Listen(); });
