@@ -132,7 +132,7 @@ class FaultMatrixTest : public CliFilesTest {
     job.place(++runs_);
     std::istringstream in;
     std::ostringstream out, err;
-    cli::Environment env{in, out, err, false, 80, clock, interrupts, {}};
+    cli::Environment env{in, out, err, false, 80, clock, interrupts, {}, {}, ""};
     MatrixReporter reporter;
     cli::InterruptPolicy policy(clock);
     cli::ProbeLink(job.kind == kJobBluetooth);
