@@ -19,7 +19,7 @@
 
 #include "cli/cli.h"
 #include "images/embedded_images.h"
-#include "images/wav_file.h"
+#include "tests/file_bytes.h"
 #include "tests/scratch_folder.h"
 #include "tests/test_support.h"
 
@@ -128,33 +128,7 @@ class CliTest : public KorvaTest {
   std::function<const char*()> dfuLibraryVariable;
 };
 
-// Files for the service commands.
-using Bytes = std::vector<std::uint8_t>;
-
 inline const std::string kWide = "\xEF\xBC\x81";  // the full-width "!" as the terminal shows it
-
-inline Bytes Pattern(std::size_t length, int seed) {
-  Bytes bytes(length);
-  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i * seed + i / 256 + 1);
-  return bytes;
-}
-inline Bytes WithMarker(Bytes bytes, std::size_t at, const char* marker) {
-  std::memcpy(&bytes[at], marker, std::strlen(marker));
-  return bytes;
-}
-inline Bytes Wav(std::size_t length) {
-  Bytes bytes = Pattern(length, 5);
-  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), bytes.begin());
-  return bytes;
-}
-inline Bytes Padded(Bytes bytes, std::size_t multiple) {
-  bytes.resize((bytes.size() + multiple - 1) / multiple * multiple, 0xFF);
-  return bytes;
-}
-inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(from + length));
-}
 
 // The front end with files of its own for each test, in a folder removed afterwards.
 class CliFilesTest : public CliTest {

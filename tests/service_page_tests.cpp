@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <sys/stat.h>
+
 #include <memory>
 #include <optional>
 
@@ -304,8 +306,11 @@ INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Browse on the firmware pages: accepted (its version), cancelled (nothing changes), refused
-// ("ERROR!" after a page box) and unreadable (the new path, the old version).
+// ("ERROR!" after a page box) and unreadable (the new path, the old version); a FIFO is
+// unreadable at once, it does not hang the window.
 TEST_F(ServicePageTest, BrowseOnTheFirmwarePages) {
+  const std::string fifo = folder.PathOf("pipe.bin");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const PageCase& c : AllPages()) {
     if (!c.version) continue;
     SCOPED_TRACE(c.name);
@@ -340,6 +345,10 @@ TEST_F(ServicePageTest, BrowseOnTheFirmwarePages) {
     EXPECT_EQ(Shown(page, "updateVersion"), c.version);
     ASSERT_EQ(prompter.Boxes().size(), boxes + 2);
     EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
+    EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
+
+    Browse(page, fifo);
+    ASSERT_EQ(prompter.Boxes().size(), boxes + 3);
     EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
   }
   // Browse only looks: nothing went where a job reads it, nothing to the amp.
