@@ -1,12 +1,14 @@
 // The acceptance rules on files as the service pages and the terminal apply them: reading
 // within the rule's bound, the verdicts at every boundary, the WAV header field by field, and
 // where an accepted file is placed for its job.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstring>
@@ -133,6 +135,15 @@ TEST_F(FileRulesTest, FilesThatCannotBeOpenedAreNotWrongFiles) {
   }
 }
 
+// The three loaders on one path: what each makes of it, regular or not.
+void ExpectLoadersSee(const std::string& path, bool regular) {
+  EXPECT_EQ(LoadFirmwareFile(FirmwareKind::Battery, path).verdict,
+            regular ? FileVerdict::Accepted : FileVerdict::CannotOpen);
+  EXPECT_EQ(LoadWavFile(path).verdict, regular ? FileVerdict::TooSmall : FileVerdict::CannotOpen);
+  EXPECT_EQ(ReadFileBounded(path, 0, WhenLonger::Skip).opened, regular);
+}
+
+#ifndef _WIN32
 // Only a regular file is read. A folder, a FIFO (with or without a writer that never writes), a
 // device and a socket are refused at once, as files that cannot be opened (the pages say "Open
 // file fail!" or "Please select a file!" for them); a link to a regular file is that file.
@@ -178,15 +189,10 @@ TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(loadWithin([&] { return LoadFirmwareFile(FirmwareKind::Battery, c.path).verdict; }),
-              c.regular ? FileVerdict::Accepted : FileVerdict::CannotOpen);
-    EXPECT_EQ(loadWithin([&] { return LoadWavFile(c.path).verdict; }),
-              c.regular ? FileVerdict::TooSmall : FileVerdict::CannotOpen);
-    EXPECT_EQ(loadWithin([&] {
-                return ReadFileBounded(c.path, 0, WhenLonger::Skip).opened ? FileVerdict::Accepted
-                                                                          : FileVerdict::CannotOpen;
-              }),
-              c.regular ? FileVerdict::Accepted : FileVerdict::CannotOpen);
+    loadWithin([&] {
+      ExpectLoadersSee(c.path, c.regular);
+      return FileVerdict::Accepted;
+    });
   }
   // A FIFO whose writer is there but never writes: an ordinary read would wait for ever.
   const int writer = open(fifo.c_str(), O_RDWR);
@@ -195,6 +201,20 @@ TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
   close(writer);
   close(listening);
 }
+
+#else
+// Only a regular file is read: a folder and a device ("NUL", "CON") are refused at once, as
+// files that cannot be opened.
+TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
+  const std::string regular = Write(Image(1000, 0x10, "BATV", "1.02"), "battery.bin");
+  const std::pair<std::string, bool> cases[] = {
+      {regular, true}, {folder_.string(), false}, {"NUL", false}, {"CON", false}};
+  for (const auto& [path, isRegular] : cases) {
+    SCOPED_TRACE(path);
+    ExpectLoadersSee(path, isRegular);
+  }
+}
+#endif
 
 TEST_F(FileRulesTest, TooLongFilesAreRejectedWithoutBeingRead) {
   // Four GiB: reading it would take all the memory there is.
