@@ -85,6 +85,9 @@ class MatrixReporter final : public cli::Reporter {
   void NotAccessible(const DeviceAccessReport&) override {}
   void ConnectError() override {}
   void Connected(const std::string&) override {}
+  void Amp(const DeviceAccessReport&) override {}
+  void AmpChosen(const std::string&, int) override {}
+  void NoAmpAt(const std::string&) override {}
   void Versions(const std::optional<std::string>&, const std::string&) override {}
   void Plan(int) override {}
   void Ask(const std::string&) override {}
