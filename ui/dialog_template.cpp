@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 #include "ui/dialog_units.h"
+#include "ui/fresh_press.h"
 #include "ui/icons.h"
 
 namespace korva::ui {
@@ -16,6 +17,8 @@ void PrepareDialog(QDialog* dialog, int templatePointSize, FrameButtons buttons)
   if (buttons == FrameButtons::CloseAndMinimise) flags |= Qt::WindowMinimizeButtonHint;
   dialog->setWindowFlags(flags);
   dialog->setWindowIcon(WindowIcon());
+  // No window of the program takes a held key as a press.
+  InstallFreshPressGuard();
 }
 
 QIcon WindowIcon() {

@@ -1,6 +1,6 @@
 // What every window of the program does with its template: the dialog font, the conversion
-// from dialog units, the frame (title bar with system menu, optional minimise box) and the
-// window icon.
+// from dialog units, the frame (title bar with system menu, optional minimise box), the
+// window icon, and the guard against presses from a held key.
 #pragma once
 
 #include <QIcon>

@@ -1,0 +1,89 @@
+// The guard against presses from a held key.
+#include "ui/fresh_press.h"
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWindow>
+
+namespace korva::ui {
+namespace {
+
+// What the key would do where it lands: press a button (Return and Enter also the dialog's
+// default button, Space the focused one) or close the window (Escape).
+bool Activates(const QObject* receiver, const QKeyEvent& key) {
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Select:
+      return true;
+    case Qt::Key_Space: {
+      // Space only presses a button; in a text field a held Space types spaces.
+      const QObject* focus = receiver->isWindowType()
+                                 ? static_cast<const QWindow*>(receiver)->focusObject()
+                                 : receiver;
+      return qobject_cast<const QAbstractButton*>(focus) != nullptr;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+FreshPressGuard::FreshPressGuard() : QObject(QCoreApplication::instance()) {
+  QCoreApplication::instance()->installEventFilter(this);
+  // A key released while another program had the keyboard never reaches our windows.
+  connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive) m_keysDown.clear();
+          });
+}
+
+FreshPressGuard::~FreshPressGuard() {
+  // Made as the application's child, the guard usually goes with it, when it is already gone.
+  if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+}
+
+bool FreshPressGuard::IsRepeat(const QObject* receiver, const QKeyEvent& key) const {
+  if (key.isAutoRepeat()) return true;
+  // A key event reaches its window once, then goes on to the widgets: the keys that are down
+  // are counted there.
+  return receiver->isWindowType() && m_keysDown.count(key.key()) != 0;
+}
+
+bool FreshPressGuard::eventFilter(QObject* receiver, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+      // Claiming the key for the focused widget keeps it from firing a shortcut (a button's
+      // Alt+letter); the press that follows is judged below.
+      auto& key = static_cast<QKeyEvent&>(*event);
+      if (!IsRepeat(receiver, key)) return false;
+      key.accept();
+      return true;
+    }
+    case QEvent::KeyPress: {
+      auto& key = static_cast<QKeyEvent&>(*event);
+      const bool repeat = IsRepeat(receiver, key);
+      if (receiver->isWindowType() && !key.isAutoRepeat()) m_keysDown.insert(key.key());
+      return repeat && Activates(receiver, key);  // dropped: it reaches no widget
+    }
+    case QEvent::KeyRelease: {
+      const auto& key = static_cast<const QKeyEvent&>(*event);
+      // Some platforms mark a repeat as a release and a press; only the real release counts.
+      if (receiver->isWindowType() && !key.isAutoRepeat()) m_keysDown.erase(key.key());
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+void InstallFreshPressGuard() {
+  static QPointer<FreshPressGuard> guard;
+  if (!guard) guard = new FreshPressGuard();  // owned by the application
+}
+
+}  // namespace korva::ui
