@@ -3,6 +3,7 @@
 // their final box and what the amp then holds, failures, the tab rule, job messages that
 // arrive while a box is open, and a window that cannot go while a page's job writes.
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
@@ -529,6 +530,55 @@ TEST_F(ServicePageTest, JobMessagesThatArriveWhileABoxIsOpenAreActedOnOnce) {
   QCoreApplication::processEvents();
   EXPECT_EQ(prompter.Texts().size(), 4u);
   ExpectIdle(page);
+}
+
+// From the keyboard: once its file is accepted the focus waits on "Upgrade", where a held key
+// starts nothing and a fresh Return does; after the job the next file comes, so "Browse".
+TEST_P(EachPageTest, AHeldKeyStartsNoJobAndAFreshReturnOnUpgradeDoes) {
+  const PageCase& c = GetParam();
+  Activate(welcome.get());
+  QWidget* page = Prepared();
+  auto* upgrade = Child<QPushButton>(page, "m_btnUpgrade");
+  ASSERT_EQ(welcome->focusWidget(), upgrade);
+  sim.korva.ClearLog();
+
+  PressKey(welcome.get(), Qt::Key_Return, true);
+  PressKey(welcome.get(), Qt::Key_U, true, Qt::AltModifier);
+  PressKey(welcome.get(), Qt::Key_Space, true);
+  ReleaseKey(welcome.get(), Qt::Key_Space);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+  QApplication::sendEvent(upgrade, &repeat);
+  EXPECT_FALSE(Host().JobRunning());
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(prompter.Boxes().empty());
+
+  TapKey(welcome.get(), Qt::Key_Return);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(prompter.Texts(), std::vector<std::string>{ServiceJobTextsOf(c.jobKind).succeeded});
+  EXPECT_EQ(welcome->focusWidget(), Child<QPushButton>(page, "m_btnBrowse"));
+}
+
+// Tab goes from the tabs through the shown page to "Enter" and "Exit"; service mode starts on
+// the page's first step, and Alt+letter keys reach the shown page's controls only.
+TEST_F(ServicePageTest, TheKeyboardGoesThroughTheShownPage) {
+  Activate(welcome.get());
+  EXPECT_EQ(TabOrder(welcome.get()), (std::vector<std::string>{"Browse", "Upgrade", "Enter", "Exit", "MCU",
+                                                              "MCU Firmware File:"}));
+  TapKey(welcome.get(), Qt::Key_F, Qt::AltModifier);
+  EXPECT_EQ(welcome->focusWidget(), Child(Host().Page(ServicePageHost::kTabMcu), "filePath"));
+
+  QWidget* ir = Open(ServicePageHost::kTabIr);
+  TapKey(welcome.get(), Qt::Key_I, Qt::AltModifier);
+  EXPECT_EQ(welcome->focusWidget(), Child(ir, "m_cbIndex"));
+  EXPECT_EQ(TabOrder(welcome.get()), (std::vector<std::string>{"Index:", "IR File:", "Browse", "Upgrade",
+                                                              "Enter", "Exit", "IR"}));
+  // A button's key presses it as a click would, a moment later.
+  files.Cancel();
+  TapKey(welcome.get(), Qt::Key_B, Qt::AltModifier);
+  EXPECT_TRUE(WaitUntil([&] { return files.filters == std::vector<std::string>{"*.wav WAV"}; }));
+  TapKey(welcome.get(), Qt::Key_U, Qt::AltModifier);
+  EXPECT_TRUE(WaitUntil([&] { return !prompter.Texts().empty(); }));
+  EXPECT_EQ(prompter.Texts(), std::vector<std::string>{kTextSelectAudioIndex});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // what the user sees.
 #pragma once
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEventLoop>
 #include <QLabel>
@@ -120,6 +121,44 @@ class RecordingFileChooser final : public ui::FileChooser {
  private:
   std::deque<std::optional<QString>> answers_;
 };
+
+// The keyboard as a window gets it from the platform. `repeat` marks the press as the
+// platform marks a held key's automatic repeats.
+inline void PressKey(QWidget* window, Qt::Key key, bool repeat = false,
+                     Qt::KeyboardModifiers modifiers = {}) {
+  QTest::simulateEvent(window->windowHandle(), true, key, modifiers, QString(), repeat);
+}
+inline void ReleaseKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+  QTest::simulateEvent(window->windowHandle(), false, key, modifiers, QString(), false);
+}
+// A fresh press and its release.
+inline void TapKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+  QTest::keyClick(window->windowHandle(), key, modifiers);
+}
+
+inline void Activate(QWidget* window) {
+  window->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+// What a screen reader calls the widget.
+inline std::string AccessibleName(QWidget* widget) {
+  if (!widget) return "(none)";
+  return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).toStdString();
+}
+
+// The names of the controls that Tab visits, from the focused one round to it again.
+inline std::vector<std::string> TabOrder(QWidget* window) {
+  std::vector<std::string> names;
+  QWidget* start = window->focusWidget();
+  QWidget* current = start;
+  do {
+    names.push_back(AccessibleName(current));
+    TapKey(window, Qt::Key_Tab);
+    current = window->focusWidget();
+  } while (current != start && names.size() < 20);
+  return names;
+}
 
 class WindowTest : public KorvaTest {
  protected:

@@ -54,6 +54,8 @@ CFirmwarePageDlg::CFirmwarePageDlg(FirmwareKind kind, QWidget* parent)
   BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath, ui_->percent);
   BindText(ui_->loadedVersion, &m_strLoadedVersion);
   BindText(ui_->updateVersion, &m_strUpdateVersion);
+  NameAfterCaption(ui_->loadedVersion, ui_->labelLoaded->text(), ui_->loadedVersion);
+  NameAfterCaption(ui_->updateVersion, ui_->labelUpdate->text(), ui_->updateVersion);
   UpdateData();
 }
 
@@ -66,6 +68,7 @@ void CFirmwarePageDlg::OnBrowse() {
       ShowPageBox(kTextOpenFileFailed);
     } else if (file.verdict == FileVerdict::Accepted) {
       m_strUpdateVersion = Text(file.versionLabel);
+      m_btnUpgrade->setFocus();  // the file is good: writing it comes next
     } else {
       ShowPageBox(kTextFileWrong);
       m_strUpdateVersion = Text(kTextVersionError);

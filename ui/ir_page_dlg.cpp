@@ -19,6 +19,7 @@ CIrPageDlg::CIrPageDlg(QWidget* parent)
   connect(ui_->m_cbIndex, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeIndex(); });
   // The slot being written does not change under the user's eyes.
   LockWhileJobRuns(ui_->m_cbIndex);
+  FocusOnAltKey(Qt::Key_I, ui_->m_cbIndex);
   // The audio job reads the list's current text, on this page's thread.
   m_owner->SetSlotIndexSource([this] { return ui_->m_cbIndex->currentText().toStdString(); });
   UpdateData();
@@ -27,6 +28,15 @@ CIrPageDlg::CIrPageDlg(QWidget* parent)
 CIrPageDlg::~CIrPageDlg() = default;
 
 void CIrPageDlg::OnSelchangeIndex() { m_audioIndexText = ui_->m_cbIndex->currentText(); }
+
+std::vector<QWidget*> CIrPageDlg::KeyboardOrder() const {
+  std::vector<QWidget*> order = CServicePageDlg::KeyboardOrder();
+  order.insert(order.begin(), ui_->m_cbIndex);
+  return order;
+}
+
+// The slot is chosen first: "Upgrade" asks for it before the file.
+void CIrPageDlg::FocusFirstStep() { ui_->m_cbIndex->setFocus(); }
 
 CIrPageDlg::Load CIrPageDlg::LoadFile(bool placeAccepted) {
   WavFile file = LoadWavFile(FilePathForOpening());
@@ -60,6 +70,7 @@ void CIrPageDlg::OnBrowse() {
       break;
     case Load::Accepted:
       UpdateData();
+      m_btnUpgrade->setFocus();  // the file is good: writing it comes next
       break;
     case Load::Refused:
       break;  // the new path shows at the next refresh

@@ -20,6 +20,9 @@ class CIrPageDlg final : public CServicePageDlg {
   explicit CIrPageDlg(QWidget* parent = nullptr);
   ~CIrPageDlg() override;
 
+  std::vector<QWidget*> KeyboardOrder() const override;
+  void FocusFirstStep() override;
+
  private:
   void OnSelchangeIndex();
   void OnBrowse() override;

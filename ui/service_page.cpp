@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <algorithm>
 
 #include "device/hid_transport.h"
@@ -47,6 +48,11 @@ void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* up
   // The path shows the file that Browse chose; "Upgrade" never reads what is typed there.
   m_filePathEdit->setReadOnly(true);
   BindText(percent, &m_strPercent);
+  NameAfterCaption(percent, QString::fromLatin1(kPercentageCaption), percent);
+  // The texts stay as they are; the keys work all the same and screen readers name them.
+  m_btnBrowse->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
+  m_btnUpgrade->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+  FocusOnAltKey(Qt::Key_F, m_filePathEdit);
   m_owner = std::make_unique<WindowJobOwner>(this, m_progress);
   connect(m_btnBrowse, &QPushButton::clicked, this, [this] { OnBrowse(); });
   connect(m_btnUpgrade, &QPushButton::clicked, this, [this] { OnUpgrade(); });
@@ -56,6 +62,19 @@ void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* up
 }
 
 void CServicePageDlg::BindText(QLabel* label, const QString* text) { m_texts.emplace_back(label, text); }
+
+void CServicePageDlg::FocusOnAltKey(Qt::Key key, QWidget* target) {
+  // Only the shown page's keys act: a hidden page's shortcuts do not.
+  auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | key), this);
+  connect(shortcut, &QShortcut::activated, target,
+          [target] { target->setFocus(Qt::ShortcutFocusReason); });
+}
+
+std::vector<QWidget*> CServicePageDlg::KeyboardOrder() const {
+  return {m_filePathEdit, m_btnBrowse, m_btnUpgrade};
+}
+
+void CServicePageDlg::FocusFirstStep() { m_btnBrowse->setFocus(); }
 
 bool CServicePageDlg::ChooseFile(const FileFilter& filter) {
   std::optional<QString> chosen = AppFileChooser().ChooseFileToOpen(window(), filter);
@@ -81,6 +100,7 @@ void CServicePageDlg::StartPageJob() {
   ShowPageBox(m_job.startFailed);
   JobStatus.store(kJobIdle);
   EnableButtons(true);
+  m_btnUpgrade->setFocus();  // to try again
   SetJobRunning(false);
 }
 
@@ -92,27 +112,30 @@ void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
   if (!m_takingMessages || event.Message() != m_job.message) return;
   switch (event.WParam()) {
     case JOB_PROGRESS:
-      m_progress->setValue(static_cast<int>(std::clamp<long>(event.LParam(), 0, m_progress->maximum())));
+      SetProgressValue(m_progress,
+                       static_cast<int>(std::clamp<long>(event.LParam(), 0, m_progress->maximum())));
       m_strPercent = QString::fromStdString(PercentText(event.LParam(), m_owner->PreparedTotal()));
       break;
     case JOB_DONE:
-      FinishJob(m_job.succeeded);
+      FinishJob(m_job.succeeded, true);
       break;
     case JOB_FAILED:
-      FinishJob(m_job.failed);
+      FinishJob(m_job.failed, false);
       break;
     default:
       break;
   }
 }
 
-void CServicePageDlg::FinishJob(const char* text) {
+void CServicePageDlg::FinishJob(const char* text, bool succeeded) {
   // Nothing more of this job is acted on, also while the box below runs its own loop.
   m_takingMessages = false;
   ShowPageBox(text);
-  m_progress->setValue(0);
+  SetProgressValue(m_progress, 0);
   m_strPercent = QString::fromLatin1(kPercentIdle);
   EnableButtons(true);
+  // After a success the next file; after a failure the same one again.
+  (succeeded ? m_btnBrowse : m_btnUpgrade)->setFocus();
   JobStatus.store(kJobIdle);
   SetJobRunning(false);
 }
@@ -133,6 +156,7 @@ void CServicePageDlg::UpdateData() {
   m_copying = true;
   CopyIfDifferent(m_filePathEdit, m_strFilePath);
   for (const auto& [label, text] : m_texts) CopyIfDifferent(label, *text);
+  m_names.Refresh();
   m_copying = false;
 }
 

@@ -17,6 +17,7 @@
 
 #include "jobs/service_texts.h"
 #include "ui/file_chooser.h"
+#include "ui/screen_reader.h"
 #include "ui/window_job_owner.h"
 
 class QLabel;
@@ -40,6 +41,11 @@ class CServicePageDlg : public QWidget {
   // Called on every change of JobRunning (the page host follows it).
   void SetJobStateListener(std::function<void()> listener) { m_jobStateListener = std::move(listener); }
 
+  // The page's controls in the order the keyboard visits them: top to bottom, left to right.
+  virtual std::vector<QWidget*> KeyboardOrder() const;
+  // Gives the keyboard focus to what the user does first on this page.
+  virtual void FocusFirstStep();
+
   // The pages' dialog templates are declared at this font size.
   static constexpr int kTemplatePointSize = 10;
 
@@ -47,11 +53,18 @@ class CServicePageDlg : public QWidget {
   CServicePageDlg(int jobKind, QWidget* parent);
 
   // After the template is set up: the controls that every page has, the conversion from dialog
-  // units, Browse and Upgrade wired to their handlers.
+  // units, Browse and Upgrade wired to their handlers, their Alt+letter keys (Alt+F goes to
+  // the file path).
   void BindCommonControls(QProgressBar* progress, QPushButton* upgrade, QPushButton* browse,
                           QLineEdit* filePath, QLabel* percent);
   // A display string that the refresh copies into `label`.
   void BindText(QLabel* label, const QString* text);
+  // `target` is called `caption` and the text of `source` for screen readers.
+  void NameAfterCaption(QWidget* target, const QString& caption, const QLabel* source) {
+    m_names.Add(target, caption, source);
+  }
+  // `key` with Alt moves the focus to `target`, as a label's underlined letter would.
+  void FocusOnAltKey(Qt::Key key, QWidget* target);
   // A control that is disabled with "Browse" and "Upgrade" while the page's job runs.
   void LockWhileJobRuns(QWidget* control) { m_lockedWhileRunning.push_back(control); }
 
@@ -90,13 +103,14 @@ class CServicePageDlg : public QWidget {
  private:
   void HandleJobMessage(const JobEvent& event);
   // The final box, then the page back to idle.
-  void FinishJob(const char* text);
+  void FinishJob(const char* text, bool succeeded);
   void EnableButtons(bool enabled);
   void SetJobRunning(bool running);
 
   const ServiceJobTexts& m_job;
   QLineEdit* m_filePathEdit = nullptr;
   std::vector<std::pair<QLabel*, const QString*>> m_texts;
+  CaptionedNames m_names;
   std::vector<QWidget*> m_lockedWhileRunning;
   bool m_jobRunning = false;
   bool m_takingMessages = false;  // the job runs and its final message has not come yet

@@ -14,6 +14,7 @@
 #include "jobs/job_state.h"
 #include "ui/firmware_page_dlg.h"
 #include "ui/ir_page_dlg.h"
+#include "ui/welcome_dlg.h"
 
 namespace korva::ui {
 
@@ -33,6 +34,7 @@ ServicePageHost::ServicePageHost(QTabWidget* tab)
 
   static constexpr const char* kTitles[kTabCount] = {"MCU", "DSP", "IR", "Battery", "Bluetooth"};
   for (int i = 0; i < kTabCount; ++i) m_tab->addTab(Page(i), QString::fromLatin1(kTitles[i]));
+  m_tab->setAccessibleName(QString::fromLatin1(kServiceModeMenuText));
   m_tab->setCurrentIndex(kTabMcu);
   m_tab->setEnabled(true);
   m_tab->show();
@@ -67,6 +69,7 @@ void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector
     widget->move(width - (window->width() - widget->x()), rowTop);
   }
   window->setFixedSize(width, height);
+  ChainFocus(bottomRow);
 
   // A window that grew while shown stays on its screen.
   if (window->isVisible() && window->screen()) {
@@ -76,6 +79,20 @@ void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector
     frame.moveRight(std::min(frame.right(), room.right()));
     frame.moveTopLeft(QPoint(std::max(frame.left(), room.left()), std::max(frame.top(), room.top())));
     window->move(frame.topLeft());
+  }
+}
+
+void ServicePageHost::ChainFocus(const std::vector<QWidget*>& bottomRow) {
+  // The pages in the tabs' order; the keyboard passes the hidden pages' controls by.
+  std::vector<QWidget*> order{m_tab->tabBar()};
+  for (CServicePageDlg* page : m_jobPages) {
+    const std::vector<QWidget*> controls = page->KeyboardOrder();
+    order.insert(order.end(), controls.begin(), controls.end());
+  }
+  order.insert(order.end(), bottomRow.begin(), bottomRow.end());
+  for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  for (CServicePageDlg* page : m_jobPages) {
+    if (page == Page(m_shown)) page->FocusFirstStep();
   }
 }
 

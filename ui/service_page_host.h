@@ -34,7 +34,9 @@ class ServicePageHost final : public QObject {
   ServicePageHost& operator=(const ServicePageHost&) = delete;
 
   // Gives `window` room for the tabs and a page below `above`, and moves `bottomRow` (the
-  // window's buttons) below them, keeping their distance from the right edge.
+  // window's buttons) below them, keeping their distance from the right edge. The keyboard
+  // goes the same way: the tabs, the shown page's controls, then `bottomRow`; the focus starts
+  // on the shown page.
   void PlaceIn(QWidget* window, QWidget* above, const std::vector<QWidget*>& bottomRow);
 
   // A page's job runs (from its start until its final box is closed).
@@ -54,6 +56,7 @@ class ServicePageHost final : public QObject {
   // handed to the Bluetooth module.
   void RefreshTabs();
   void OnPageJobStateChanged();
+  void ChainFocus(const std::vector<QWidget*>& bottomRow);
 
   QTabWidget* m_tab;
   std::unique_ptr<CMcuPageDlg> m_pageMcu;

@@ -19,6 +19,7 @@
 #include "ui/job_event.h"
 #include "ui/pre_translate.h"
 #include "ui/same_version_dlg.h"
+#include "ui/screen_reader.h"
 #include "ui/update_plan.h"
 #include "ui_update.h"
 
@@ -49,6 +50,10 @@ CUpdateDlg::CUpdateDlg(QWidget* parent)
   m_progress = ui_->m_progress;
   m_btnExit = ui_->m_btnExit;
   m_btnUpdate = ui_->m_btnUpdate;
+  m_names.Add(ui_->lamp, ui_->groupUsb->title(), ui_->usbState);
+  m_names.Add(ui_->currentVersion, ui_->labelCurrent->text(), ui_->currentVersion);
+  m_names.Add(ui_->newVersion, ui_->labelNew->text(), ui_->newVersion);
+  m_names.Add(ui_->percent, QString::fromLatin1(kPercentageCaption), ui_->percent);
   m_owner = std::make_unique<WindowJobOwner>(this, m_progress);
   connect(m_btnUpdate, &QPushButton::clicked, this, &CUpdateDlg::OnUpdate);
   connect(m_btnExit, &QPushButton::clicked, this, &CUpdateDlg::reject);
@@ -157,7 +162,12 @@ void CUpdateDlg::ApplyVersionComparison(bool keepStatusWhenBothDiffer) {
   MainRoadState& road = MainRoad();
   road.UpdatePlan = DecideUpdatePlan(DeviceVersionText(), EmbeddedVersionText());
   road.UpdateConfirmed = road.UpdatePlan == kPlanNothing ? 0 : 1;
-  if (!m_starting) m_btnUpdate->setEnabled(true);  // a tick that "Update" waited for
+  // The amp is there and the plan made: "Update" is what the user presses next. A tick that
+  // "Update" waited for leaves it to the start.
+  if (!m_starting && !m_btnUpdate->isEnabled()) {
+    m_btnUpdate->setEnabled(true);
+    m_btnUpdate->setFocus();
+  }
   if (road.UpdateCompleted == 1) return;
   if (road.UpdatePlan == kPlanBoth && keepStatusWhenBothDiffer) return;
   m_strStatus = Text(PlanStatusText(road.UpdatePlan));
@@ -240,13 +250,14 @@ void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
   switch (event.WParam()) {
     case JOB_PROGRESS: {
       m_strStatus = Text(mcu ? kTextMcuUpdating : kTextDspUpdating);
-      m_progress->setValue(static_cast<int>(std::min<long>(event.LParam(), m_progress->maximum())));
+      SetProgressValue(m_progress,
+                       static_cast<int>(std::min<long>(event.LParam(), m_progress->maximum())));
       const int total = mcu ? McuReportTotal.load() : DspReportTotal.load();
       m_strPercent = QString::fromStdString(PercentText(event.LParam(), total));
       break;
     }
     case JOB_DONE:
-      m_progress->setValue(0);
+      SetProgressValue(m_progress, 0);
       m_strPercent = Text(kTextBlank);
       JobStatus.store(kJobIdle);
       if (mcu) {
@@ -263,7 +274,7 @@ void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
       }
       break;
     case JOB_FAILED:
-      m_progress->setValue(0);
+      SetProgressValue(m_progress, 0);
       m_strPercent = Text(kTextBlank);
       JobStatus.store(kJobIdle);
       // The MCU job's failure leaves CurrentTransfer to the next start.
@@ -281,6 +292,8 @@ void CUpdateDlg::FinishRoad(bool succeeded) {
   EnableButtons(true);
   m_strStatus = Text(succeeded ? kTextUpdateSucceeded : kTextUpdateFailed);
   if (succeeded) {
+    // The user unplugs the amp and leaves; after a failure "Update" keeps the focus to try again.
+    m_btnExit->setFocus();
     MainRoad().UpdateCompleted = 1;
     LoadEmbeddedImages();
   }
@@ -295,6 +308,7 @@ void CUpdateDlg::UpdateData() {
   CopyIfDifferent(ui_->percent, m_strPercent);
   CopyIfDifferent(ui_->status, m_strStatus);
   CopyIfDifferent(ui_->usbState, m_strUsbState);
+  m_names.Refresh();
   m_copying = false;
 }
 
@@ -309,6 +323,7 @@ void CUpdateDlg::ShowLamp(bool connected) { ui_->lamp->setPixmap(connected ? m_l
 void CUpdateDlg::EnableButtons(bool enabled) {
   m_btnUpdate->setEnabled(enabled);
   m_btnExit->setEnabled(enabled);
+  if (enabled) m_btnUpdate->setFocus();
 }
 
 void CUpdateDlg::StartPollTimer() {

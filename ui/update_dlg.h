@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "ui/connection_reading.h"
+#include "ui/screen_reader.h"
 #include "ui/window_job_owner.h"
 
 namespace Ui {
@@ -76,6 +77,7 @@ class CUpdateDlg final : public QDialog {
   QString m_strStatus;
   QString m_strUsbState;
 
+  CaptionedNames m_names;  // what screen readers call the lamp, the versions and the percentage
   QPixmap m_lampRed;
   QPixmap m_lampGreen;
   std::unique_ptr<WindowJobOwner> m_owner;

@@ -1,0 +1,205 @@
+// The windows from the keyboard: a held key starts no update (its repeats, also unmarked ones,
+// and its release are no press), the focus waits on the next step, Tab goes round in the order
+// the user sees, and the Alt+letter keys press their buttons.
+#include <QKeyEvent>
+
+#include "device/hid_transport.h"
+#include "jobs/update_texts.h"
+#include "tests/ui_test_support.h"
+#include "ui/about_dlg.h"
+#include "ui/device_watchers.h"
+#include "ui/same_version_dlg.h"
+#include "ui/welcome_dlg.h"
+
+namespace korva::testing {
+namespace {
+
+using ui::CUpdateDlg;
+using ui::MainRoad;
+
+class KeyboardTest : public WindowTest {
+ protected:
+  // The main window as "Enter" opens it, active.
+  std::unique_ptr<CUpdateDlg> OpenMainWindow() {
+    LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
+    auto main = std::make_unique<CUpdateDlg>();
+    main->show();
+    Activate(main.get());
+    return main;
+  }
+  static QPushButton* Button(QWidget* window, const char* name) {
+    return Child<QPushButton>(window, name);
+  }
+  static std::string Status(QWidget* main) { return Shown(main, "status"); }
+  // Nothing was written and no job runs; the main window waits as before.
+  void ExpectNothingStarted(QWidget* main) {
+    EXPECT_TRUE(sim.korva.Writes().empty());
+    EXPECT_EQ(JobStatus.load(), kJobIdle);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(Button(main, "m_btnUpdate")->isEnabled());
+    EXPECT_TRUE(prompter.Boxes().empty());
+  }
+  // A repeat that a platform marks, sent straight to `widget` (and on to its window if it
+  // does not take it).
+  static void SendMarkedRepeat(QWidget* widget, Qt::Key key) {
+    QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(widget, &repeat);
+  }
+};
+
+TEST_F(KeyboardTest, AHeldKeyStartsNoUpdateAndAFreshReturnOnUpdateDoes) {
+  auto main = OpenMainWindow();
+  QPushButton* update = Button(main.get(), "m_btnUpdate");
+  ASSERT_EQ(main->focusWidget(), update);
+  sim.korva.ClearLog();
+
+  // Repeats through the window, with Space and Alt+U, then Space's release.
+  PressKey(main.get(), Qt::Key_Return, true);
+  PressKey(main.get(), Qt::Key_Enter, true, Qt::KeypadModifier);
+  PressKey(main.get(), Qt::Key_U, true, Qt::AltModifier);
+  PressKey(main.get(), Qt::Key_Space, true);
+  ReleaseKey(main.get(), Qt::Key_Space);
+  // Return on "Update" itself, and on "Exit", which hands it to the window's default button.
+  SendMarkedRepeat(update, Qt::Key_Return);
+  SendMarkedRepeat(Button(main.get(), "m_btnExit"), Qt::Key_Return);
+  // Escape held since another window closed: the window stays.
+  PressKey(main.get(), Qt::Key_Escape, true);
+  ExpectNothingStarted(main.get());
+
+  TapKey(main.get(), Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+}
+
+TEST_F(KeyboardTest, TheMainWindowOpenedByAHeldReturnTakesNeitherItsRepeatsNorItsRelease) {
+  ui::VirtualBusWatcher watcher(sim.bus);
+  ui::CWelcomeDlg welcome(&watcher);
+  welcome.show();
+  Activate(&welcome);
+  ASSERT_EQ(welcome.focusWidget(), Button(&welcome, "btnEnter"));
+  bool quietWhileHeld = false;
+  bool freshUpdates = false;
+  WhenModal([&](QWidget* main) {
+    // Some platforms send the repeats unmarked: the key is still down since "Enter".
+    sim.korva.ClearLog();  // the window's own calls at its opening
+    PressKey(main, Qt::Key_Return);
+    PressKey(main, Qt::Key_Return, true);
+    ReleaseKey(main, Qt::Key_Return);
+    quietWhileHeld = sim.korva.Writes().empty() && JobStatus.load() == kJobIdle &&
+                     Button(main, "m_btnUpdate")->isEnabled();
+    TapKey(main, Qt::Key_Return);
+    freshUpdates = WaitUntil([&] { return Status(main) == kTextUpdateSucceeded; });
+    Click(main, "m_btnExit");
+  });
+  PressKey(&welcome, Qt::Key_Return);  // "Enter", held down: the main window opens at once
+  EXPECT_TRUE(quietWhileHeld);
+  EXPECT_TRUE(freshUpdates);
+  EXPECT_EQ(welcome.result(), QDialog::Accepted);
+}
+
+TEST_F(KeyboardTest, TheSameVersionPromptTakesNoYesFromAHeldKey) {
+  sim.korva.SetVersions("1.38", "250");
+  auto main = OpenMainWindow();
+  bool stillAsking = false;
+  WhenModal([&](QWidget* prompt) {
+    EXPECT_EQ(prompt->focusWidget(), Button(prompt, "btnNo"));
+    PressKey(prompt, Qt::Key_Return, true);  // would answer "No", the default button
+    PressKey(prompt, Qt::Key_Y, true, Qt::AltModifier);
+    Button(prompt, "btnYes")->setFocus();
+    PressKey(prompt, Qt::Key_Return);  // unmarked, down since "Update"
+    PressKey(prompt, Qt::Key_Space, true);
+    ReleaseKey(prompt, Qt::Key_Space);
+    stillAsking = prompt->isVisible() && JobStatus.load() == kJobIdle;
+    ReleaseKey(prompt, Qt::Key_Return);
+    TapKey(prompt, Qt::Key_Space);  // "Yes", pressed afresh
+  });
+  PressKey(main.get(), Qt::Key_Return);  // "Update", held down
+  EXPECT_TRUE(stillAsking);
+  EXPECT_EQ(MainRoad().UpdateConfirmed, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+}
+
+// Where the focus waits, and the order in which Tab visits the controls, by their names.
+TEST_F(KeyboardTest, TabGoesRoundEachWindowFromTheNextStep) {
+  ui::VirtualBusWatcher watcher(sim.bus);
+  {
+    ui::CWelcomeDlg welcome(&watcher);
+    welcome.show();
+    Activate(&welcome);
+    EXPECT_EQ(TabOrder(&welcome), (std::vector<std::string>{"Enter", "Exit"}));
+  }
+  {
+    ui::CAboutDlg about;
+    about.show();
+    Activate(&about);
+    EXPECT_EQ(TabOrder(&about), std::vector<std::string>{"OK"});
+  }
+  {
+    ui::CSameVersionDlg prompt;
+    prompt.show();
+    Activate(&prompt);
+    EXPECT_EQ(TabOrder(&prompt), (std::vector<std::string>{"No", "Yes"}));
+  }
+  {
+    auto main = OpenMainWindow();
+    EXPECT_EQ(TabOrder(main.get()), (std::vector<std::string>{"Update", "Exit"}));
+  }
+  // Without the amp "Update" waits disabled; it takes the focus once the amp is there.
+  sim.korva.Unplug();
+  auto main = OpenMainWindow();
+  EXPECT_EQ(TabOrder(main.get()), std::vector<std::string>{"Exit"});
+  sim.korva.Plug();
+  Tick(*main);
+  EXPECT_EQ(TabOrder(main.get()), (std::vector<std::string>{"Update", "Exit"}));
+}
+
+TEST_F(KeyboardTest, AfterAnUpdateExitHasTheFocusAfterAFailureUpdate) {
+  auto main = OpenMainWindow();
+  VirtualKorva::Faults faults;
+  faults.unplugAfterDataReports = 100;
+  sim.korva.SetFaults(faults);
+  TapKey(main.get(), Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateFailed; }));
+  EXPECT_EQ(main->focusWidget(), Button(main.get(), "m_btnUpdate"));
+
+  sim.korva.SetFaults({});
+  sim.korva.Plug();
+  Tick(*main);
+  TapKey(main.get(), Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
+  EXPECT_EQ(main->focusWidget(), Button(main.get(), "m_btnExit"));
+  TapKey(main.get(), Qt::Key_Escape);
+  EXPECT_FALSE(main->isVisible());
+}
+
+// The Alt+letter keys press their buttons; the buttons' texts stay the program's own.
+TEST_F(KeyboardTest, AltKeysPressTheButtons) {
+  auto main = OpenMainWindow();
+  EXPECT_EQ(Button(main.get(), "m_btnUpdate")->text(), "Update");
+  // A button's key presses it as a click would, a moment later.
+  TapKey(main.get(), Qt::Key_U, Qt::AltModifier);
+  ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+  TapKey(main.get(), Qt::Key_X, Qt::AltModifier);
+  EXPECT_TRUE(WaitUntil([&] { return !main->isVisible(); }));
+
+  ui::CSameVersionDlg prompt;
+  prompt.show();
+  Activate(&prompt);
+  TapKey(&prompt, Qt::Key_Y, Qt::AltModifier);
+  EXPECT_TRUE(WaitUntil([&] { return !prompt.isVisible(); }));
+  EXPECT_EQ(prompt.result(), QDialog::Accepted);
+  EXPECT_EQ(MainRoad().UpdateConfirmed, 1);
+
+  ui::VirtualBusWatcher watcher(sim.bus);
+  ui::CWelcomeDlg welcome(&watcher);
+  welcome.show();
+  Activate(&welcome);
+  TapKey(&welcome, Qt::Key_X, Qt::AltModifier);
+  EXPECT_TRUE(WaitUntil([&] { return !welcome.isVisible(); }));
+  EXPECT_EQ(welcome.result(), QDialog::Rejected);
+}
+
+}  // namespace
+}  // namespace korva::testing

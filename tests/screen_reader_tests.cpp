@@ -1,0 +1,203 @@
+// What a screen reader finds in the windows: every control by a name, names that follow what
+// the windows show, and a job's progress told once for each whole percent, not at every report.
+#include <QAccessible>
+#include <QLineEdit>
+#include <QTabBar>
+#include <numeric>
+
+#include "device/hid_transport.h"
+#include "jobs/service_texts.h"
+#include "jobs/update_texts.h"
+#include "tests/file_test_support.h"
+#include "tests/ui_test_support.h"
+#include "ui/about_dlg.h"
+#include "ui/device_watchers.h"
+#include "ui/same_version_dlg.h"
+#include "ui/screen_reader.h"
+#include "ui/service_page_host.h"
+#include "ui/welcome_dlg.h"
+
+namespace korva::testing {
+namespace {
+
+using ui::CUpdateDlg;
+using ui::ServicePageHost;
+
+// What a user reads or works needs a name; frames, panes and lists only hold such things.
+bool IsControl(QAccessible::Role role) {
+  switch (role) {
+    case QAccessible::Dialog:
+    case QAccessible::PushButton:
+    case QAccessible::EditableText:
+    case QAccessible::ComboBox:
+    case QAccessible::ListItem:
+    case QAccessible::ProgressBar:
+    case QAccessible::StaticText:
+    case QAccessible::Graphic:
+    case QAccessible::PageTab:
+    case QAccessible::PageTabList:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The controls without a name in the window's accessible tree, hidden ones included. The
+// welcome window's tab control has no tabs before service mode: nothing to name then.
+void CollectUnnamed(QAccessibleInterface* node, std::vector<std::string>& unnamed, int& controls) {
+  const auto* tabs = qobject_cast<const QTabBar*>(node->object());
+  const bool emptyTabList = tabs && tabs->count() == 0;
+  if (IsControl(node->role()) && !emptyTabList) {
+    ++controls;
+    if (node->text(QAccessible::Name).trimmed().isEmpty()) {
+      unnamed.push_back(node->object() ? node->object()->objectName().toStdString() : "item");
+    }
+  }
+  for (int i = 0; i < node->childCount(); ++i) CollectUnnamed(node->child(i), unnamed, controls);
+}
+
+void ExpectEveryControlNamed(QWidget* window) {
+  window->show();
+  Flush(window);
+  std::vector<std::string> unnamed;
+  int controls = 0;
+  CollectUnnamed(QAccessible::queryAccessibleInterface(window), unnamed, controls);
+  EXPECT_GT(controls, 2);
+  EXPECT_EQ(unnamed, std::vector<std::string>{}) << window->objectName().toStdString();
+}
+
+// The progress that screen readers were told: each bar and the value it reached.
+std::vector<std::pair<QObject*, int>> g_told;
+void RecordTold(QAccessibleEvent* event) {
+  if (event->type() != QAccessible::ValueChanged) return;
+  g_told.emplace_back(event->object(),
+                      static_cast<QAccessibleValueChangeEvent*>(event)->value().toInt());
+}
+
+class ScreenReaderTest : public WindowTest {
+ protected:
+  ScreenReaderTest() {
+    g_told.clear();
+    ui::SetAnnouncementSinkForTests(&RecordTold);
+  }
+  ~ScreenReaderTest() override { ui::SetAnnouncementSinkForTests(nullptr); }
+
+  std::unique_ptr<CUpdateDlg> OpenMainWindow() {
+    LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
+    auto main = std::make_unique<CUpdateDlg>();
+    main->show();
+    Flush(main.get());
+    return main;
+  }
+  // The whole percents told of `bar`, as a screen reader works them out from its range.
+  static std::vector<int> PercentsTold(const QProgressBar* bar) {
+    std::vector<int> percents;
+    for (const auto& [object, value] : g_told) {
+      if (object == bar) percents.push_back(value * 100 / bar->maximum());
+    }
+    return percents;
+  }
+  // 0 to 100 once each as the job goes, then 0 again when it ends.
+  static std::vector<int> EachPercentOnce() {
+    std::vector<int> percents(101);
+    std::iota(percents.begin(), percents.end(), 0);
+    percents.push_back(0);
+    return percents;
+  }
+
+  ui::VirtualBusWatcher watcher{sim.bus};
+};
+
+TEST_F(ScreenReaderTest, EveryControlOfEveryWindowHasAName) {
+  ui::CWelcomeDlg welcome(&watcher);
+  ExpectEveryControlNamed(&welcome);
+  welcome.EnterServiceMode();  // the five pages, the hidden ones too
+  ExpectEveryControlNamed(&welcome);
+  welcome.hide();
+  for (bool connected : {true, false}) {
+    if (!connected) sim.korva.Unplug();
+    ExpectEveryControlNamed(OpenMainWindow().get());
+  }
+  ui::CSameVersionDlg prompt;
+  ExpectEveryControlNamed(&prompt);
+  ui::CAboutDlg about;
+  ExpectEveryControlNamed(&about);
+}
+
+// The lamp says the USB state, the versions and the percentage come with their captions.
+TEST_F(ScreenReaderTest, TheMainWindowsNamesFollowWhatItShows) {
+  auto main = OpenMainWindow();
+  auto name = [&](const char* control) {
+    Flush(main.get());
+    return AccessibleName(Child(main.get(), control));
+  };
+  EXPECT_EQ(name("lamp"), "USB Status: Connected");
+  EXPECT_EQ(name("currentVersion"), "Current firmware version: Ver1.36.192");
+  EXPECT_EQ(name("newVersion"), "Version to be updated: Ver1.38.250");
+  EXPECT_EQ(name("percent"), "Percentage:");
+  EXPECT_EQ(name("m_progress"), "Progress");
+  Tick(*main);
+  EXPECT_EQ(name("status"), kTextClickUpdate);
+
+  VirtualKorva::Faults faults;
+  faults.acknowledgeLimit = 0;
+  sim.korva.SetFaults(faults);
+  Tick(*main);
+  EXPECT_EQ(name("lamp"), "USB Status: Connect Error!");
+  EXPECT_EQ(name("status"), kTextInitStatesFailedCheckCable);
+  sim.korva.Unplug();
+  Tick(*main);
+  EXPECT_EQ(name("lamp"), "USB Status: Disconnected");
+  EXPECT_EQ(name("currentVersion"), "Current firmware version:");
+}
+
+TEST_F(ScreenReaderTest, TheMainWindowTellsEachWholePercentOnce) {
+  sim.korva.SetVersions("1.36", "250");  // the MCU job alone: 752 reports
+  auto main = OpenMainWindow();
+  std::string percentHalfway;
+  JobEventWatcher halfway;
+  halfway.onJob = [&](const ui::JobEvent& event) {
+    if (event.WParam() == JOB_PROGRESS && event.LParam() == 376)
+      percentHalfway = AccessibleName(Child(main.get(), "percent"));
+  };
+  main->installEventFilter(&halfway);
+  Click(main.get(), "m_btnUpdate");
+  ASSERT_TRUE(WaitUntil([&] { return Shown(main.get(), "status") == kTextUpdateSucceeded; }));
+  auto* bar = Child<QProgressBar>(main.get(), "m_progress");
+  ASSERT_EQ(bar->maximum(), 752);
+  EXPECT_EQ(PercentsTold(bar), EachPercentOnce());
+  EXPECT_EQ(percentHalfway, "Percentage: 50%");
+}
+
+// A page names its fields by their labels and its versions with their captions, and tells
+// its job's progress as the main window does.
+TEST_F(ScreenReaderTest, APageNamesItsControlsAndTellsEachWholePercentOnce) {
+  RecordingFileChooser files;
+  ScratchFolder folder;
+  ui::CWelcomeDlg welcome(&watcher);
+  welcome.EnterServiceMode();
+  welcome.show();
+  QWidget* mcu = welcome.PageHost()->Page(ServicePageHost::kTabMcu);
+  const std::string path = folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"));
+  files.Choose(path);
+  Click(mcu, "m_btnBrowse");
+  Flush(mcu);
+  EXPECT_EQ(AccessibleName(Child(&welcome, "m_tab")), ui::kServiceModeMenuText);
+  EXPECT_EQ(AccessibleName(Child(mcu, "updateVersion")), "Update Version: V 1.39");
+  EXPECT_EQ(AccessibleName(Child(mcu, "loadedVersion")), "Loaded Version:");
+  EXPECT_EQ(AccessibleName(Child(mcu, "percent")), "Percentage: 0%");
+  auto* field = Child<QLineEdit>(mcu, "filePath");
+  EXPECT_EQ(AccessibleName(field), "MCU Firmware File:");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Value).toStdString(),
+            path);
+  EXPECT_EQ(AccessibleName(Child(welcome.PageHost()->Page(ServicePageHost::kTabIr), "m_cbIndex")),
+            "Index:");
+
+  Click(mcu, "m_btnUpgrade");
+  ASSERT_TRUE(WaitUntil([&] { return !welcome.PageHost()->JobRunning(); }));
+  ASSERT_EQ(prompter.Texts(), std::vector<std::string>{kTextMcuPageSucceeded});
+  EXPECT_EQ(PercentsTold(Child<QProgressBar>(mcu, "m_progress")), EachPercentOnce());
+}
+
+}  // namespace
+}  // namespace korva::testing
