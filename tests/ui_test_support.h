@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -130,6 +131,12 @@ inline void PressKey(QWidget* window, Qt::Key key, bool repeat = false,
 }
 inline void ReleaseKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
   QTest::simulateEvent(window->windowHandle(), false, key, modifiers, QString(), false);
+}
+// A key event stamped with `timestampMs`, as the platform hands it to the window.
+inline void SendKey(QWidget* window, QEvent::Type type, Qt::Key key, bool repeat, quint64 timestampMs) {
+  QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+  event.setTimestamp(timestampMs);
+  QCoreApplication::sendEvent(window->windowHandle(), &event);
 }
 // A fresh press and its release.
 inline void TapKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {

@@ -2,13 +2,17 @@
 #include "ui/fresh_press.h"
 
 #include <QAbstractButton>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWindow>
 
 namespace korva::ui {
 namespace {
+
+// Nobody lifts a key and presses it again within this many milliseconds; a repeat's release
+// and press come together.
+constexpr qint64 kRepeatPairGapMs = 5;
 
 // What the key would do where it lands: press a button (Return and Enter also the dialog's
 // default button, Space the focused one) or close the window (Escape).
@@ -35,11 +39,6 @@ bool Activates(const QObject* receiver, const QKeyEvent& key) {
 
 FreshPressGuard::FreshPressGuard() : QObject(QCoreApplication::instance()) {
   QCoreApplication::instance()->installEventFilter(this);
-  // A key released while another program had the keyboard never reaches our windows.
-  connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
-          [this](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive) m_keysDown.clear();
-          });
 }
 
 FreshPressGuard::~FreshPressGuard() {
@@ -49,9 +48,14 @@ FreshPressGuard::~FreshPressGuard() {
 
 bool FreshPressGuard::IsRepeat(const QObject* receiver, const QKeyEvent& key) const {
   if (key.isAutoRepeat()) return true;
-  // A key event reaches its window once, then goes on to the widgets: the keys that are down
-  // are counted there.
-  return receiver->isWindowType() && m_keysDown.count(key.key()) != 0;
+  // A key event reaches its window once, then goes on to the widgets: the keys are counted
+  // there.
+  if (!receiver->isWindowType()) return false;
+  if (m_keysDown.count(key.key()) != 0) return true;
+  const auto released = m_lastRelease.find(key.key());
+  if (released == m_lastRelease.end()) return false;
+  const qint64 gap = static_cast<qint64>(key.timestamp() - released->second);
+  return gap >= 0 && gap < kRepeatPairGapMs;
 }
 
 bool FreshPressGuard::eventFilter(QObject* receiver, QEvent* event) {
@@ -72,8 +76,11 @@ bool FreshPressGuard::eventFilter(QObject* receiver, QEvent* event) {
     }
     case QEvent::KeyRelease: {
       const auto& key = static_cast<const QKeyEvent&>(*event);
-      // Some platforms mark a repeat as a release and a press; only the real release counts.
-      if (receiver->isWindowType() && !key.isAutoRepeat()) m_keysDown.erase(key.key());
+      // A repeat comes as a release and a press on some platforms; a marked one is no release.
+      if (receiver->isWindowType() && !key.isAutoRepeat()) {
+        m_keysDown.erase(key.key());
+        m_lastRelease[key.key()] = key.timestamp();
+      }
       return false;
     }
     default:
