@@ -3,7 +3,6 @@
 // the user sees, and the Alt+letter keys press their buttons.
 #include <QKeyEvent>
 
-#include "device/hid_transport.h"
 #include "jobs/update_texts.h"
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
@@ -14,19 +13,10 @@
 namespace korva::testing {
 namespace {
 
-using ui::CUpdateDlg;
 using ui::MainRoad;
 
 class KeyboardTest : public WindowTest {
  protected:
-  // The main window as "Enter" opens it, active.
-  std::unique_ptr<CUpdateDlg> OpenMainWindow() {
-    LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
-    auto main = std::make_unique<CUpdateDlg>();
-    main->show();
-    Activate(main.get());
-    return main;
-  }
   static QPushButton* Button(QWidget* window, const char* name) {
     return Child<QPushButton>(window, name);
   }

@@ -5,7 +5,6 @@
 #include <QTabBar>
 #include <numeric>
 
-#include "device/hid_transport.h"
 #include "jobs/service_texts.h"
 #include "jobs/update_texts.h"
 #include "tests/file_test_support.h"
@@ -20,7 +19,6 @@
 namespace korva::testing {
 namespace {
 
-using ui::CUpdateDlg;
 using ui::ServicePageHost;
 
 // What a user reads or works needs a name; frames, panes and lists only hold such things.
@@ -82,13 +80,6 @@ class ScreenReaderTest : public WindowTest {
   }
   ~ScreenReaderTest() override { ui::SetAnnouncementSinkForTests(nullptr); }
 
-  std::unique_ptr<CUpdateDlg> OpenMainWindow() {
-    LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
-    auto main = std::make_unique<CUpdateDlg>();
-    main->show();
-    Flush(main.get());
-    return main;
-  }
   // The whole percents told of `bar`, as a screen reader works them out from its range.
   static std::vector<int> PercentsTold(const QProgressBar* bar) {
     std::vector<int> percents;

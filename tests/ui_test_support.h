@@ -16,8 +16,10 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "device/hid_transport.h"
 #include "tests/test_support.h"
 #include "ui/device_work.h"
 #include "ui/file_chooser.h"
@@ -183,6 +185,18 @@ class WindowTest : public KorvaTest {
   // Waits until the device thread has made every call the windows asked for and its results
   // have been shown.
   void Settle() { ASSERT_TRUE(WaitUntil([&] { return deviceWork.Idle(); })) << "the device thread is stuck"; }
+
+  // The main update window as "Enter" opens it, with LinkMode as the welcome window's probe
+  // left it and its opening steps made; active.
+  std::unique_ptr<ui::CUpdateDlg> OpenMainWindow() {
+    LinkMode.store(IsDevicePresent() ? kLinkHid : kLinkNone);
+    auto main = std::make_unique<ui::CUpdateDlg>();
+    main->show();
+    Activate(main.get());
+    Settle();
+    Flush(main.get());
+    return main;
+  }
 
   // One tick of the running poll, made and shown. A job's thread may still be returning after
   // its final message, and a tick then leaves everything alone: the tick waits for it.
