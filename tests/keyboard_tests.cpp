@@ -173,6 +173,24 @@ TEST_F(KeyboardTest, AfterAnUpdateExitHasTheFocusAfterAFailureUpdate) {
   EXPECT_FALSE(main->isVisible());
 }
 
+// Escape leaves each window while no job writes: the welcome window (and the program), the
+// About box, and the prompt as its "No".
+TEST_F(KeyboardTest, EscapeLeavesEachWindow) {
+  ui::VirtualBusWatcher watcher(sim.bus);
+  ui::CWelcomeDlg welcome(&watcher);
+  ui::CAboutDlg about;
+  MainRoad().UpdateConfirmed = 1;
+  ui::CSameVersionDlg prompt;
+  for (QDialog* window : std::initializer_list<QDialog*>{&welcome, &about, &prompt}) {
+    window->show();
+    Activate(window);
+    TapKey(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+  }
+  EXPECT_EQ(MainRoad().UpdateConfirmed, 0);
+}
+
 // The Alt+letter keys press their buttons; the buttons' texts stay the program's own.
 TEST_F(KeyboardTest, AltKeysPressTheButtons) {
   auto main = OpenMainWindow();

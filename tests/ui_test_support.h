@@ -140,8 +140,11 @@ inline void SendKey(QWidget* window, QEvent::Type type, Qt::Key key, bool repeat
   event.setTimestamp(timestampMs);
   QCoreApplication::sendEvent(window->windowHandle(), &event);
 }
-// A fresh press and its release.
+// A fresh press and its release, a moment after the keys before, as a hand makes them: a
+// release and a press of one key within a few milliseconds are a held key's repeat.
 inline void TapKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+  constexpr int kHandMs = 10;
+  QTest::qWait(kHandMs);
   QTest::keyClick(window->windowHandle(), key, modifiers);
 }
 
