@@ -70,6 +70,8 @@ TEST_F(KeyboardTest, TheMainWindowOpenedByAHeldReturnTakesNeitherItsRepeatsNorIt
   bool quietWhileHeld = false;
   bool freshUpdates = false;
   WhenModal([&](QWidget* main) {
+    // The window's opening steps run on the device thread; "Update" waits enabled after them.
+    if (!WaitUntil([&] { return Button(main, "m_btnUpdate")->isEnabled(); })) return;
     sim.korva.ClearLog();  // the window's own calls at its opening
     // X11 sends the repeats as a release and a press at one moment, most pairs marked and
     // now and then one unmarked; a remote desktop sends unmarked presses alone.
@@ -97,6 +99,7 @@ TEST_F(KeyboardTest, TheSameVersionPromptTakesNoYesFromAHeldKey) {
   sim.korva.SetVersions("1.38", "250");
   auto main = OpenMainWindow();
   bool stillAsking = false;
+  bool answered = false;
   WhenModal([&](QWidget* prompt) {
     EXPECT_EQ(prompt->focusWidget(), Button(prompt, "btnNo"));
     // Return would answer "No", the default button; Alt+Y and Space on "Yes" would say yes.
@@ -112,8 +115,11 @@ TEST_F(KeyboardTest, TheSameVersionPromptTakesNoYesFromAHeldKey) {
     SendKey(prompt, QEvent::KeyRelease, Qt::Key_Return, false, 2000);
     SendKey(prompt, QEvent::KeyPress, Qt::Key_Space, false, 2150);  // "Yes", pressed afresh
     SendKey(prompt, QEvent::KeyRelease, Qt::Key_Space, false, 2230);
+    answered = true;
   });
   SendKey(main.get(), QEvent::KeyPress, Qt::Key_Return, false, 1000);  // "Update", held down
+  // The prompt comes once the device thread has found the amp.
+  ASSERT_TRUE(WaitUntil([&] { return answered; }));
   EXPECT_TRUE(stillAsking);
   EXPECT_EQ(MainRoad().UpdateConfirmed, 1);
   ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
