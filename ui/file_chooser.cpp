@@ -9,6 +9,15 @@ namespace {
 
 FileChooser* g_chooser = nullptr;
 
+// The dialog's entry: the pattern as its text, each of its patterns for matching. The dialog
+// would take "*.bin; *.dfu" on its own as the patterns "*.bin;" and "*.dfu".
+QString NameFilter(const FileFilter& filter) {
+  const QString text = QString::fromLatin1(filter.pattern);
+  QString patterns = text;
+  patterns.remove(QLatin1Char(';'));
+  return QStringLiteral("%1 (%2)").arg(text, patterns.simplified());
+}
+
 }  // namespace
 
 FileChooser& AppFileChooser() {
@@ -23,7 +32,8 @@ std::optional<QString> FileDialogChooser::ChooseFileToOpen(QWidget* parent, cons
   QFileDialog dialog(parent, QString(), lastFolder_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilter(QString::fromLatin1(filter.pattern));
+  dialog.setNameFilter(NameFilter(filter));
+  dialog.setOption(QFileDialog::HideNameFilterDetails);  // the entry reads as the pattern alone
   dialog.setDefaultSuffix(QString::fromLatin1(filter.defaultSuffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().constFirst();

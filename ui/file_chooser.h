@@ -9,8 +9,8 @@ class QWidget;
 
 namespace korva::ui {
 
-// What a page's dialog offers: the one filter entry ("*.bin") and the extension that a typed
-// name without one gets ("bin").
+// What a page's dialog offers: the one filter entry ("*.bin", or several patterns in one entry,
+// "*.bin; *.dfu") and the extension that a typed name without one gets ("bin", or none).
 struct FileFilter {
   const char* pattern;
   const char* defaultSuffix;
@@ -18,6 +18,7 @@ struct FileFilter {
 
 inline constexpr FileFilter kFirmwareFileFilter{"*.bin", "bin"};
 inline constexpr FileFilter kWavFileFilter{"*.wav", "WAV"};
+inline constexpr FileFilter kBluetoothFileFilter{"*.bin; *.dfu", ""};
 
 class FileChooser {
  public:

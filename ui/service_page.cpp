@@ -115,6 +115,7 @@ void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
       SetProgressValue(m_progress,
                        static_cast<int>(std::clamp<long>(event.LParam(), 0, m_progress->maximum())));
       m_strPercent = QString::fromStdString(PercentText(event.LParam(), m_owner->PreparedTotal()));
+      OnJobProgress(event.LParam());
       break;
     case JOB_DONE:
       FinishJob(m_job.succeeded, true);
@@ -130,6 +131,7 @@ void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
 void CServicePageDlg::FinishJob(const char* text, bool succeeded) {
   // Nothing more of this job is acted on, also while the box below runs its own loop.
   m_takingMessages = false;
+  OnJobEnding();
   ShowPageBox(text);
   SetProgressValue(m_progress, 0);
   m_strPercent = QString::fromLatin1(kPercentIdle);
@@ -137,6 +139,7 @@ void CServicePageDlg::FinishJob(const char* text, bool succeeded) {
   // After a success the next file; after a failure the same one again.
   (succeeded ? m_btnBrowse : m_btnUpgrade)->setFocus();
   JobStatus.store(kJobIdle);
+  OnJobEnded();
   SetJobRunning(false);
 }
 

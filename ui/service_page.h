@@ -70,6 +70,11 @@ class CServicePageDlg : public QWidget {
 
   virtual void OnBrowse() = 0;
   virtual void OnUpgrade() = 0;
+  // What a page adds to following its job: each progress value once the bar shows it, the
+  // moment before the final box opens, and the moment after the page is idle again.
+  virtual void OnJobProgress(long /*value*/) {}
+  virtual void OnJobEnding() {}
+  virtual void OnJobEnded() {}
 
   // Shows the file dialog with `filter`; false when the user cancelled. Sets m_strFilePath.
   bool ChooseFile(const FileFilter& filter);

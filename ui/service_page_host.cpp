@@ -12,6 +12,7 @@
 #include "device/link_mode.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
+#include "ui/bluetooth_page_dlg.h"
 #include "ui/firmware_page_dlg.h"
 #include "ui/ir_page_dlg.h"
 #include "ui/welcome_dlg.h"
@@ -22,15 +23,11 @@ ServicePageHost::ServicePageHost(QTabWidget* tab)
     : m_tab(tab),
       m_pageMcu(std::make_unique<CMcuPageDlg>()),
       m_pageDsp(std::make_unique<CDspPageDlg>()),
-      m_pageBluetooth(std::make_unique<QWidget>()),
+      m_pageBluetooth(std::make_unique<CBluetoothPageDlg>()),
       m_pageBattery(std::make_unique<CBatteryPageDlg>()),
       m_pageIr(std::make_unique<CIrPageDlg>()) {
-  m_pageBluetooth->setObjectName(QStringLiteral("bluetoothPage"));
-  m_pageBluetooth->setFont(m_pageMcu->font());
-  m_pageBluetooth->setFixedSize(m_pageMcu->size());
   m_pageOfTab = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get(), m_pageBluetooth.get()};
-  m_jobPages = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get()};
-  for (CServicePageDlg* page : m_jobPages) page->SetJobStateListener([this] { OnPageJobStateChanged(); });
+  for (CServicePageDlg* page : m_pageOfTab) page->SetJobStateListener([this] { OnPageJobStateChanged(); });
 
   static constexpr const char* kTitles[kTabCount] = {"MCU", "DSP", "IR", "Battery", "Bluetooth"};
   for (int i = 0; i < kTabCount; ++i) m_tab->addTab(Page(i), QString::fromLatin1(kTitles[i]));
@@ -82,22 +79,24 @@ void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector
   }
 }
 
+QWidget* ServicePageHost::Page(int tab) const { return m_pageOfTab[static_cast<std::size_t>(tab)]; }
+
 void ServicePageHost::ChainFocus(const std::vector<QWidget*>& bottomRow) {
   // The pages in the tabs' order; the keyboard passes the hidden pages' controls by.
   std::vector<QWidget*> order{m_tab->tabBar()};
-  for (CServicePageDlg* page : m_jobPages) {
+  for (CServicePageDlg* page : m_pageOfTab) {
     const std::vector<QWidget*> controls = page->KeyboardOrder();
     order.insert(order.end(), controls.begin(), controls.end());
   }
   order.insert(order.end(), bottomRow.begin(), bottomRow.end());
   for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
-  for (CServicePageDlg* page : m_jobPages) {
+  for (CServicePageDlg* page : m_pageOfTab) {
     if (page == Page(m_shown)) page->FocusFirstStep();
   }
 }
 
 bool ServicePageHost::JobRunning() const {
-  return std::any_of(m_jobPages.begin(), m_jobPages.end(), [](const CServicePageDlg* page) { return page->JobRunning(); });
+  return std::any_of(m_pageOfTab.begin(), m_pageOfTab.end(), [](const CServicePageDlg* page) { return page->JobRunning(); });
 }
 
 bool ServicePageHost::MayShow(int index) const {

@@ -17,6 +17,7 @@ class QWidget;
 namespace korva::ui {
 
 class CServicePageDlg;
+class CBluetoothPageDlg;
 class CMcuPageDlg;
 class CDspPageDlg;
 class CBatteryPageDlg;
@@ -45,7 +46,7 @@ class ServicePageHost final : public QObject {
   void SetJobStateListener(std::function<void()> listener) { m_jobStateListener = std::move(listener); }
 
   int ShownTab() const { return m_shown; }
-  QWidget* Page(int tab) const { return m_pageOfTab[static_cast<std::size_t>(tab)]; }
+  QWidget* Page(int tab) const;
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,12 +62,10 @@ class ServicePageHost final : public QObject {
   QTabWidget* m_tab;
   std::unique_ptr<CMcuPageDlg> m_pageMcu;
   std::unique_ptr<CDspPageDlg> m_pageDsp;
-  // The Bluetooth module's page holds nothing yet; its tab and place are ready.
-  std::unique_ptr<QWidget> m_pageBluetooth;
+  std::unique_ptr<CBluetoothPageDlg> m_pageBluetooth;
   std::unique_ptr<CBatteryPageDlg> m_pageBattery;
   std::unique_ptr<CIrPageDlg> m_pageIr;
-  std::array<QWidget*, kTabCount> m_pageOfTab{};
-  std::vector<CServicePageDlg*> m_jobPages;
+  std::array<CServicePageDlg*, kTabCount> m_pageOfTab{};
   int m_shown = kTabMcu;
   std::function<void()> m_jobStateListener;
 };

@@ -1,0 +1,68 @@
+// The Bluetooth page's behaviour.
+#include "ui/bluetooth_page_dlg.h"
+
+#include <QFile>
+
+#include "device/link_mode.h"
+#include "device/protocol.h"
+#include "jobs/job_messages.h"
+#include "jobs/link_probe.h"
+#include "jobs/service_texts.h"
+#include "ui/busy_prompt_dlg.h"
+#include "ui_bluetooth_page.h"
+
+namespace korva::ui {
+namespace {
+
+// The module's firmware is not examined here: the update library reads it.
+bool FileOpens(const QString& path) {
+  QFile file(path);
+  return !path.isEmpty() && file.open(QIODevice::ReadOnly);
+}
+
+}  // namespace
+
+CBluetoothPageDlg::CBluetoothPageDlg(QWidget* parent)
+    : CServicePageDlg(kJobBluetooth, parent), ui_(std::make_unique<Ui::CBluetoothPageDlg>()) {
+  ui_->setupUi(this);
+  setObjectName(QStringLiteral("bluetoothPage"));
+  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath, ui_->percent);
+  BindText(ui_->loadedVersion, &m_strLoadedVersion);
+  UpdateData();
+}
+
+CBluetoothPageDlg::~CBluetoothPageDlg() = default;
+
+void CBluetoothPageDlg::OnBrowse() {
+  if (ChooseFile(kBluetoothFileFilter) && !FileOpens(m_strFilePath)) ShowPageBox(kTextOpenFileFailed);
+  UpdateData();  // also after a cancel
+}
+
+// The amp must be there, unless its link is already handed to the module (its own interface
+// is gone then); then the file must open.
+void CBluetoothPageDlg::OnUpgrade() {
+  if (!DevicePresent() && LinkMode.load() != kLinkBluetooth) {
+    ShowPageBox(kTextConnectDevice);
+    return;
+  }
+  if (!FileOpens(m_strFilePath)) {
+    ShowApplicationBox(kTextSelectFile);
+    return;
+  }
+  StartPageJob();
+}
+
+void CBluetoothPageDlg::OnJobProgress(long value) {
+  if (value != kDfuProgressBeforeSuccess) return;
+  if (!m_busyPrompt) m_busyPrompt = new CBusyPromptDlg(this);
+  m_busyPrompt->ShowCentredOver(this);
+}
+
+void CBluetoothPageDlg::OnJobEnding() {
+  if (m_busyPrompt) m_busyPrompt->hide();
+}
+
+// The job's device changes went unprobed; the amp may be back after the module's restart.
+void CBluetoothPageDlg::OnJobEnded() { SettleLinkModeAfterJob(); }
+
+}  // namespace korva::ui

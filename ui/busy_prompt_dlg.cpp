@@ -1,0 +1,36 @@
+// The busy prompt.
+#include "ui/busy_prompt_dlg.h"
+
+#include "jobs/service_texts.h"
+#include "ui/dialog_units.h"
+#include "ui/display_text.h"
+#include "ui_busy_prompt.h"
+
+namespace korva::ui {
+
+CBusyPromptDlg::CBusyPromptDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CBusyPromptDlg>()) {
+  ui_->setupUi(this);
+  setObjectName(QStringLiteral("busyPrompt"));
+  ApplyDialogUnits(this, DialogFont(kTemplatePointSize));
+  // A title bar without a system menu or a close box: the prompt goes when the update ends.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setModal(false);
+  // The text keeps its carriage return for the record; a label breaks the line at "\n" alone.
+  QString text = DisplayText(kTextBluetoothBusy);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  ui_->prompt->setText(text);
+  // With an empty title, the window is named by what it says.
+  setAccessibleName(text.simplified());
+}
+
+CBusyPromptDlg::~CBusyPromptDlg() = default;
+
+void CBusyPromptDlg::ShowCentredOver(const QWidget* over) {
+  QRect frame = frameGeometry();
+  frame.moveCenter(over->mapToGlobal(over->rect().center()));
+  move(frame.topLeft());
+  show();
+  raise();
+}
+
+}  // namespace korva::ui
