@@ -30,6 +30,11 @@ void VirtualBluetoothModule::SetResetHandler(std::function<void()> handler) {
   resetHandler_ = std::move(handler);
 }
 
+void VirtualBluetoothModule::SetProgressHandler(std::function<void(int)> handler) {
+  std::lock_guard lock(mutex_);
+  progressHandler_ = std::move(handler);
+}
+
 std::vector<std::string> VirtualBluetoothModule::Calls() const {
   std::lock_guard lock(mutex_);
   return calls_;
@@ -93,14 +98,21 @@ int VirtualBluetoothModule::Upgrade(const std::string& filePath, int) {
 }
 
 int VirtualBluetoothModule::Progress() {
-  std::lock_guard lock(mutex_);
-  calls_.push_back("progress");
-  // Once the script has run out, the last value stays.
-  if (!progressLeft_.empty()) {
-    lastProgress_ = progressLeft_.front();
-    progressLeft_.pop_front();
+  std::function<void(int)> handler;
+  int value;
+  {
+    std::lock_guard lock(mutex_);
+    calls_.push_back("progress");
+    // Once the script has run out, the last value stays.
+    if (!progressLeft_.empty()) {
+      lastProgress_ = progressLeft_.front();
+      progressLeft_.pop_front();
+    }
+    value = lastProgress_;
+    handler = progressHandler_;
   }
-  return lastProgress_;
+  if (handler) handler(value);
+  return value;
 }
 
 int VirtualBluetoothModule::Result() {

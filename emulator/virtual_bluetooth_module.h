@@ -32,6 +32,9 @@ class VirtualBluetoothModule final : public DfuBackend {
   bool Present() const;
   // Called (outside the lock) after a successful restart: the amp comes back as HID device.
   void SetResetHandler(std::function<void()> handler);
+  // Called (outside the lock, on the polling thread) with the value that each progress poll
+  // reads: tests hold the update there.
+  void SetProgressHandler(std::function<void(int)> handler);
 
   // Every library call, in order ("connect", "lasterror", "upgrade", "progress", "result",
   // "reset", "disconnect").
@@ -61,6 +64,7 @@ class VirtualBluetoothModule final : public DfuBackend {
   std::string upgradedFile_;
   std::vector<std::string> calls_;
   std::function<void()> resetHandler_;
+  std::function<void(int)> progressHandler_;
 };
 
 }  // namespace korva

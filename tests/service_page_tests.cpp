@@ -13,17 +13,11 @@
 #include <optional>
 
 #include "jobs/service_texts.h"
-#include "tests/file_test_support.h"
-#include "tests/ui_test_support.h"
+#include "tests/service_page_test_support.h"
 #include "ui/about_dlg.h"
-#include "ui/device_watchers.h"
-#include "ui/service_page_host.h"
-#include "ui/welcome_dlg.h"
 
 namespace korva::testing {
 namespace {
-
-using ui::ServicePageHost;
 
 // A full-flash battery file: boot area, marker, application, and 0xFF from 0x3500 on, so that
 // the accepted length ends at 0x3800 and the application part is 0x1800 bytes.
@@ -83,78 +77,6 @@ std::vector<PageCase> AllPages() {
        }},
   };
 }
-
-class ServicePageTest : public WindowTest {
- protected:
-  ServicePageTest() : watcher(sim.bus), welcome(std::make_unique<ui::CWelcomeDlg>(&watcher)) {
-    welcome->EnterServiceMode();
-    welcome->show();
-  }
-  ~ServicePageTest() override { welcome.reset(); }
-
-  ServicePageHost& Host() { return *welcome->PageHost(); }
-  QTabWidget* Tabs() { return Child<QTabWidget>(welcome.get(), "m_tab"); }
-  // The pages that the user can see.
-  std::vector<QWidget*> ShownPages() {
-    std::vector<QWidget*> shown;
-    for (int tab = 0; tab < ServicePageHost::kTabCount; ++tab) {
-      if (Host().Page(tab)->isVisible()) shown.push_back(Host().Page(tab));
-    }
-    return shown;
-  }
-  void ClickTab(int tab) {
-    QTabBar* bar = Tabs()->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
-  }
-  // The tab shows, and its page alone.
-  void ExpectShowing(int tab) {
-    EXPECT_EQ(Tabs()->currentIndex(), tab);
-    EXPECT_EQ(ShownPages(), std::vector<QWidget*>{Host().Page(tab)});
-  }
-  QWidget* Open(int tab) {
-    ClickTab(tab);
-    ExpectShowing(tab);
-    return Host().Page(tab);
-  }
-  void Browse(QWidget* page, const std::string& path) {
-    files.Choose(path);
-    Click(page, "m_btnBrowse");
-  }
-  void ChooseSlot(QWidget* page, int slot) { Child<QComboBox>(page, "m_cbIndex")->setCurrentIndex(slot - 1); }
-  bool WaitForIdle() {
-    return WaitUntil([&] { return !Host().JobRunning(); });
-  }
-  static std::string PathShown(QWidget* page) {
-    Flush(page);
-    return Child<QLineEdit>(page, "filePath")->text().toStdString();
-  }
-  static bool ButtonsEnabled(QWidget* page) {
-    return Child<QPushButton>(page, "m_btnBrowse")->isEnabled() && Child<QPushButton>(page, "m_btnUpgrade")->isEnabled();
-  }
-  static QProgressBar* Bar(QWidget* page) { return Child<QProgressBar>(page, "m_progress"); }
-  bool WelcomeButtonsEnabled() {
-    return Child<QPushButton>(welcome.get(), "btnEnter")->isEnabled() &&
-           Child<QPushButton>(welcome.get(), "btnExit")->isEnabled();
-  }
-  // The page is back to idle after a job or a refused start.
-  void ExpectIdle(QWidget* page) {
-    EXPECT_TRUE(ButtonsEnabled(page));
-    EXPECT_EQ(Bar(page)->value(), 0);
-    EXPECT_EQ(Shown(page, "percent"), "0%");
-    EXPECT_EQ(JobStatus.load(), kJobIdle);
-    EXPECT_FALSE(Host().JobRunning());
-    EXPECT_TRUE(Tabs()->tabBar()->isEnabled());
-    EXPECT_TRUE(WelcomeButtonsEnabled());
-  }
-  static void Post(QWidget* page, int message, int wParam, long lParam) {
-    QCoreApplication::postEvent(page, new ui::JobEvent(message, wParam, lParam));
-  }
-
-  ui::VirtualBusWatcher watcher;
-  RecordingFileChooser files;
-  ScratchFolder folder;
-  std::unique_ptr<ui::CWelcomeDlg> welcome;
-};
 
 class EachPageTest : public ServicePageTest, public ::testing::WithParamInterface<PageCase> {
  protected:

@@ -1,12 +1,17 @@
 // The window program's parts: version comparison, percentage, GBK display, dialog-unit layout
 // without clipped text, message boxes, and the job owner's marshalling to the UI thread.
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QThread>
 #include <atomic>
 #include <thread>
 
+#include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
 #include "ui/connection_reading.h"
@@ -195,6 +200,52 @@ TEST(DeviceWork, GoingAwayWaitsForTheCallInProgressAndDropsTheRest) {
   opener.join();
   EXPECT_TRUE(finished.load());
   EXPECT_FALSE(laterRan.load());
+}
+
+// The Bluetooth page's file dialog: one entry "*.bin; *.dfu" that lists the files of both
+// kinds and no others, and no extension added to a typed name. The next dialog opens in the
+// folder of the file chosen.
+TEST(FileDialogChooser, OffersSeveralPatternsInOneEntry) {
+  ScratchFolder folder;
+  for (const char* name : {"module.bin", "module.dfu", "cab.wav", "notes.txt"}) folder.File(name, Bytes{1});
+  ui::FileDialogChooser chooser;
+  std::vector<std::string> listed;
+  std::string entry, suffix, openedIn;
+  auto choose = [&](const QString& name) {
+    WhenModal([&, name](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (!dialog) {
+        ADD_FAILURE() << "not a file dialog";
+        modal->close();
+        return;
+      }
+      openedIn = dialog->directory().absolutePath().toStdString();
+      dialog->setDirectory(QString::fromStdString(folder.PathOf("")));
+      auto* view = Child<QListView>(dialog, "listView");
+      // The folder is read on a thread of the dialog's own.
+      WaitUntil([&] { return view->model()->rowCount(view->rootIndex()) >= 2; }, 5000);
+      listed.clear();
+      for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+        listed.push_back(view->model()->index(row, 0, view->rootIndex()).data().toString().toStdString());
+      }
+      std::sort(listed.begin(), listed.end());
+      entry = Child<QComboBox>(dialog, "fileTypeCombo")->currentText().toStdString();
+      suffix = dialog->defaultSuffix().toStdString();
+      Child<QLineEdit>(dialog, "fileNameEdit")->setText(name);
+      static_cast<QDialog*>(dialog)->accept();
+      if (dialog->isVisible()) {
+        ADD_FAILURE() << "the dialog did not take " << name.toStdString();
+        dialog->reject();
+      }
+    });
+    return chooser.ChooseFileToOpen(nullptr, ui::kBluetoothFileFilter);
+  };
+  EXPECT_EQ(choose(QStringLiteral("module.dfu")), QString::fromStdString(folder.PathOf("module.dfu")));
+  EXPECT_EQ(listed, (std::vector<std::string>{"module.bin", "module.dfu"}));
+  EXPECT_EQ(entry, "*.bin; *.dfu");
+  EXPECT_EQ(suffix, "");
+  EXPECT_EQ(choose(QStringLiteral("module.bin")), QString::fromStdString(folder.PathOf("module.bin")));
+  EXPECT_EQ(openedIn, std::filesystem::path(folder.PathOf("")).parent_path().string());
 }
 
 // Everything a control may show must fit: labels with every text they can take, buttons and

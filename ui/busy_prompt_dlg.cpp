@@ -26,11 +26,15 @@ CBusyPromptDlg::CBusyPromptDlg(QWidget* parent) : QDialog(parent), ui_(std::make
 CBusyPromptDlg::~CBusyPromptDlg() = default;
 
 void CBusyPromptDlg::ShowCentredOver(const QWidget* over) {
-  QRect frame = frameGeometry();
-  frame.moveCenter(over->mapToGlobal(over->rect().center()));
-  move(frame.topLeft());
-  show();
-  raise();
+  // The window's inside, whose place is known before the first show (its frame's is not).
+  QRect area = geometry();
+  area.moveCenter(over->mapToGlobal(over->rect().center()));
+  setGeometry(area);
+  if (isVisible()) {
+    raise();  // it may have gone behind the window
+  } else {
+    show();
+  }
 }
 
 }  // namespace korva::ui

@@ -1,0 +1,311 @@
+// The Bluetooth page in the welcome window against the virtual amp and its module, in virtual
+// time: the busy prompt through an update (shown and centred at each 99, gone before the final
+// box, the same window at the next update), every way the update can fail ending in its own
+// boxes and one page box, the link already handed to the module, a device change during the
+// update, no update library, and the checks of "Browse" and "Upgrade".
+#include <algorithm>
+#include <future>
+
+#include "device/hid_dfu.h"
+#include "device/protocol.h"
+#include "jobs/service_texts.h"
+#include "tests/service_page_test_support.h"
+#include "ui/busy_prompt_dlg.h"
+
+namespace korva::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class BluetoothPageTest : public ServicePageTest {
+ protected:
+  BluetoothPageTest() : page(Open(ServicePageHost::kTabBluetooth)), path(folder.File("module.dfu", Pattern(5000, 3))) {}
+
+  // The page with its file chosen.
+  QWidget* Prepared() {
+    Browse(page, path);
+    return page;
+  }
+  ui::CBusyPromptDlg* Prompt() const { return page->findChild<ui::CBusyPromptDlg*>(); }
+  bool PromptShown() const { return Prompt() && Prompt()->isVisible(); }
+  // The library calls from the `from`-th on.
+  Calls CallsSince(std::size_t from) const {
+    const Calls calls = sim.module.Calls();
+    return Calls(calls.begin() + static_cast<long>(std::min(from, calls.size())), calls.end());
+  }
+  // The amp is back as itself, as after a power cycle, and the welcome window has seen it.
+  bool AmpBack() {
+    sim.module.SetPresent(false);
+    sim.korva.SetFaults({});
+    sim.korva.Plug();
+    return WaitUntil([] { return LinkMode.load() == kLinkHid; });
+  }
+
+  QWidget* page;
+  std::string path;
+};
+
+// What the user sees after each progress message.
+struct Step {
+  long value;
+  int bar;
+  std::string percent;
+  bool prompt;
+  bool operator==(const Step&) const = default;
+};
+void PrintTo(const Step& s, std::ostream* out) {
+  *out << s.value << ": bar " << s.bar << ", " << s.percent << (s.prompt ? ", prompt" : "");
+}
+
+TEST_F(BluetoothPageTest, TheBusyPromptFrom99UntilTheFinalBoxAndAgainAtTheNextUpdate) {
+  sim.module.SetScript({.progress = {0, 50, 98, 99, 99, 100}});
+  Prepared();
+  // The update holds at its poll that reads 50 while another device comes: the welcome
+  // window's probe of that change must leave the update alone.
+  std::promise<void> held, release;
+  sim.module.SetProgressHandler([&, future = release.get_future().share()](int value) {
+    if (value != 50) return;
+    held.set_value();
+    future.wait();
+  });
+  std::vector<Step> steps;
+  std::vector<ui::CBusyPromptDlg*> promptsAt99;
+  JobEventWatcher watcher;
+  watcher.onJob = [&](const ui::JobEvent& e) {
+    if (e.WParam() != JOB_PROGRESS) return;
+    steps.push_back({e.LParam(), Bar(page)->value(), Shown(page, "percent"), PromptShown()});
+    if (e.LParam() != 99) return;
+    promptsAt99.push_back(Prompt());
+    // Centred over the page.
+    EXPECT_LE((Prompt()->geometry().center() - page->mapToGlobal(page->rect().center())).manhattanLength(), 1);
+    // Escape closes it at the first 99; the next 99 shows it again.
+    if (promptsAt99.size() > 1) return;
+    QTest::keyClick(Prompt(), Qt::Key_Escape);
+    EXPECT_FALSE(PromptShown());
+  };
+  page->installEventFilter(&watcher);
+  std::vector<bool> promptAtBox;
+  prompter.whileShown = [&](const RecordingPrompter::Box&) { promptAtBox.push_back(PromptShown()); };
+  const std::size_t callsBefore = sim.module.Calls().size();
+  auto heldNow = held.get_future();
+  Click(page, "m_btnUpgrade");
+  const bool wasHeld =
+      WaitUntil([&] { return heldNow.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  OtherHidDevice other;
+  sim.bus.Attach(&other);
+  QCoreApplication::processEvents();
+  const int linkMidway = LinkMode.load();
+  release.set_value();
+  ASSERT_TRUE(wasHeld);
+  ASSERT_TRUE(WaitForIdle());
+  sim.module.SetProgressHandler(nullptr);
+
+  EXPECT_EQ(steps, (std::vector<Step>{{0, 0, "0%", false},
+                                      {50, 50, "50%", false},
+                                      {98, 98, "98%", false},
+                                      {99, 99, "99%", true},
+                                      {99, 99, "99%", true},
+                                      {100, 100, "100%", true}}));
+  ASSERT_EQ(promptsAt99.size(), 2u);
+  EXPECT_EQ(promptsAt99[0], promptsAt99[1]);
+  EXPECT_EQ(promptAtBox, std::vector<bool>{false});
+  ASSERT_EQ(prompter.Boxes().size(), 1u);
+  EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Window);
+  EXPECT_EQ(prompter.Boxes()[0].text, kTextBluetoothSucceeded);
+  ExpectIdle(page);
+  // "UB", the other device and the module's restart changed nothing under the update: only
+  // its own library calls, LinkMode 2 until the page had its final message, then the amp back.
+  EXPECT_EQ(linkMidway, kLinkBluetooth);
+  EXPECT_EQ(CallsSince(callsBefore), (Calls{"connect", "lasterror", "upgrade", "progress", "progress", "progress",
+                                            "progress", "progress", "progress", "result", "reset", "disconnect"}));
+  EXPECT_EQ(sim.module.UpgradedFile(), path);
+  EXPECT_EQ(LinkMode.load(), kLinkHid);
+  EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
+
+  // The next update, with the same file: the same prompt window, shown again and gone again.
+  steps.clear();
+  sim.module.SetScript({.progress = {99, 100}});
+  Click(page, "m_btnUpgrade");
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(steps, (std::vector<Step>{{99, 99, "99%", true}, {100, 100, "100%", true}}));
+  ASSERT_EQ(promptsAt99.size(), 3u);
+  EXPECT_EQ(promptsAt99[2], promptsAt99[0]);
+  EXPECT_EQ(page->findChildren<ui::CBusyPromptDlg*>().size(), 1);
+  EXPECT_EQ(promptAtBox, (std::vector<bool>{false, false}));
+  EXPECT_EQ(prompter.Texts(), std::vector<std::string>(2, kTextBluetoothSucceeded));
+  page->removeEventFilter(&watcher);
+}
+
+// Every way the update fails, from the link switch to the module's disconnection: the boxes of
+// the dispatcher and the job, then exactly one page box, and the page idle. A failure that the
+// link switch posted arrives while the page's start-failure box is open and is not acted on.
+TEST_F(BluetoothPageTest, EveryFailureEndsInItsOwnBoxesAndOnePageBox) {
+  struct Case {
+    const char* name;
+    VirtualKorva::Faults faults;
+    VirtualBluetoothModule::Script script;
+    std::vector<std::string> ownBoxes;  // application boxes of the dispatcher or the job
+    const char* pageBox;
+    bool prompt;  // the busy prompt was shown on the way
+  };
+  const Case cases[] = {
+      {"\"UA\" not written", {.writesFailAfter = 2}, {}, {}, kTextStartBluetoothFailed, false},
+      {"\"UA\" not acknowledged", {.acknowledgeLimit = 1}, {}, {kTextLinkSwitchFailed}, kTextStartBluetoothFailed,
+       false},
+      {"\"UB\" not written", {.writesFailAfter = 4}, {}, {}, kTextStartBluetoothFailed, false},
+      {"progress skips 99", {}, {.progress = {0, 50, 98, 100}}, {}, kTextBluetoothFailed, false},
+      {"ten connection attempts", {}, {.failedConnects = -1}, {kTextBluetoothConnectFailed}, kTextBluetoothFailed,
+       false},
+      {"update refused", {}, {.upgradeResult = 1}, {}, kTextBluetoothFailed, false},
+      {"result other than 0", {}, {.progress = {99, 100}, .result = 3}, {}, kTextBluetoothFailed, true},
+      {"restart fails", {}, {.progress = {99, 100}, .resetResult = 1}, {kTextBluetoothResetFailed},
+       kTextBluetoothFailed, true},
+      {"disconnection fails", {}, {.progress = {99, 100}, .disconnectResults = {1}}, {kTextBluetoothDisconnectFailed},
+       kTextBluetoothFailed, true},
+  };
+  Prepared();
+  bool promptShown = false;
+  int failuresWhileBoxOpen = 0;
+  JobEventWatcher watcher;
+  watcher.onJob = [&](const ui::JobEvent& e) {
+    if (e.WParam() == JOB_PROGRESS) promptShown = promptShown || PromptShown();
+  };
+  page->installEventFilter(&watcher);
+  std::vector<bool> promptAtBox;
+  prompter.whileShown = [&](const RecordingPrompter::Box& box) {
+    if (box.kind == BoxKind::Window) promptAtBox.push_back(PromptShown());
+    if (box.text != kTextStartBluetoothFailed) return;
+    // The box runs its own loop: what the link switch posted arrives now.
+    JobEventWatcher failures;
+    failures.onJob = [&](const ui::JobEvent& e) { failuresWhileBoxOpen += e.WParam() == JOB_FAILED; };
+    page->installEventFilter(&failures);
+    QCoreApplication::processEvents();
+    page->removeEventFilter(&failures);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(AmpBack());
+    sim.module.SetScript(c.script);
+    sim.korva.SetFaults(c.faults);
+    const std::size_t boxesBefore = prompter.Boxes().size();
+    promptShown = false;
+    failuresWhileBoxOpen = 0;
+    promptAtBox.clear();
+    Click(page, "m_btnUpgrade");
+    ASSERT_TRUE(WaitForIdle());
+    QCoreApplication::processEvents();  // anything still posted
+
+    const auto all = prompter.Boxes();
+    std::vector<std::string> ownBoxes;
+    for (auto box = all.begin() + static_cast<long>(boxesBefore); box + 1 < all.end(); ++box) {
+      EXPECT_EQ(box->kind, BoxKind::Application);
+      ownBoxes.push_back(box->text);
+    }
+    EXPECT_EQ(ownBoxes, c.ownBoxes);
+    ASSERT_GT(all.size(), boxesBefore);
+    EXPECT_EQ(all.back().kind, BoxKind::Window);
+    EXPECT_EQ(all.back().text, c.pageBox);
+    EXPECT_EQ(failuresWhileBoxOpen, c.pageBox == kTextStartBluetoothFailed ? 1 : 0);
+    EXPECT_EQ(promptShown, c.prompt);
+    EXPECT_EQ(promptAtBox, std::vector<bool>{false});
+    ExpectIdle(page);
+  }
+  page->removeEventFilter(&watcher);
+}
+
+// The amp's own interface is gone because its link is with the module (an earlier update
+// connected the library and did not restart the module): Upgrade goes on without the amp, and
+// the job starts with the update itself, without "INITSTA" or the link switch.
+TEST_F(BluetoothPageTest, WithTheLinkHandedOverUpgradeGoesStraightToTheModule) {
+  Prepared();
+  sim.korva.Unplug();
+  ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkNone; }));
+  sim.module.SetPresent(true);
+  int handle = 0;
+  ASSERT_EQ(hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle), 0);
+  LinkMode.store(kLinkBluetooth);
+  sim.module.SetScript({.progress = {50, 99, 100}});
+  // The module's restart brings the amp back while the job still runs, and the welcome
+  // window's probe of that change, which leaves a running job alone, comes before the job goes on.
+  sim.module.SetResetHandler([&] {
+    sim.korva.Plug();
+    std::promise<void> probed;
+    QMetaObject::invokeMethod(page, [&] { probed.set_value(); }, Qt::QueuedConnection);
+    probed.get_future().wait();
+  });
+  sim.korva.ClearLog();
+  const std::size_t callsBefore = sim.module.Calls().size();
+
+  Click(page, "m_btnUpgrade");
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(prompter.Texts(), std::vector<std::string>{kTextBluetoothSucceeded});
+  EXPECT_EQ(sim.korva.Writes().size(), 0u);
+  EXPECT_EQ(CallsSince(callsBefore).front(), "upgrade");
+  ExpectIdle(page);
+  // The page looked again once it had the final message.
+  EXPECT_EQ(LinkMode.load(), kLinkHid);
+}
+
+// Without an update library nothing is sent: the library's box, then the page's.
+TEST_F(BluetoothPageTest, WithoutALibraryTheAmpSeesNothing) {
+  Prepared();
+  const std::string reason = "There is no file at /nowhere/libkorva-dfu.so.";
+  SetNoDfuBackend(reason);
+  sim.korva.ClearLog();
+  Click(page, "m_btnUpgrade");
+  QCoreApplication::processEvents();
+  SetDfuBackend(&sim.module);
+
+  ASSERT_EQ(prompter.Boxes().size(), 2u);
+  EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Application);
+  EXPECT_EQ(prompter.Boxes()[0].text, std::string(kTextBluetoothLibraryMissing) + "\n" + reason);
+  EXPECT_EQ(prompter.Boxes()[1].kind, BoxKind::Window);
+  EXPECT_EQ(prompter.Boxes()[1].text, kTextStartBluetoothFailed);
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(sim.module.Calls().empty());
+  EXPECT_EQ(RunningWorkers(), 0);
+  ExpectIdle(page);
+}
+
+// "Browse" takes any file that opens, without looking into it; "Upgrade" wants the amp (or the
+// link already with the module), then a file that opens. Nothing reaches the amp or the module.
+TEST_F(BluetoothPageTest, BrowseAndTheChecksOfUpgrade) {
+  auto upgradeSays = [&](BoxKind kind, const char* text) {
+    const std::size_t before = prompter.Boxes().size();
+    Click(page, "m_btnUpgrade");
+    ASSERT_EQ(prompter.Boxes().size(), before + 1) << text;
+    EXPECT_EQ(prompter.Boxes().back().kind, kind);
+    EXPECT_EQ(prompter.Boxes().back().text, text);
+    ExpectIdle(page);
+  };
+  EXPECT_EQ(Shown(page, "loadedVersion"), "");
+  sim.korva.Unplug();
+  ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkNone; }));
+  const std::size_t callsBefore = sim.module.Calls().size();
+  upgradeSays(BoxKind::Window, kTextConnectDevice);
+  LinkMode.store(kLinkBluetooth);
+  upgradeSays(BoxKind::Application, kTextSelectFile);
+  LinkMode.store(kLinkNone);
+  sim.korva.Plug();
+  ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkHid; }));
+  upgradeSays(BoxKind::Application, kTextSelectFile);
+
+  Browse(page, folder.File("module.bin", Bytes{0x00}));
+  EXPECT_EQ(PathShown(page), folder.PathOf("module.bin"));
+  files.Cancel();
+  Click(page, "m_btnBrowse");
+  EXPECT_EQ(PathShown(page), folder.PathOf("module.bin"));
+  EXPECT_EQ(prompter.Boxes().size(), 3u);
+  Browse(page, folder.PathOf("gone.dfu"));
+  EXPECT_EQ(PathShown(page), folder.PathOf("gone.dfu"));
+  EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
+  EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
+  upgradeSays(BoxKind::Application, kTextSelectFile);
+
+  EXPECT_EQ(files.filters, std::vector<std::string>(3, "*.bin; *.dfu "));  // no default extension
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_EQ(CallsSince(callsBefore), Calls{});
+}
+
+}  // namespace
+}  // namespace korva::testing
