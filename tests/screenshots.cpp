@@ -2,7 +2,7 @@
 // look at them: the welcome window, the main window Disconnected, with an amp it may not open,
 // Connected, Updating and Done, the same-version prompt, an application box, the About box,
 // and each service page idle, with a file accepted, running and with its final box, also at
-// 8, 10 and 12 points.
+// 8, 10 and 12 points, and the busy prompt over the Bluetooth page.
 #include <unistd.h>
 
 #include <QComboBox>
@@ -15,7 +15,9 @@
 #include "jobs/service_texts.h"
 #include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
+#include "device/protocol.h"
 #include "ui/about_dlg.h"
+#include "ui/busy_prompt_dlg.h"
 #include "ui/device_watchers.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
@@ -38,14 +40,20 @@ class Screenshots : public WindowTest {
   }
   // The window with the box that it shows in front of it, centred as the box opens.
   static void SaveWithBox(QWidget* window, BoxKind kind, const std::string& text, const char* name) {
-    Flush(window);
-    QPixmap picture = window->grab();
     auto box = ui::MakeMessageBox(kind, text, window);
     box->show();
-    const QPixmap boxPicture = box->grab();
+    SaveWithWindowOver(window, box.get(), (window->size() - box->size()) / 2, name);
+  }
+  // The window with `over`, another window, drawn in front of it at `at` with a line for its
+  // edge (the offscreen platform draws no frames).
+  static void SaveWithWindowOver(QWidget* window, QWidget* over, QSize at, const char* name) {
+    Flush(window);
+    QPixmap picture = window->grab();
     QPainter painter(&picture);
-    painter.drawPixmap((picture.width() - boxPicture.width()) / 2, (picture.height() - boxPicture.height()) / 2,
-                       boxPicture);
+    const QPixmap overPicture = over->grab();
+    painter.drawPixmap(at.width(), at.height(), overPicture);
+    painter.setPen(window->palette().color(QPalette::Shadow));
+    painter.drawRect(QRect(QPoint(at.width(), at.height()), overPicture.size()).adjusted(0, 0, -1, -1));
     painter.end();
     QDir().mkpath(KORVA_SCREENSHOT_DIR);
     EXPECT_TRUE(picture.save(QStringLiteral(KORVA_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name))));
@@ -68,6 +76,7 @@ std::vector<ServicePage> ServicePages() {
       {"ir", ui::ServicePageHost::kTabIr, "Cabinet 4x12.wav", Wav(28844), kJobAudio},
       {"battery", ui::ServicePageHost::kTabBattery, "KORVA_BAT_V1.02.bin", FirmwareBytes(1000, 31, 0x10, "BATV1.02"),
        kJobBattery},
+      {"bluetooth", ui::ServicePageHost::kTabBluetooth, "KORVA_BT_V2.10.dfu", Pattern(5000, 3), kJobBluetooth},
   };
 }
 
@@ -110,13 +119,19 @@ TEST_F(ServiceScreenshots, EachPageIdleAcceptedRunningAndDone) {
     ChooseFile(page, p);
     Save(tabs, (name + "-accepted").c_str());
 
-    // Halfway through the job, and its final box.
+    // Halfway through the job, the busy prompt at the Bluetooth job's 99, and the final box.
     JobEventWatcher running;
     running.onJob = [&, saved = false](const ui::JobEvent& e) mutable {
       auto* bar = Child<QProgressBar>(page, "m_progress");
       if (e.WParam() == JOB_PROGRESS && !saved && bar->value() * 2 >= bar->maximum()) {
         saved = true;
         Save(tabs, (name + "-running").c_str());
+      }
+      auto* prompt = page->findChild<ui::CBusyPromptDlg*>();
+      if (e.WParam() == JOB_PROGRESS && e.LParam() == kDfuProgressBeforeSuccess && prompt) {
+        Save(prompt, "busy-prompt");
+        const QPoint at = prompt->geometry().topLeft() - tabs->mapToGlobal(QPoint(0, 0));
+        SaveWithWindowOver(tabs, prompt, QSize(at.x(), at.y()), (name + "-prompt").c_str());
       }
     };
     page->installEventFilter(&running);
@@ -128,7 +143,8 @@ TEST_F(ServiceScreenshots, EachPageIdleAcceptedRunningAndDone) {
     page->removeEventFilter(&running);
     prompter.whileShown = nullptr;
   }
-  EXPECT_EQ(prompter.Texts().size(), 4u);
+  EXPECT_EQ(prompter.Texts().size(), 5u);
+  EXPECT_TRUE(QFile::exists(QStringLiteral(KORVA_SCREENSHOT_DIR "/service-bluetooth-prompt.png")));
 }
 
 // Every page with a long path and its longest texts, at the sizes that desktops use.

@@ -14,6 +14,7 @@
 #include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
+#include "ui/busy_prompt_dlg.h"
 #include "ui/connection_reading.h"
 #include "ui/device_work.h"
 #include "ui/dialog_units.h"
@@ -267,6 +268,10 @@ class NoClippingTest : public WindowTest, public ::testing::WithParamInterface<i
       const QRect needed = metrics.boundingRect(room, Qt::TextWordWrap, text);
       EXPECT_LE(needed.height(), room.height()) << text.toStdString();
       EXPECT_LE(needed.width(), room.width()) << text.toStdString();
+    } else if (text.contains(QLatin1Char('\n'))) {
+      const QSize needed = metrics.size(0, text);  // the lines as the text breaks them
+      EXPECT_LE(needed.width(), room.width()) << text.toStdString();
+      EXPECT_LE(needed.height(), room.height()) << text.toStdString();
     } else {
       EXPECT_LE(metrics.horizontalAdvance(text), room.width()) << text.toStdString();
       EXPECT_LE(metrics.height(), room.height()) << text.toStdString();
@@ -323,7 +328,7 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
   ExpectFits(Child<QLabel>(&main, "percent"), QStringLiteral("100%"));
 }
 
-TEST_P(NoClippingTest, ServicePagesShowEveryTextTheyCanTake) {
+TEST_P(NoClippingTest, ServicePagesAndTheBusyPromptShowEveryTextTheyCanTake) {
   ui::CWelcomeDlg welcome(nullptr);
   welcome.EnterServiceMode();
   welcome.show();
@@ -344,6 +349,10 @@ TEST_P(NoClippingTest, ServicePagesShowEveryTextTheyCanTake) {
       ExpectFits(version, QString::fromLatin1(kTextVersionError));
     }
   }
+  ui::CBusyPromptDlg prompt(&welcome);
+  ExpectAllFit(&prompt);
+  EXPECT_EQ(prompt.font().pointSizeF(), GetParam());
+  EXPECT_EQ(Child<QLabel>(&prompt, "prompt")->text().count(QLatin1Char('\n')), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(FontSizes, NoClippingTest, ::testing::Values(8, 9, 10, 12),
