@@ -270,14 +270,7 @@ TEST_F(BluetoothPageTest, WithoutALibraryTheAmpSeesNothing) {
 // "Browse" takes any file that opens, without looking into it; "Upgrade" wants the amp (or the
 // link already with the module), then a file that opens. Nothing reaches the amp or the module.
 TEST_F(BluetoothPageTest, BrowseAndTheChecksOfUpgrade) {
-  auto upgradeSays = [&](BoxKind kind, const char* text) {
-    const std::size_t before = prompter.Boxes().size();
-    Click(page, "m_btnUpgrade");
-    ASSERT_EQ(prompter.Boxes().size(), before + 1) << text;
-    EXPECT_EQ(prompter.Boxes().back().kind, kind);
-    EXPECT_EQ(prompter.Boxes().back().text, text);
-    ExpectIdle(page);
-  };
+  auto upgradeSays = [&](BoxKind kind, const char* text) { ExpectUpgradeSays(page, kind, text); };
   EXPECT_EQ(Shown(page, "loadedVersion"), "");
   sim.korva.Unplug();
   ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkNone; }));

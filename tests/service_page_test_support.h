@@ -83,6 +83,15 @@ class ServicePageTest : public WindowTest {
     EXPECT_TRUE(Tabs()->tabBar()->isEnabled());
     EXPECT_TRUE(WelcomeButtonsEnabled());
   }
+  // "Upgrade" on `page` shows one box, of `kind` with `text`, and leaves the page idle.
+  void ExpectUpgradeSays(QWidget* page, BoxKind kind, const char* text) {
+    const std::size_t before = prompter.Boxes().size();
+    Click(page, "m_btnUpgrade");
+    ASSERT_EQ(prompter.Boxes().size(), before + 1) << text;
+    EXPECT_EQ(prompter.Boxes().back().kind, kind);
+    EXPECT_EQ(prompter.Boxes().back().text, text);
+    ExpectIdle(page);
+  }
   static void Post(QWidget* page, int message, int wParam, long lParam) {
     QCoreApplication::postEvent(page, new ui::JobEvent(message, wParam, lParam));
   }

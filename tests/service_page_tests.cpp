@@ -183,15 +183,7 @@ TEST_P(EachPageTest, UpgradeChecksTheLinkTheSlotTheAmpAndTheFileInThatOrder) {
   const bool ir = c.jobKind == kJobAudio;
   QWidget* page = Open(c.tab);
   sim.korva.ClearLog();
-  auto upgradeSays = [&](BoxKind kind, const char* text) {
-    const std::size_t before = prompter.Boxes().size();
-    Click(page, "m_btnUpgrade");
-    ASSERT_EQ(prompter.Boxes().size(), before + 1) << text;
-    EXPECT_EQ(prompter.Boxes().back().kind, kind);
-    EXPECT_EQ(prompter.Boxes().back().text, text);
-    EXPECT_TRUE(ButtonsEnabled(page));
-    EXPECT_FALSE(Host().JobRunning());
-  };
+  auto upgradeSays = [&](BoxKind kind, const char* text) { ExpectUpgradeSays(page, kind, text); };
 
   // Nothing chosen at all, the amp gone, and the link handed to the Bluetooth module.
   sim.korva.Unplug();
