@@ -11,6 +11,7 @@
 #include "jobs/service_texts.h"
 #include "tests/service_page_test_support.h"
 #include "ui/busy_prompt_dlg.h"
+#include "ui/thread_handoff.h"
 
 namespace korva::testing {
 namespace {
@@ -230,7 +231,7 @@ TEST_F(BluetoothPageTest, WithTheLinkHandedOverUpgradeGoesStraightToTheModule) {
   sim.module.SetResetHandler([&] {
     sim.korva.Plug();
     std::promise<void> probed;
-    QMetaObject::invokeMethod(page, [&] { probed.set_value(); }, Qt::QueuedConnection);
+    ui::PostToThreadOf(page, [&] { probed.set_value(); });
     probed.get_future().wait();
   });
   sim.korva.ClearLog();
