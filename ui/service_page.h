@@ -71,7 +71,7 @@ class CServicePageDlg : public QWidget {
   virtual void OnBrowse() = 0;
   virtual void OnUpgrade() = 0;
   // What a page adds to following its job: each progress value once the bar shows it, the
-  // moment before the final box opens, and the moment after the page is idle again.
+  // moment before the final box opens, and the moment after the box when the page is reset.
   virtual void OnJobProgress(long /*value*/) {}
   virtual void OnJobEnding() {}
   virtual void OnJobEnded() {}
