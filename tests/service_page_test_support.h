@@ -58,8 +58,9 @@ class ServicePageTest : public WindowTest {
     Click(page, "m_btnBrowse");
   }
   void ChooseSlot(QWidget* page, int slot) { Child<QComboBox>(page, "m_cbIndex")->setCurrentIndex(slot - 1); }
+  // No page's job runs, and the device thread has made every call asked of it.
   bool WaitForIdle() {
-    return WaitUntil([&] { return !Host().JobRunning(); });
+    return WaitUntil([&] { return !Host().JobRunning() && deviceWork.Idle(); });
   }
   static std::string PathShown(QWidget* page) {
     Flush(page);
@@ -87,6 +88,7 @@ class ServicePageTest : public WindowTest {
   void ExpectUpgradeSays(QWidget* page, BoxKind kind, const char* text) {
     const std::size_t before = prompter.Boxes().size();
     Click(page, "m_btnUpgrade");
+    Settle();
     ASSERT_EQ(prompter.Boxes().size(), before + 1) << text;
     EXPECT_EQ(prompter.Boxes().back().kind, kind);
     EXPECT_EQ(prompter.Boxes().back().text, text);

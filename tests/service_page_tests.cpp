@@ -111,21 +111,26 @@ TEST_P(EachPageTest, BrowseThenUpgradeRunsTheJobToItsFinalBoxAndTheAmpHoldsTheFi
   prompter.whileShown = [&](const RecordingPrompter::Box&) {
     atBox = {Bar(page)->value(), Bar(page)->maximum(), Shown(page, "percent"), ButtonsEnabled(page), JobStatus.load()};
   };
+  // And while the job runs, at its first progress message: Browse, Upgrade, the tabs, Enter and
+  // Exit, and the IR page's slot list, each enabled or not.
+  auto* index = page->findChild<QComboBox*>(QStringLiteral("m_cbIndex"));
+  auto enabled = [&] {
+    return std::vector<bool>{Child<QPushButton>(page, "m_btnBrowse")->isEnabled(),
+                             Child<QPushButton>(page, "m_btnUpgrade")->isEnabled(), Tabs()->tabBar()->isEnabled(),
+                             WelcomeButtonsEnabled(), index && index->isEnabled()};
+  };
+  std::vector<bool> whileRunning;
+  JobEventWatcher running;
+  running.onJob = [&](const ui::JobEvent& e) {
+    if (e.WParam() == JOB_PROGRESS && whileRunning.empty()) whileRunning = enabled();
+  };
+  page->installEventFilter(&running);
   sim.korva.ClearLog();
   Click(page, "m_btnUpgrade");
-  // The job waits for the page to prepare its bar: it surely runs now.
-  EXPECT_FALSE(Child<QPushButton>(page, "m_btnBrowse")->isEnabled());
-  EXPECT_FALSE(Child<QPushButton>(page, "m_btnUpgrade")->isEnabled());
-  EXPECT_FALSE(Tabs()->tabBar()->isEnabled());
-  EXPECT_FALSE(WelcomeButtonsEnabled());
-  auto* index = page->findChild<QComboBox*>(QStringLiteral("m_cbIndex"));
-  if (index) {
-    EXPECT_FALSE(index->isEnabled());
-  }
   ASSERT_TRUE(WaitForIdle());
-  if (index) {
-    EXPECT_TRUE(index->isEnabled());
-  }
+  page->removeEventFilter(&running);
+  EXPECT_EQ(whileRunning, std::vector<bool>(5, false));
+  EXPECT_EQ(enabled(), (std::vector<bool>{true, true, true, true, index != nullptr}));
 
   ASSERT_EQ(prompter.Boxes().size(), 1u);
   EXPECT_EQ(prompter.Boxes()[0].kind, BoxKind::Window);
@@ -162,6 +167,7 @@ TEST_P(EachPageTest, FailuresEndInTheirBoxesAndGiveThePageBack) {
   faults.acknowledgeLimit = 0;
   sim.korva.SetFaults(faults);
   Click(page, "m_btnUpgrade");
+  Settle();
   EXPECT_EQ(RunningWorkers(), 0);
   const char* initFailed = c.jobKind == kJobDsp ? kTextInitStatesFailed : kTextInitStatesFailedWide;
   EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{texts.failed, initFailed, texts.startFailed}));
@@ -187,7 +193,8 @@ TEST_P(EachPageTest, UpgradeChecksTheLinkTheSlotTheAmpAndTheFileInThatOrder) {
 
   // Nothing chosen at all, the amp gone, and the link handed to the Bluetooth module.
   sim.korva.Unplug();
-  QCoreApplication::processEvents();  // the welcome window's probe of the unplug
+  QCoreApplication::processEvents();  // the welcome window asks for a probe of the unplug
+  Settle();
   LinkMode.store(kLinkBluetooth);
   upgradeSays(BoxKind::Window, kTextLinkOnBluetooth);
   LinkMode.store(kLinkNone);
@@ -198,6 +205,7 @@ TEST_P(EachPageTest, UpgradeChecksTheLinkTheSlotTheAmpAndTheFileInThatOrder) {
   upgradeSays(BoxKind::Window, kTextConnectDevice);
   sim.korva.Plug();
   QCoreApplication::processEvents();
+  Settle();
   upgradeSays(BoxKind::Application, kTextSelectFile);
 
   // Accepted at Browse, refused at Upgrade: the file is read again from disk.
@@ -351,18 +359,27 @@ TEST_F(ServicePageTest, TheTabRule) {
 TEST_F(ServicePageTest, WhileAPageJobWritesNeitherTabsNorWindowMayGo) {
   QWidget* page = Open(ServicePageHost::kTabMcu);
   Browse(page, folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39")));
+  // At the job's first progress message the user tries every way out.
+  bool tried = false;
+  JobEventWatcher running;
+  running.onJob = [&](const ui::JobEvent& e) {
+    if (e.WParam() != JOB_PROGRESS || std::exchange(tried, true)) return;
+    ASSERT_TRUE(Host().JobRunning());
+    EXPECT_FALSE(Tabs()->tabBar()->isEnabled());
+    QTest::keyClick(Tabs(), Qt::Key_Tab, Qt::ControlModifier);
+    ExpectShowing(ServicePageHost::kTabMcu);
+    QTest::keyClick(welcome.get(), Qt::Key_Escape);
+    EXPECT_FALSE(welcome->close());
+    welcome->done(QDialog::Accepted);
+    Click(welcome.get(), "btnEnter");
+    EXPECT_TRUE(welcome->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no main window opened
+  };
+  page->installEventFilter(&running);
   Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(Host().JobRunning());
-  EXPECT_FALSE(Tabs()->tabBar()->isEnabled());
-  QTest::keyClick(Tabs(), Qt::Key_Tab, Qt::ControlModifier);
-  ExpectShowing(ServicePageHost::kTabMcu);
-  QTest::keyClick(welcome.get(), Qt::Key_Escape);
-  EXPECT_FALSE(welcome->close());
-  welcome->done(QDialog::Accepted);
-  Click(welcome.get(), "btnEnter");
-  EXPECT_TRUE(welcome->isVisible());
-  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no main window opened
   ASSERT_TRUE(WaitForIdle());
+  page->removeEventFilter(&running);
+  EXPECT_TRUE(tried);
   EXPECT_TRUE(welcome->isVisible());
   ExpectIdle(page);
 
@@ -409,7 +426,7 @@ TEST_F(ServicePageTest, JobMessagesThatArriveWhileABoxIsOpenAreActedOnOnce) {
   faults.acknowledgeLimit = 0;
   sim.korva.SetFaults(faults);
   Click(page, "m_btnUpgrade");
-  QCoreApplication::processEvents();
+  Settle();
   EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextMcuPageSucceeded, kTextInitStatesFailedWide,
                                                         kTextUpdateMcuFailed}));
   ExpectIdle(page);

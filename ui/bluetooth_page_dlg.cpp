@@ -9,6 +9,7 @@
 #include "jobs/link_probe.h"
 #include "jobs/service_texts.h"
 #include "ui/busy_prompt_dlg.h"
+#include "ui/device_work.h"
 #include "ui_bluetooth_page.h"
 
 namespace korva::ui {
@@ -41,15 +42,15 @@ void CBluetoothPageDlg::OnBrowse() {
 // The amp must be there, unless its link is already handed to the module (its own interface
 // is gone then); then the file must open.
 void CBluetoothPageDlg::OnUpgrade() {
-  if (!DevicePresent() && LinkMode.load() != kLinkBluetooth) {
-    ShowPageBox(kTextConnectDevice);
-    return;
-  }
-  if (!FileOpens(m_strFilePath)) {
-    ShowApplicationBox(kTextSelectFile);
-    return;
-  }
-  StartPageJob();
+  TestDevicePresent([this](bool present) {
+    if (!present && LinkMode.load() != kLinkBluetooth) {
+      ShowPageBox(kTextConnectDevice);
+    } else if (!FileOpens(m_strFilePath)) {
+      ShowApplicationBox(kTextSelectFile);
+    } else {
+      StartPageJob();
+    }
+  });
 }
 
 void CBluetoothPageDlg::OnJobProgress(long value) {
@@ -63,6 +64,8 @@ void CBluetoothPageDlg::OnJobEnding() {
 }
 
 // The job's device changes went unprobed; the amp may be back after the module's restart.
-void CBluetoothPageDlg::OnJobEnded() { SettleLinkModeAfterJob(); }
+void CBluetoothPageDlg::OnJobEnded() {
+  AppDeviceWork().Run([] { SettleLinkModeAfterJob(); });
+}
 
 }  // namespace korva::ui

@@ -84,10 +84,16 @@ void CFirmwarePageDlg::OnUpgrade() {
     ShowPageBox(kTextLinkOnBluetooth);
     return;
   }
-  if (!DevicePresent()) {
-    ShowPageBox(kTextConnectDevice);
-    return;
-  }
+  TestDevicePresent([this](bool present) {
+    if (!present) {
+      ShowPageBox(kTextConnectDevice);
+      return;
+    }
+    UpgradeFile();
+  });
+}
+
+void CFirmwarePageDlg::UpgradeFile() {
   FirmwareFile file = LoadFirmwareFile(m_page.kind, FilePathForOpening());
   if (file.verdict == FileVerdict::CannotOpen) {
     ShowApplicationBox(kTextSelectFile);

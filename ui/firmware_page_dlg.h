@@ -29,6 +29,9 @@ class CFirmwarePageDlg : public CServicePageDlg {
   void OnUpgrade() override;
 
  private:
+  // The checks of the file, once the amp is there, then the job.
+  void UpgradeFile();
+
   const FirmwarePageDifferences& m_page;
   std::unique_ptr<Ui::CFirmwarePageDlg> ui_;
   QString m_strLoadedVersion;  // nothing writes it: the label beside "Loaded Version:" stays empty

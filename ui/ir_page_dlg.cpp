@@ -88,10 +88,16 @@ void CIrPageDlg::OnUpgrade() {
     ShowPageBox(kTextSelectAudioIndex);
     return;
   }
-  if (!DevicePresent()) {
-    ShowPageBox(kTextConnectDevice);
-    return;
-  }
+  TestDevicePresent([this](bool present) {
+    if (!present) {
+      ShowPageBox(kTextConnectDevice);
+      return;
+    }
+    UpgradeFile();
+  });
+}
+
+void CIrPageDlg::UpgradeFile() {
   const Load load = LoadFile(true);
   if (load == Load::CannotOpen) {
     ShowApplicationBox(kTextSelectFile);

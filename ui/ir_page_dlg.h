@@ -27,6 +27,8 @@ class CIrPageDlg final : public CServicePageDlg {
   void OnSelchangeIndex();
   void OnBrowse() override;
   void OnUpgrade() override;
+  // The checks of the file, once the amp is there, then the job.
+  void UpgradeFile();
   // The WAV rule on the file at m_strFilePath, with its box when the file is refused; the
   // accepted file (its header and one slot of samples) goes into the page file buffer.
   enum class Load { Accepted, Refused, CannotOpen };

@@ -10,12 +10,14 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <algorithm>
+#include <utility>
 
 #include "device/hid_transport.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
 #include "jobs/prompter.h"
 #include "jobs/start_job.h"
+#include "ui/device_work.h"
 #include "ui/dialog_units.h"
 #include "ui/job_event.h"
 #include "ui/pre_translate.h"
@@ -54,8 +56,12 @@ void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* up
   m_btnUpgrade->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
   FocusOnAltKey(Qt::Key_F, m_filePathEdit);
   m_owner = std::make_unique<WindowJobOwner>(this, m_progress);
-  connect(m_btnBrowse, &QPushButton::clicked, this, [this] { OnBrowse(); });
-  connect(m_btnUpgrade, &QPushButton::clicked, this, [this] { OnUpgrade(); });
+  connect(m_btnBrowse, &QPushButton::clicked, this, [this] {
+    if (!m_deviceStep) OnBrowse();
+  });
+  connect(m_btnUpgrade, &QPushButton::clicked, this, [this] {
+    if (!m_deviceStep) OnUpgrade();
+  });
   // Sees every event of this page and its controls before it is dispatched.
   m_preTranslate = std::make_unique<PreTranslateFilter>(
       this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
@@ -85,7 +91,13 @@ bool CServicePageDlg::ChooseFile(const FileFilter& filter) {
 
 std::string CServicePageDlg::FilePathForOpening() const { return QFile::encodeName(m_strFilePath).toStdString(); }
 
-bool CServicePageDlg::DevicePresent() { return IsDevicePresent() == 1; }
+void CServicePageDlg::TestDevicePresent(std::function<void(bool present)> next) {
+  m_deviceStep = true;
+  AppDeviceWork().Run(this, [] { return IsDevicePresent() == 1; }, [this, next = std::move(next)](bool present) {
+    m_deviceStep = false;
+    next(present);
+  });
+}
 
 void CServicePageDlg::StartPageJob() {
   EnableButtons(false);
@@ -94,8 +106,27 @@ void CServicePageDlg::StartPageJob() {
   // The jobs that need them read the file's path and its name without the folder.
   m_owner->SetStoredFile(FilePathForOpening(),
                          QFile::encodeName(QFileInfo(m_strFilePath).fileName()).toStdString());
-  if (StartJob(m_owner.get(), m_job.kind)) return;
-  // A failure that the start itself posted is not acted on: this box says it.
+  // "INITSTA", and for the Bluetooth job the link switch (over three seconds), off this thread.
+  m_deviceStep = true;
+  m_starting = true;
+  WindowJobOwner* owner = m_owner.get();
+  const int kind = m_job.kind;
+  AppDeviceWork().Run(this, [owner, kind] { return StartJob(owner, kind); },
+                      [this](int started) { OnStartAnswered(started != 0); });
+}
+
+// Job messages that came before the answer are acted on now, in order, when the job started.
+// When it did not, a failure that the start itself posted is not acted on: the box says it.
+void CServicePageDlg::OnStartAnswered(bool started) {
+  m_deviceStep = false;
+  m_starting = false;
+  const std::vector<std::pair<int, long>> held = std::exchange(m_heldMessages, {});
+  if (started) {
+    for (const auto& [wParam, lParam] : held) {
+      if (m_takingMessages) ActOnJobMessage(wParam, lParam);
+    }
+    return;
+  }
   m_takingMessages = false;
   ShowPageBox(m_job.startFailed);
   JobStatus.store(kJobIdle);
@@ -110,12 +141,19 @@ void CServicePageDlg::ShowApplicationBox(const char* text) { AppPrompter().ShowB
 
 void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
   if (!m_takingMessages || event.Message() != m_job.message) return;
-  switch (event.WParam()) {
+  if (m_starting) {
+    m_heldMessages.emplace_back(event.WParam(), event.LParam());
+    return;
+  }
+  ActOnJobMessage(event.WParam(), event.LParam());
+}
+
+void CServicePageDlg::ActOnJobMessage(int wParam, long lParam) {
+  switch (wParam) {
     case JOB_PROGRESS:
-      SetProgressValue(m_progress,
-                       static_cast<int>(std::clamp<long>(event.LParam(), 0, m_progress->maximum())));
-      m_strPercent = QString::fromStdString(PercentText(event.LParam(), m_owner->PreparedTotal()));
-      OnJobProgress(event.LParam());
+      SetProgressValue(m_progress, static_cast<int>(std::clamp<long>(lParam, 0, m_progress->maximum())));
+      m_strPercent = QString::fromStdString(PercentText(lParam, m_owner->PreparedTotal()));
+      OnJobProgress(lParam);
       break;
     case JOB_DONE:
       FinishJob(m_job.succeeded, true);

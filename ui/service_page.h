@@ -36,8 +36,9 @@ class CServicePageDlg : public QWidget {
   CServicePageDlg(const CServicePageDlg&) = delete;
   CServicePageDlg& operator=(const CServicePageDlg&) = delete;
 
-  // From the start of the page's job until its final box has been closed and the page reset.
-  bool JobRunning() const { return m_jobRunning; }
+  // From the start of the page's job until its final box has been closed and the page reset,
+  // and while "Upgrade" waits for the device thread.
+  bool JobRunning() const { return m_jobRunning || m_deviceStep; }
   // Called on every change of JobRunning (the page host follows it).
   void SetJobStateListener(std::function<void()> listener) { m_jobStateListener = std::move(listener); }
 
@@ -81,8 +82,10 @@ class CServicePageDlg : public QWidget {
   // m_strFilePath as the file system takes it.
   std::string FilePathForOpening() const;
 
-  // The two steps of "Upgrade" that talk to the amp. The presence test.
-  static bool DevicePresent();
+  // The two steps of "Upgrade" that talk to the amp, each on the device thread; "Browse" and
+  // "Upgrade" do nothing while one is there. The presence test: `next` gets its answer on
+  // this page's thread.
+  void TestDevicePresent(std::function<void(bool present)> next);
   // Disables "Browse" and "Upgrade" and starts the page's job, which may read the chosen file's
   // path and name. When it cannot start: the page's start-failure box, JobStatus 0, the buttons
   // enabled again.
@@ -107,6 +110,9 @@ class CServicePageDlg : public QWidget {
 
  private:
   void HandleJobMessage(const JobEvent& event);
+  void ActOnJobMessage(int wParam, long lParam);
+  // StartJob's answer, back from the device thread.
+  void OnStartAnswered(bool started);
   // The final box, then the page back to idle.
   void FinishJob(const char* text, bool succeeded);
   void EnableButtons(bool enabled);
@@ -119,6 +125,9 @@ class CServicePageDlg : public QWidget {
   std::vector<QWidget*> m_lockedWhileRunning;
   bool m_jobRunning = false;
   bool m_takingMessages = false;  // the job runs and its final message has not come yet
+  bool m_deviceStep = false;      // a presence test or StartJob is on the device thread
+  bool m_starting = false;        // StartJob is; the job's messages wait for its answer
+  std::vector<std::pair<int, long>> m_heldMessages;  // wParam and lParam, in order
   bool m_copying = false;
   std::function<void()> m_jobStateListener;
   std::unique_ptr<PreTranslateFilter> m_preTranslate;

@@ -96,7 +96,8 @@ void ServicePageHost::ChainFocus(const std::vector<QWidget*>& bottomRow) {
 }
 
 bool ServicePageHost::JobRunning() const {
-  return std::any_of(m_pageOfTab.begin(), m_pageOfTab.end(), [](const CServicePageDlg* page) { return page->JobRunning(); });
+  return std::any_of(m_pageOfTab.begin(), m_pageOfTab.end(),
+                     [](const CServicePageDlg* page) { return page->JobRunning(); });
 }
 
 bool ServicePageHost::MayShow(int index) const {
