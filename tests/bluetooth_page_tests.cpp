@@ -253,37 +253,65 @@ TEST_F(BluetoothPageTest, WithTheLinkHandedOverUpgradeGoesStraightToTheModule) {
   EXPECT_EQ(LinkMode.load(), kLinkHid);
 }
 
-// A job message that comes while StartJob is still on the device thread waits for its answer,
-// and is acted on once the job has started.
-TEST_F(BluetoothPageTest, AJobMessageThatComesBeforeTheStartsAnswerWaitsForIt) {
+// Holds back the device thread's first answer that comes once a job thread runs (StartJob's),
+// until the page has had the job's final message: the order in which the job's messages and
+// the start's answer reach the page is not fixed, since they come from different threads.
+class StartAnswerHeldBack : public QObject {
+ public:
+  StartAnswerHeldBack(ui::DeviceWork& work, QWidget* page) : work_(work) {
+    finals_.onJob = [this](const ui::JobEvent& e) { ended_ = ended_ || e.WParam() != JOB_PROGRESS; };
+    page->installEventFilter(&finals_);
+    work_.installEventFilter(this);
+  }
+  ~StartAnswerHeldBack() override { work_.removeEventFilter(this); }
+  bool HeldBack() const { return heldBack_; }
+
+ private:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::MetaCall || heldBack_ || RunningWorkers() == 0) return false;
+    heldBack_ = true;
+    EXPECT_TRUE(WaitUntil([this] { return ended_; })) << "the job did not end";
+    return false;  // now the answer
+  }
+
+  ui::DeviceWork& work_;
+  JobEventWatcher finals_;
+  bool ended_ = false;
+  bool heldBack_ = false;
+};
+
+// The job ends before the page has StartJob's answer. A failure waits for the answer, which
+// tells the job's failure from the start's own; a success is acted on at once. Either way one
+// page box, and the page, its tabs and the welcome window's buttons are free again once the
+// answer has come.
+TEST_F(BluetoothPageTest, AJobThatEndsBeforeTheStartsAnswer) {
+  struct Case {
+    const char* name;
+    VirtualBluetoothModule::Script script;
+    const char* pageBox;
+  };
+  const Case cases[] = {
+      {"success", {.progress = {99, 100}}, kTextBluetoothSucceeded},
+      {"update refused", {.upgradeResult = 1}, kTextBluetoothFailed},
+  };
   Prepared();
-  sim.module.SetScript({.progress = {0, 99, 100}});
-  // "UB" hands the link over inside StartJob; a progress value of 99 is posted to the page then.
-  sim.korva.SetLinkSwitchHandler([this] {
-    sim.module.SetPresent(true);
-    ui::PostToThreadOf(page, [this] {
-      ui::JobEvent early(WM_BLUETOOTH_JOB, JOB_PROGRESS, 99);
-      QCoreApplication::sendEvent(page, &early);
-    });
-  });
-  // The busy prompt: once the early message has been handled, and before the job's first.
-  std::vector<bool> prompt;
-  JobEventWatcher handled;
-  handled.onJob = [&](const ui::JobEvent& e) {
-    if (e.LParam() == 99 && prompt.empty()) prompt.push_back(PromptShown());
-  };
-  JobEventWatcher before;
-  before.onJob = [&](const ui::JobEvent& e) {
-    if (e.WParam() == JOB_PROGRESS && e.LParam() == 0) prompt.push_back(PromptShown());
-  };
-  page->installEventFilter(&handled);
-  qApp->installEventFilter(&before);  // the last installed sees events first
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  qApp->removeEventFilter(&before);
-  page->removeEventFilter(&handled);
-  EXPECT_EQ(prompt, (std::vector<bool>{false, true}));
-  EXPECT_EQ(prompter.Texts(), std::vector<std::string>{kTextBluetoothSucceeded});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AmpBack();
+    ASSERT_EQ(LinkMode.load(), kLinkHid);
+    sim.module.SetScript(c.script);
+    const std::size_t boxesBefore = prompter.Boxes().size();
+    StartAnswerHeldBack held(deviceWork, page);
+    Click(page, "m_btnUpgrade");
+    ASSERT_TRUE(WaitForIdle());
+    ASSERT_TRUE(held.HeldBack());
+    ASSERT_TRUE(WaitUntil([] { return RunningWorkers() == 0; }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompter.Boxes().size(), boxesBefore + 1);
+    EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
+    EXPECT_EQ(prompter.Boxes().back().text, c.pageBox);
+    ExpectIdle(page);
+  }
 }
 
 // Without an update library nothing is sent: the library's box, then the page's.

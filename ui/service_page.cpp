@@ -92,9 +92,9 @@ bool CServicePageDlg::ChooseFile(const FileFilter& filter) {
 std::string CServicePageDlg::FilePathForOpening() const { return QFile::encodeName(m_strFilePath).toStdString(); }
 
 void CServicePageDlg::TestDevicePresent(std::function<void(bool present)> next) {
-  m_deviceStep = true;
+  SetDeviceStep(true);
   AppDeviceWork().Run(this, [] { return IsDevicePresent() == 1; }, [this, next = std::move(next)](bool present) {
-    m_deviceStep = false;
+    SetDeviceStep(false);
     next(present);
   });
 }
@@ -107,24 +107,23 @@ void CServicePageDlg::StartPageJob() {
   m_owner->SetStoredFile(FilePathForOpening(),
                          QFile::encodeName(QFileInfo(m_strFilePath).fileName()).toStdString());
   // "INITSTA", and for the Bluetooth job the link switch (over three seconds), off this thread.
-  m_deviceStep = true;
   m_starting = true;
+  SetDeviceStep(true);
   WindowJobOwner* owner = m_owner.get();
   const int kind = m_job.kind;
   AppDeviceWork().Run(this, [owner, kind] { return StartJob(owner, kind); },
                       [this](int started) { OnStartAnswered(started != 0); });
 }
 
-// Job messages that came before the answer are acted on now, in order, when the job started.
-// When it did not, a failure that the start itself posted is not acted on: the box says it.
+// A failure that came before the answer is the job's when it started, and is acted on now;
+// when it did not start, the failure was the start's own (the Bluetooth link switch posts one),
+// and the page's start-failure box says it.
 void CServicePageDlg::OnStartAnswered(bool started) {
-  m_deviceStep = false;
   m_starting = false;
-  const std::vector<std::pair<int, long>> held = std::exchange(m_heldMessages, {});
+  SetDeviceStep(false);  // the job may have ended already, its messages having come first
+  const std::optional<long> heldFailure = std::exchange(m_heldFailure, std::nullopt);
   if (started) {
-    for (const auto& [wParam, lParam] : held) {
-      if (m_takingMessages) ActOnJobMessage(wParam, lParam);
-    }
+    if (heldFailure && m_takingMessages) ActOnJobMessage(JOB_FAILED, *heldFailure);
     return;
   }
   m_takingMessages = false;
@@ -141,8 +140,8 @@ void CServicePageDlg::ShowApplicationBox(const char* text) { AppPrompter().ShowB
 
 void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
   if (!m_takingMessages || event.Message() != m_job.message) return;
-  if (m_starting) {
-    m_heldMessages.emplace_back(event.WParam(), event.LParam());
+  if (m_starting && event.WParam() == JOB_FAILED) {
+    m_heldFailure = event.LParam();
     return;
   }
   ActOnJobMessage(event.WParam(), event.LParam());
@@ -189,6 +188,11 @@ void CServicePageDlg::EnableButtons(bool enabled) {
 
 void CServicePageDlg::SetJobRunning(bool running) {
   m_jobRunning = running;
+  if (m_jobStateListener) m_jobStateListener();
+}
+
+void CServicePageDlg::SetDeviceStep(bool inProgress) {
+  m_deviceStep = inProgress;
   if (m_jobStateListener) m_jobStateListener();
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -116,7 +117,9 @@ class CServicePageDlg : public QWidget {
   // The final box, then the page back to idle.
   void FinishJob(const char* text, bool succeeded);
   void EnableButtons(bool enabled);
+  // Each tells the job state's listener, since JobRunning follows both.
   void SetJobRunning(bool running);
+  void SetDeviceStep(bool inProgress);
 
   const ServiceJobTexts& m_job;
   QLineEdit* m_filePathEdit = nullptr;
@@ -126,8 +129,8 @@ class CServicePageDlg : public QWidget {
   bool m_jobRunning = false;
   bool m_takingMessages = false;  // the job runs and its final message has not come yet
   bool m_deviceStep = false;      // a presence test or StartJob is on the device thread
-  bool m_starting = false;        // StartJob is; the job's messages wait for its answer
-  std::vector<std::pair<int, long>> m_heldMessages;  // wParam and lParam, in order
+  bool m_starting = false;        // StartJob is; a failure waits for its answer
+  std::optional<long> m_heldFailure;  // the lParam of a failure that came before its answer
   bool m_copying = false;
   std::function<void()> m_jobStateListener;
   std::unique_ptr<PreTranslateFilter> m_preTranslate;
