@@ -314,6 +314,59 @@ TEST_F(BluetoothPageTest, AJobThatEndsBeforeTheStartsAnswer) {
   }
 }
 
+// From the keyboard, as on the other pages: once a file that opens is chosen the focus waits on
+// "Upgrade", where a held key starts nothing and a fresh Return does. After the update the
+// window has the keyboard again, on "Browse" for the next file, whether the busy prompt was up
+// for a moment only (the window system may make it active after it has gone) or long enough to
+// take the keyboard. Tab goes through the page to the window's buttons and the tabs, and Alt+F
+// to the file's field.
+TEST_F(BluetoothPageTest, AHeldKeyStartsNoUpdateAndTheKeyboardComesBackAfterThePrompt) {
+  Activate(welcome.get());
+  Prepared();
+  ASSERT_EQ(welcome->focusWidget(), Child<QPushButton>(page, "m_btnUpgrade"));
+  sim.korva.ClearLog();
+  PressKey(welcome.get(), Qt::Key_Return, true);
+  PressKey(welcome.get(), Qt::Key_U, true, Qt::AltModifier);
+  PressKey(welcome.get(), Qt::Key_Space, true);
+  ReleaseKey(welcome.get(), Qt::Key_Space);
+  Settle();
+  EXPECT_FALSE(Host().JobRunning());
+  EXPECT_TRUE(sim.korva.Writes().empty());
+  EXPECT_TRUE(prompter.Boxes().empty());
+
+  for (const bool promptTakesTheKeyboard : {false, true}) {
+    SCOPED_TRACE(promptTakesTheKeyboard ? "the prompt had the keyboard" : "the prompt was up for a moment");
+    AmpBack();
+    sim.module.SetScript({.progress = {50, 99, 99, 100}});
+    // The second 99 waits until the prompt has the keyboard.
+    std::promise<void> release;
+    int reads99 = 0;
+    sim.module.SetProgressHandler([&, future = release.get_future().share()](int value) {
+      if (promptTakesTheKeyboard && value == 99 && ++reads99 == 2) future.wait();
+    });
+    Child<QPushButton>(page, "m_btnUpgrade")->setFocus();
+    TapKey(welcome.get(), Qt::Key_Return);
+    if (promptTakesTheKeyboard) {
+      EXPECT_TRUE(WaitUntil([&] { return PromptShown(); }));
+      EXPECT_TRUE(QTest::qWaitForWindowActive(Prompt()));
+    }
+    release.set_value();
+    ASSERT_TRUE(WaitForIdle());
+    sim.module.SetProgressHandler(nullptr);
+    EXPECT_EQ(prompter.Texts().back(), kTextBluetoothSucceeded);
+    EXPECT_FALSE(PromptShown());
+    QTest::qWait(20);  // a late activation of the prompt
+    EXPECT_EQ(QApplication::activeWindow(), welcome.get());
+    EXPECT_EQ(welcome->focusWidget(), Child<QPushButton>(page, "m_btnBrowse"));
+    TapKey(welcome.get(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(welcome->focusWidget(), Child(page, "filePath"));
+  }
+  EXPECT_EQ(prompter.Texts().size(), 2u);
+  Child<QPushButton>(page, "m_btnBrowse")->setFocus();
+  EXPECT_EQ(TabOrder(welcome.get()),
+            (std::vector<std::string>{"Browse", "Upgrade", "Enter", "Exit", "Bluetooth", "Bluetooth Firmware File:"}));
+}
+
 // Without an update library nothing is sent: the library's box, then the page's.
 TEST_F(BluetoothPageTest, WithoutALibraryTheAmpSeesNothing) {
   Prepared();

@@ -10,6 +10,7 @@
 #include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
+#include "ui/busy_prompt_dlg.h"
 #include "ui/device_watchers.h"
 #include "ui/same_version_dlg.h"
 #include "ui/screen_reader.h"
@@ -54,13 +55,13 @@ void CollectUnnamed(QAccessibleInterface* node, std::vector<std::string>& unname
   for (int i = 0; i < node->childCount(); ++i) CollectUnnamed(node->child(i), unnamed, controls);
 }
 
-void ExpectEveryControlNamed(QWidget* window) {
+void ExpectEveryControlNamed(QWidget* window, int atLeast = 3) {
   window->show();
   Flush(window);
   std::vector<std::string> unnamed;
   int controls = 0;
   CollectUnnamed(QAccessible::queryAccessibleInterface(window), unnamed, controls);
-  EXPECT_GT(controls, 2);
+  EXPECT_GE(controls, atLeast);
   EXPECT_EQ(unnamed, std::vector<std::string>{}) << window->objectName().toStdString();
 }
 
@@ -113,6 +114,9 @@ TEST_F(ScreenReaderTest, EveryControlOfEveryWindowHasAName) {
   ExpectEveryControlNamed(&prompt);
   ui::CAboutDlg about;
   ExpectEveryControlNamed(&about);
+  ui::CBusyPromptDlg busy(nullptr);  // a window with an empty title and its one text
+  ExpectEveryControlNamed(&busy, 2);
+  EXPECT_EQ(AccessibleName(&busy), "BlueTooth Device is upgrading, please wait for seconds . . .");
 }
 
 // The lamp says the USB state, the versions and the percentage come with their captions.
@@ -183,6 +187,9 @@ TEST_F(ScreenReaderTest, APageNamesItsControlsAndTellsEachWholePercentOnce) {
             path);
   EXPECT_EQ(AccessibleName(Child(welcome.PageHost()->Page(ServicePageHost::kTabIr), "m_cbIndex")),
             "Index:");
+  QWidget* bluetooth = welcome.PageHost()->Page(ServicePageHost::kTabBluetooth);
+  EXPECT_EQ(AccessibleName(Child(bluetooth, "filePath")), "Bluetooth Firmware File:");
+  EXPECT_EQ(AccessibleName(Child(bluetooth, "loadedVersion")), "Loaded Version:");
 
   Click(mcu, "m_btnUpgrade");
   ASSERT_TRUE(WaitUntil([&] { return !welcome.PageHost()->JobRunning(); }));

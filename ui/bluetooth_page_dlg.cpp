@@ -29,13 +29,20 @@ CBluetoothPageDlg::CBluetoothPageDlg(QWidget* parent)
   setObjectName(QStringLiteral("bluetoothPage"));
   BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath, ui_->percent);
   BindText(ui_->loadedVersion, &m_strLoadedVersion);
+  NameAfterCaption(ui_->loadedVersion, ui_->labelLoaded->text(), ui_->loadedVersion);
   UpdateData();
 }
 
 CBluetoothPageDlg::~CBluetoothPageDlg() = default;
 
 void CBluetoothPageDlg::OnBrowse() {
-  if (ChooseFile(kBluetoothFileFilter) && !FileOpens(m_strFilePath)) ShowPageBox(kTextOpenFileFailed);
+  if (ChooseFile(kBluetoothFileFilter)) {
+    if (FileOpens(m_strFilePath)) {
+      m_btnUpgrade->setFocus();  // the file opens: writing it comes next
+    } else {
+      ShowPageBox(kTextOpenFileFailed);
+    }
+  }
   UpdateData();  // also after a cancel
 }
 

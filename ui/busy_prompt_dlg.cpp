@@ -1,6 +1,8 @@
 // The busy prompt.
 #include "ui/busy_prompt_dlg.h"
 
+#include <QApplication>
+
 #include "jobs/service_texts.h"
 #include "ui/dialog_units.h"
 #include "ui/display_text.h"
@@ -35,6 +37,26 @@ void CBusyPromptDlg::ShowCentredOver(const QWidget* over) {
   } else {
     show();
   }
+}
+
+void CBusyPromptDlg::hideEvent(QHideEvent* event) {
+  // Once the window system has taken in that the prompt is gone.
+  QMetaObject::invokeMethod(this, [this] { GiveKeyboardBack(); }, Qt::QueuedConnection);
+  QDialog::hideEvent(event);
+}
+
+bool CBusyPromptDlg::event(QEvent* event) {
+  // The window system may make the prompt active only after it has gone again (it is often up
+  // for a moment only).
+  if (event->type() == QEvent::WindowActivate && !isVisible()) GiveKeyboardBack();
+  return QDialog::event(event);
+}
+
+// A hidden prompt must not keep the keyboard, nor leave the program without a window that has
+// it: it goes to the window below, unless another window (the final box) has it already.
+void CBusyPromptDlg::GiveKeyboardBack() {
+  const QWidget* active = QApplication::activeWindow();
+  if ((!active || active == this) && parentWidget()) parentWidget()->window()->activateWindow();
 }
 
 }  // namespace korva::ui

@@ -23,7 +23,13 @@ class CBusyPromptDlg final : public QDialog {
   // Centres the prompt over `over` and shows it, also when it is shown already.
   void ShowCentredOver(const QWidget* over);
 
+ protected:
+  bool event(QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
+  void GiveKeyboardBack();
+
   std::unique_ptr<Ui::CBusyPromptDlg> ui_;
 };
 
