@@ -84,13 +84,7 @@ void CFirmwarePageDlg::OnUpgrade() {
     ShowPageBox(kTextLinkOnBluetooth);
     return;
   }
-  TestDevicePresent([this](bool present) {
-    if (!present) {
-      ShowPageBox(kTextConnectDevice);
-      return;
-    }
-    UpgradeFile();
-  });
+  ContinueIfDevicePresent([this] { UpgradeFile(); });
 }
 
 void CFirmwarePageDlg::UpgradeFile() {

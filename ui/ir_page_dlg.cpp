@@ -88,13 +88,7 @@ void CIrPageDlg::OnUpgrade() {
     ShowPageBox(kTextSelectAudioIndex);
     return;
   }
-  TestDevicePresent([this](bool present) {
-    if (!present) {
-      ShowPageBox(kTextConnectDevice);
-      return;
-    }
-    UpgradeFile();
-  });
+  ContinueIfDevicePresent([this] { UpgradeFile(); });
 }
 
 void CIrPageDlg::UpgradeFile() {

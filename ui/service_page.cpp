@@ -99,6 +99,16 @@ void CServicePageDlg::TestDevicePresent(std::function<void(bool present)> next) 
   });
 }
 
+void CServicePageDlg::ContinueIfDevicePresent(std::function<void()> next) {
+  TestDevicePresent([this, next = std::move(next)](bool present) {
+    if (present) {
+      next();
+    } else {
+      ShowPageBox(kTextConnectDevice);
+    }
+  });
+}
+
 void CServicePageDlg::StartPageJob() {
   EnableButtons(false);
   m_takingMessages = true;

@@ -87,6 +87,8 @@ class CServicePageDlg : public QWidget {
   // "Upgrade" do nothing while one is there. The presence test: `next` gets its answer on
   // this page's thread.
   void TestDevicePresent(std::function<void(bool present)> next);
+  // The presence test, then `next` when the amp is there, else "Please Connect Device!".
+  void ContinueIfDevicePresent(std::function<void()> next);
   // Disables "Browse" and "Upgrade" and starts the page's job, which may read the chosen file's
   // path and name. When it cannot start: the page's start-failure box, JobStatus 0, the buttons
   // enabled again.
