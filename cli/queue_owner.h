@@ -32,6 +32,7 @@ class QueueOwner final : public JobOwner {
  public:
   // `clock` stamps every event as it is posted.
   explicit QueueOwner(const Clock& clock) : clock_(clock) {}
+  ~QueueOwner() override { CutJobLink(); }
 
   void PostJobMessage(int message, int wParam, long lParam) override;
   void PrepareProgressBar(int total) override;

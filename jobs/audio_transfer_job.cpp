@@ -104,8 +104,8 @@ int AudioTransferJob() {
   }
   const std::vector<std::uint8_t> samples(page.PageFileBuffer->begin() + kWavHeaderLength,
                                           page.PageFileBuffer->begin() + kWavHeaderLength + kSlotSampleLength);
-  const std::uint32_t slot = static_cast<std::uint32_t>(ParseSlotIndex(report.Owner()->SlotIndexText()));
-  const auto descriptor = BuildDescriptor(report.Owner()->StoredFileName(), page.PageFileBuffer->data());
+  const std::uint32_t slot = static_cast<std::uint32_t>(ParseSlotIndex(report.SlotIndexText()));
+  const auto descriptor = BuildDescriptor(report.StoredFileName(), page.PageFileBuffer->data());
   if (!report.PassWriteGate()) return report.FailedWithStatus(0);
 
   if (!SendMemoryBlock(kSlotDescriptorBase + slot * kSlotDescriptorStride, kSlotDescriptorLength,

@@ -83,7 +83,8 @@ int SwitchLinkToBluetooth() {
   SetCommand(hid, kLinkSwitchCommand, kLinkSwitchExecute);
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);
   Pause(kLinkSwitchSettleMs);  // the amp switches its USB connection over to the module
-  StartWorker(BluetoothUpdateJob);
+  // The amp has handed its link over: without a thread for the update the switch failed.
+  if (!StartWorker(BluetoothUpdateJob)) return report.FailedWithStatus(0);
   return 1;
 }
 
@@ -99,7 +100,7 @@ int BluetoothUpdateJob() {
   // With the link handed over before this job, the update is its first write. A connection
   // that the front end made for it is the front end's to close.
   if (!report.PassWriteGate()) return report.FailedWithStatus(0);
-  const std::string path = report.Owner()->StoredFilePath();
+  const std::string path = report.StoredFilePath();
   if (hidDfuUpgrade(path.c_str(), 0) != 0) {
     hidDfuResetDevice();  // results ignored: the update did not start
     hidDfuDisconnect();

@@ -2,11 +2,14 @@
 // Every job reports through it, so it also keeps the support log's account of each job: its
 // total, its progress at every 10 %, and its end or failure with the count. Each line is
 // written before the message it describes is posted: the owner may end the program as soon as
-// the final message arrives.
+// the final message arrives. The owner is reached through its link, taken when the job begins:
+// an owner that has gone receives nothing.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
+#include <string>
 
 #include "device/protocol.h"
 #include "jobs/job_messages.h"
@@ -16,13 +19,16 @@ namespace korva {
 
 class JobReport {
  public:
-  explicit JobReport(int message) : owner_(CurrentJobOwner.load()), message_(message) {}
+  explicit JobReport(int message) : owner_(CurrentJobOwner.link()), message_(message) {}
 
-  JobOwner* Owner() const { return owner_; }
   void PrepareProgressBar(int total) {
     NotePrepared(total);
-    owner_->PrepareProgressBar(total);
+    owner_->With([total](JobOwner& owner) { owner.PrepareProgressBar(total); });
   }
+  // The owner's answers to the audio and Bluetooth jobs' questions; empty once it has gone.
+  std::string SlotIndexText() { return Ask(&JobOwner::SlotIndexText); }
+  std::string StoredFileName() { return Ask(&JobOwner::StoredFileName); }
+  std::string StoredFilePath() { return Ask(&JobOwner::StoredFilePath); }
   // The number of 64-byte data reports that carry `dataBytes`, published in the job's report
   // total (its owner's percentage divisor) before the owner's bar is prepared with it.
   int AnnounceReports(std::atomic<int>& reportTotal, std::size_t dataBytes) {
@@ -33,7 +39,7 @@ class JobReport {
   }
   void Progress(long value) {
     NoteProgress(value);
-    owner_->PostJobMessage(message_, JOB_PROGRESS, value);
+    Post(JOB_PROGRESS, value);
   }
   // True when the front end asked the job to end before its next report.
   bool StopRequested() const { return JobStopRequested.load(); }
@@ -45,13 +51,13 @@ class JobReport {
   int Done() {
     JobStatus.store(kJobSucceeded);
     NoteEnd(JOB_DONE, lastCount_);
-    owner_->PostJobMessage(message_, JOB_DONE, 0);
+    Post(JOB_DONE, 0);
     return 1;
   }
   // JOB_FAILED with the count; JobStatus is left as the job set it. Returns 0.
   int Failed(long count) {
     NoteEnd(JOB_FAILED, count);
-    owner_->PostJobMessage(message_, JOB_FAILED, count);
+    Post(JOB_FAILED, count);
     return 0;
   }
   // JobStatus -1, then JOB_FAILED with the count. Returns 0.
@@ -61,11 +67,19 @@ class JobReport {
   }
 
  private:
+  void Post(int wParam, long lParam) {
+    owner_->With([&](JobOwner& owner) { owner.PostJobMessage(message_, wParam, lParam); });
+  }
+  std::string Ask(std::string (JobOwner::*question)()) {
+    std::string answer;
+    owner_->With([&](JobOwner& owner) { answer = (owner.*question)(); });
+    return answer;
+  }
   void NotePrepared(int total);
   void NoteProgress(long count);
   void NoteEnd(int wParam, long count);
 
-  JobOwner* owner_;
+  std::shared_ptr<JobOwnerLink> owner_;
   int message_;
   long total_ = 0;      // counts at the end of the job (the DSP job's header report included)
   long lastCount_ = 0;  // the last progress count

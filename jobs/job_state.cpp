@@ -8,7 +8,7 @@
 
 namespace korva {
 
-std::atomic<JobOwner*> CurrentJobOwner{nullptr};
+JobOwnerSlot CurrentJobOwner;
 std::atomic<int> JobStatus{0};
 std::atomic<std::uint8_t> CurrentTransfer{0};
 std::atomic<int> McuReportTotal{0};
@@ -32,6 +32,24 @@ bool CloseWriteGate() {
 void ResetStopRequests() {
   JobStopRequested.store(false);
   WriteGate.store(kGateOpen);
+}
+
+void JobOwnerSlot::store(JobOwner* owner) {
+  std::lock_guard lock(mutex_);
+  link_ = owner ? owner->Link() : nullptr;
+}
+
+JobOwner* JobOwnerSlot::load() const {
+  JobOwner* owner = nullptr;
+  if (const auto link = this->link()) link->With([&owner](JobOwner& o) { owner = &o; });
+  return owner;
+}
+
+std::shared_ptr<JobOwnerLink> JobOwnerSlot::link() const {
+  std::lock_guard lock(mutex_);
+  if (link_) return link_;
+  static const auto cut = std::make_shared<JobOwnerLink>(nullptr);
+  return cut;
 }
 
 void ResetJobState() {

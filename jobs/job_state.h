@@ -4,13 +4,30 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 #include "jobs/job_owner.h"
+#include "jobs/job_owner_link.h"
 
 namespace korva {
 
-// The owner of the current job; set by every StartJob call.
-extern std::atomic<JobOwner*> CurrentJobOwner;
+// The owner of the current job; set by every StartJob call. A job takes the owner's link from
+// here when it begins, and reaches its owner through that link only. Its members are named
+// after the atomic's, whose place it takes.
+class JobOwnerSlot {
+ public:
+  void store(JobOwner* owner);
+  // The owner, while its link is not cut; nullptr otherwise.
+  JobOwner* load() const;
+  // The owner's link (a cut one when there is no owner).
+  std::shared_ptr<JobOwnerLink> link() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<JobOwnerLink> link_;
+};
+extern JobOwnerSlot CurrentJobOwner;
 // 0 idle, 1 starting or running, 2 ended well, -1 failed (see job_messages.h).
 extern std::atomic<int> JobStatus;
 // 1 MCU or 2 DSP while the main window's job runs; cleared by that window.

@@ -53,13 +53,11 @@ int StartKind(JobOwner* owner, int kind) {
     case kJobMcu:
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
       CurrentTransfer.store(kTransferMcu);
-      StartWorker(McuTransferJob);
-      return 1;
+      return StartWorker(McuTransferJob) ? 1 : 0;
     case kJobDsp:
       if (!InitStatesOrSay(kTextInitStatesFailed)) return 0;
       CurrentTransfer.store(kTransferDsp);
-      StartWorker(DspTransferJob);
-      return 1;
+      return StartWorker(DspTransferJob) ? 1 : 0;
     case kJobBluetooth:
       // Without an update library the module could not be reached once the amp has handed
       // its link over ("UB" cannot be undone from here), so nothing is sent.
@@ -70,8 +68,7 @@ int StartKind(JobOwner* owner, int kind) {
       }
       // Already handed over to the module: no "INITSTA", no switch, straight to the update.
       if (LinkMode.load() == kLinkBluetooth) {
-        StartWorker(BluetoothUpdateJob);
-        return 1;
+        return StartWorker(BluetoothUpdateJob) ? 1 : 0;
       }
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
       if (SwitchLinkToBluetooth()) return 1;
@@ -79,12 +76,10 @@ int StartKind(JobOwner* owner, int kind) {
       return 0;
     case kJobBattery:
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
-      StartWorker(BatteryTransferJob);
-      return 1;
+      return StartWorker(BatteryTransferJob) ? 1 : 0;
     case kJobAudio:
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
-      StartWorker(AudioTransferJob);
-      return 1;
+      return StartWorker(AudioTransferJob) ? 1 : 0;
     default:
       return 0;
   }

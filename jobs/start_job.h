@@ -11,7 +11,9 @@ namespace korva {
 // Returns 1 when the job's thread was started, 0 otherwise. Runs on the caller's (UI) thread
 // and blocks for "INITSTA" (and, for the Bluetooth job, for the link switch, over three
 // seconds). On a failed "INITSTA" it shows its own application box; for an
-// unknown kind it returns 0 silently. The caller resets JobStatus after a 0.
+// unknown kind, or when the system gives no thread for the job, it returns 0 silently (the
+// caller's own failure message follows; after the Bluetooth link switch the switch's
+// JOB_FAILED 0 is posted too). The caller resets JobStatus after a 0.
 // The Bluetooth job refuses with an application box of its own when no update library is
 // loaded, before it sends anything to the amp.
 int StartJob(JobOwner* owner, int kind);

@@ -38,6 +38,8 @@ struct JobMessage {
 // A job owner that records every message and lets a test wait for the final one.
 class RecordingOwner : public JobOwner {
  public:
+  RecordingOwner() = default;
+  ~RecordingOwner() override { CutJobLink(); }
   void PostJobMessage(int message, int wParam, long lParam) override {
     std::function<void(const JobMessage&)> hook;
     {

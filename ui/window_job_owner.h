@@ -16,6 +16,7 @@ class WindowJobOwner final : public JobOwner {
  public:
   // `window` receives the events; `bar` is the progress bar that the jobs prepare.
   WindowJobOwner(QObject* window, QProgressBar* bar) : window_(window), bar_(bar) {}
+  ~WindowJobOwner() override { CutJobLink(); }
 
   void PostJobMessage(int message, int wParam, long lParam) override;
   void PrepareProgressBar(int total) override;
