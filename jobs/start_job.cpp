@@ -15,6 +15,7 @@
 #include "jobs/job_texts.h"
 #include "jobs/prompter.h"
 #include "jobs/service_jobs.h"
+#include "jobs/sleep_guard.h"
 #include "jobs/worker.h"
 #include "support/support_log.h"
 
@@ -26,7 +27,9 @@ namespace {
 std::mutex g_jobGate;
 std::atomic<int> g_starting{0};
 
-// Counts a StartJob call in for its whole run; a started job's thread counts from then on.
+// Counts a StartJob call in for its whole run; a started job's thread counts from then on. The
+// computer is kept awake from here on, since the Bluetooth link switch already belongs to the
+// update.
 class StartingScope {
  public:
   StartingScope() {
@@ -36,6 +39,9 @@ class StartingScope {
   ~StartingScope() { g_starting.fetch_sub(1); }
   StartingScope(const StartingScope&) = delete;
   StartingScope& operator=(const StartingScope&) = delete;
+
+ private:
+  SleepGuard awake_;
 };
 
 // "INITSTA" before every job; the box says so when the device does not take it.

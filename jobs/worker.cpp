@@ -3,10 +3,12 @@
 
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "jobs/job_thread.h"
+#include "jobs/sleep_guard.h"
 #include "support/support_log.h"
 
 namespace korva {
@@ -43,8 +45,11 @@ bool StartWorker(JobRoutine routine) {
     ++g_running;
   }
   try {
-    StartThread([routine] {
+    // The computer stays awake until the job's thread returns (the guard goes with the thread's
+    // function, also when no thread can be started).
+    StartThread([routine, awake = std::make_shared<SleepGuard>()]() mutable {
       routine();  // its result is read by nobody: the job reports through its messages
+      awake.reset();
       CountOut();
     });
   } catch (const std::exception& error) {

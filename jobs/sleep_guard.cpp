@@ -1,0 +1,74 @@
+// The count of guards and the lock they share.
+#include "jobs/sleep_guard.h"
+
+#include <mutex>
+
+#include "support/support_log.h"
+
+namespace korva {
+namespace {
+
+// The words the user sees once, after the inhibitor's own reason.
+constexpr const char* kNoLockText =
+    "the computer cannot be kept from sleeping or shutting down during the update (%s); "
+    "the update goes on without that protection";
+
+std::mutex g_mutex;
+SleepInhibitor* g_inhibitor = nullptr;
+std::function<void(const std::string&)> g_sayOnce;
+bool g_said = false;
+int g_guards = 0;
+std::unique_ptr<Inhibition> g_held;
+
+std::string NoLockText(const std::string& problem) {
+  std::string text = kNoLockText;
+  text.replace(text.find("%s"), 2, problem);
+  return text;
+}
+
+}  // namespace
+
+void SetSleepInhibitor(SleepInhibitor* inhibitor, std::function<void(const std::string&)> sayOnce) {
+  std::lock_guard lock(g_mutex);
+  g_inhibitor = inhibitor;
+  g_sayOnce = std::move(sayOnce);
+  g_said = false;
+}
+
+SleepGuard::SleepGuard() {
+  std::function<void(const std::string&)> say;
+  std::string problem;
+  {
+    std::lock_guard lock(g_mutex);
+    if (g_guards++ > 0 || !g_inhibitor) return;
+    g_held = g_inhibitor->Inhibit(problem);
+    if (g_held) {
+      SupportLog("holding the computer awake (no sleep, no shutdown) while the amp is written");
+      return;
+    }
+    SupportLog("no lock against sleep and shutdown: " + problem);
+    if (g_said) return;
+    g_said = true;
+    say = g_sayOnce;
+  }
+  // Outside the lock: the front end may take its time to say it.
+  if (say) say(NoLockText(problem));
+}
+
+SleepGuard::~SleepGuard() {
+  std::unique_ptr<Inhibition> released;
+  {
+    std::lock_guard lock(g_mutex);
+    if (--g_guards > 0 || !g_held) return;
+    released = std::move(g_held);
+  }
+  released.reset();
+  SupportLog("the computer may sleep and shut down again");
+}
+
+bool SleepInhibited() {
+  std::lock_guard lock(g_mutex);
+  return g_held != nullptr;
+}
+
+}  // namespace korva
