@@ -142,13 +142,13 @@ std::string WallClockStamp(std::chrono::system_clock::time_point when) {
   return stamp;
 }
 
-std::filesystem::path DefaultSupportLogPath() {
-  return DefaultSupportLogPath([](const char* name) -> std::optional<std::string> {
-    const char* value = std::getenv(name);
-    if (!value) return std::nullopt;
-    return std::string(value);
-  });
+std::optional<std::string> ProcessVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value) return std::nullopt;
+  return std::string(value);
 }
+
+std::filesystem::path DefaultSupportLogPath() { return DefaultSupportLogPath(ProcessVariable); }
 
 SupportLogSession::SupportLogSession(const std::filesystem::path& path, std::string program,
                                      LogFile::Warn warn, LogLimits limits) {

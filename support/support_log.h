@@ -45,6 +45,8 @@ std::string WallClockStamp(std::chrono::system_clock::time_point when);
 // log_place_windows.cpp)
 using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
 std::filesystem::path DefaultSupportLogPath(const EnvironmentLookup& variable);
+// This process's environment as an EnvironmentLookup.
+std::optional<std::string> ProcessVariable(const char* name);
 std::filesystem::path DefaultSupportLogPath();  // from this process's environment
 
 // The log for the length of a program's run. An empty path opens none. `warn` receives, once,

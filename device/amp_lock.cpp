@@ -1,0 +1,75 @@
+// The lock's names and the folder in use; the folder's default and the locking itself are the
+// system's (amp_lock_posix.cpp, amp_lock_windows.cpp).
+#include "device/amp_lock.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace korva {
+namespace {
+
+std::mutex g_folderMutex;
+std::filesystem::path g_folder;  // empty: the default
+
+bool Plain(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_';
+}
+
+}  // namespace
+
+std::string AmpHolderText(const AmpLockHolder& holder) {
+  if (holder.pid <= 0) return "another program";
+  return (holder.program.empty() ? std::string("a program") : holder.program) + " (process " +
+         std::to_string(holder.pid) + ")";
+}
+
+std::string AmpLockFileName(const std::string& devicePath) {
+  std::string name = "amp-";
+  for (const unsigned char c : devicePath) {
+    if (Plain(c)) {
+      name += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      name += escaped;
+    }
+  }
+  return name + ".lock";
+}
+
+std::string AmpHolderRecord(long pid, const std::string& program) {
+  return std::to_string(pid) + " " + program + "\n";
+}
+
+AmpLockHolder ParseAmpHolderRecord(std::string_view record) {
+  AmpLockHolder holder;
+  const std::size_t space = record.find(' ');
+  if (space == std::string_view::npos || space == 0) return holder;
+  long pid = 0;
+  for (const char c : record.substr(0, space)) {
+    if (c < '0' || c > '9' || pid > 99999999) return holder;
+    pid = pid * 10 + (c - '0');
+  }
+  holder.pid = pid;
+  for (const char c : record.substr(space + 1)) {
+    if (c == '\n' || c == '\0') break;
+    holder.program += (c >= 0x20 && c < 0x7F) ? c : '?';
+  }
+  return holder;
+}
+
+std::filesystem::path AmpLockFolder() {
+  {
+    std::lock_guard lock(g_folderMutex);
+    if (!g_folder.empty()) return g_folder;
+  }
+  return DefaultAmpLockFolder(ProcessVariable);
+}
+
+void SetAmpLockFolder(const std::filesystem::path& folder) {
+  std::lock_guard lock(g_folderMutex);
+  g_folder = folder;
+}
+
+}  // namespace korva
