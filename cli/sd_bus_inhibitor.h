@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "jobs/sleep_guard.h"
+#include "jobs/update_scope.h"
 
 namespace korva::cli {
 

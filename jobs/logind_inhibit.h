@@ -3,7 +3,7 @@
 // descriptor that logind hands back, which holds the lock until it is closed.
 #pragma once
 
-#include "jobs/sleep_guard.h"
+#include "jobs/update_scope.h"
 
 namespace korva {
 

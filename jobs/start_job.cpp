@@ -15,7 +15,7 @@
 #include "jobs/job_texts.h"
 #include "jobs/prompter.h"
 #include "jobs/service_jobs.h"
-#include "jobs/sleep_guard.h"
+#include "jobs/update_scope.h"
 #include "jobs/worker.h"
 #include "support/support_log.h"
 
@@ -28,8 +28,7 @@ std::mutex g_jobGate;
 std::atomic<int> g_starting{0};
 
 // Counts a StartJob call in for its whole run; a started job's thread counts from then on. The
-// computer is kept awake from here on, since the Bluetooth link switch already belongs to the
-// update.
+// update is under way from here on: the Bluetooth link switch already belongs to it.
 class StartingScope {
  public:
   StartingScope() {
@@ -41,7 +40,7 @@ class StartingScope {
   StartingScope& operator=(const StartingScope&) = delete;
 
  private:
-  SleepGuard awake_;
+  UpdateScope underWay_;
 };
 
 // "INITSTA" before every job; the box says so when the device does not take it.

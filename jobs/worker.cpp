@@ -8,7 +8,7 @@
 #include <string>
 
 #include "jobs/job_thread.h"
-#include "jobs/sleep_guard.h"
+#include "jobs/update_scope.h"
 #include "support/support_log.h"
 
 namespace korva {
@@ -45,11 +45,11 @@ bool StartWorker(JobRoutine routine) {
     ++g_running;
   }
   try {
-    // The computer stays awake until the job's thread returns (the guard goes with the thread's
+    // The update is under way until the job's thread returns (the scope goes with the thread's
     // function, also when no thread can be started).
-    StartThread([routine, awake = std::make_shared<SleepGuard>()]() mutable {
+    StartThread([routine, underWay = std::make_shared<UpdateScope>()]() mutable {
       routine();  // its result is read by nobody: the job reports through its messages
-      awake.reset();
+      underWay.reset();
       CountOut();
     });
   } catch (const std::exception& error) {

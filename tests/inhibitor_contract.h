@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "jobs/sleep_guard.h"
+#include "jobs/update_scope.h"
 #include "tests/private_bus.h"
 
 namespace korva::testing {

@@ -1,7 +1,7 @@
-// The lock against sleep and shutdown as the jobs hold it: taken once for any number of guards,
+// The lock against sleep and shutdown as the jobs hold it: taken once for any number of scopes,
 // held from StartJob until the job's thread has returned, said once when it cannot be had.
 #include "images/embedded_images.h"
-#include "jobs/sleep_guard.h"
+#include "jobs/update_scope.h"
 #include "jobs/start_job.h"
 #include "tests/test_support.h"
 
@@ -46,12 +46,12 @@ class RecordingInhibitor final : public SleepInhibitor {
   RecordingOwner& owner_;
 };
 
-class SleepGuardTest : public KorvaTest {
+class UpdateScopeTest : public KorvaTest {
  protected:
-  SleepGuardTest() {
+  UpdateScopeTest() {
     SetSleepInhibitor(&inhibitor, [this](const std::string& text) { said.push_back(text); });
   }
-  ~SleepGuardTest() override {
+  ~UpdateScopeTest() override {
     WaitForWorkers();
     SetSleepInhibitor(nullptr, nullptr);
   }
@@ -60,27 +60,30 @@ class SleepGuardTest : public KorvaTest {
   std::vector<std::string> said;
 };
 
-TEST_F(SleepGuardTest, OneLockForAnyNumberOfGuardsHeldUntilTheLastEnds) {
+TEST_F(UpdateScopeTest, OneLockForAnyNumberOfGuardsHeldUntilTheLastEnds) {
+  EXPECT_FALSE(UpdateUnderWay());
   {
-    SleepGuard road;
+    UpdateScope road;
+    EXPECT_TRUE(UpdateUnderWay());
     EXPECT_TRUE(SleepInhibited());
     {
-      SleepGuard job;
-      SleepGuard another;
+      UpdateScope job;
+      UpdateScope another;
     }
     EXPECT_TRUE(SleepInhibited());
     EXPECT_TRUE(inhibitor.messagesAtRelease.empty());
   }
   EXPECT_FALSE(SleepInhibited());
+  EXPECT_FALSE(UpdateUnderWay());
   EXPECT_EQ(inhibitor.calls, 1);
   EXPECT_EQ(inhibitor.messagesAtRelease.size(), 1u);
-  // The next guard takes it afresh.
-  { SleepGuard again; }
+  // The next scope takes it afresh.
+  { UpdateScope again; }
   EXPECT_EQ(inhibitor.calls, 2);
   EXPECT_TRUE(said.empty());
 }
 
-TEST_F(SleepGuardTest, AJobHoldsTheLockFromItsStartUntilItsThreadHasReturned) {
+TEST_F(UpdateScopeTest, AJobHoldsTheLockFromItsStartUntilItsThreadHasReturned) {
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   ASSERT_EQ(StartJob(&owner, kJobMcu), 1);
   owner.WaitForFinal();  // and every job thread has returned
@@ -91,7 +94,7 @@ TEST_F(SleepGuardTest, AJobHoldsTheLockFromItsStartUntilItsThreadHasReturned) {
   EXPECT_EQ(inhibitor.messagesAtRelease, std::vector<std::size_t>{753});
 }
 
-TEST_F(SleepGuardTest, WithoutALockTheUpdateGoesOnAndTheUserIsToldOnce) {
+TEST_F(UpdateScopeTest, WithoutALockTheUpdateGoesOnAndTheUserIsToldOnce) {
   inhibitor.problemToGive = "no system bus: No such file or directory";
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   for (int kind : {kJobMcu, kJobDsp}) {
@@ -105,7 +108,7 @@ TEST_F(SleepGuardTest, WithoutALockTheUpdateGoesOnAndTheUserIsToldOnce) {
   EXPECT_NE(said[0].find("the update goes on"), std::string::npos) << said[0];
 }
 
-TEST_F(SleepGuardTest, AJobThatCannotStartLetsTheLockGo) {
+TEST_F(UpdateScopeTest, AJobThatCannotStartLetsTheLockGo) {
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   SetThreadStarter(
       [](std::function<void()>) { throw std::system_error(EAGAIN, std::generic_category()); });

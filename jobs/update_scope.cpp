@@ -1,5 +1,5 @@
-// The count of guards and the lock they share.
-#include "jobs/sleep_guard.h"
+// The count of scopes and the lock against sleep that they share.
+#include "jobs/update_scope.h"
 
 #include <mutex>
 
@@ -17,7 +17,7 @@ std::mutex g_mutex;
 SleepInhibitor* g_inhibitor = nullptr;
 std::function<void(const std::string&)> g_sayOnce;
 bool g_said = false;
-int g_guards = 0;
+int g_scopes = 0;
 std::unique_ptr<Inhibition> g_held;
 
 std::string NoLockText(const std::string& problem) {
@@ -35,12 +35,12 @@ void SetSleepInhibitor(SleepInhibitor* inhibitor, std::function<void(const std::
   g_said = false;
 }
 
-SleepGuard::SleepGuard() {
+UpdateScope::UpdateScope() {
   std::function<void(const std::string&)> say;
   std::string problem;
   {
     std::lock_guard lock(g_mutex);
-    if (g_guards++ > 0 || !g_inhibitor) return;
+    if (g_scopes++ > 0 || !g_inhibitor) return;
     g_held = g_inhibitor->Inhibit(problem);
     if (g_held) {
       SupportLog("holding the computer awake (no sleep, no shutdown) while the amp is written");
@@ -55,15 +55,20 @@ SleepGuard::SleepGuard() {
   if (say) say(NoLockText(problem));
 }
 
-SleepGuard::~SleepGuard() {
+UpdateScope::~UpdateScope() {
   std::unique_ptr<Inhibition> released;
   {
     std::lock_guard lock(g_mutex);
-    if (--g_guards > 0 || !g_held) return;
+    if (--g_scopes > 0 || !g_held) return;
     released = std::move(g_held);
   }
   released.reset();
   SupportLog("the computer may sleep and shut down again");
+}
+
+bool UpdateUnderWay() {
+  std::lock_guard lock(g_mutex);
+  return g_scopes > 0;
 }
 
 bool SleepInhibited() {
