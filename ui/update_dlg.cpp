@@ -14,6 +14,7 @@
 #include "jobs/start_job.h"
 #include "jobs/update_texts.h"
 #include "ui/device_work.h"
+#include "support/support_log.h"
 #include "ui/dialog_template.h"
 #include "ui/icons.h"
 #include "ui/job_event.h"
@@ -62,7 +63,19 @@ CUpdateDlg::CUpdateDlg(QWidget* parent)
       this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
 }
 
-CUpdateDlg::~CUpdateDlg() = default;
+CUpdateDlg::~CUpdateDlg() {
+  FinishBeforeClosing();
+}
+
+void CUpdateDlg::FinishBeforeClosing() {
+  if (!UpdateRunning()) return;
+  SupportLog("the main window is closing during the update: it stays until the update has ended");
+  // The job's messages keep coming until its final one; the user's input waits.
+  while (UpdateRunning()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
+                                    QEventLoop::ExcludeUserInputEvents);
+  }
+}
 
 void CUpdateDlg::showEvent(QShowEvent* event) {
   if (!m_initialised) {
@@ -225,12 +238,14 @@ void CUpdateDlg::EndUpdateStart() {
 void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure) {
   m_jobActive = true;
   m_starting = true;
+  if (!m_road) m_road = std::make_unique<UpdateScope>();
   WindowJobOwner* owner = m_owner.get();
   AppDeviceWork().Run(this, [owner, kind] { return StartJob(owner, kind); },
                       [this, failureBox, statusAfterFailure](int started) {
                         m_starting = false;
                         if (started) return;
                         m_jobActive = false;
+                        m_road.reset();
                         AppPrompter().ShowBox(BoxKind::Window, failureBox);
                         JobStatus.store(kJobIdle);
                         EnableButtons(true);
@@ -289,6 +304,7 @@ void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
 // The last final message of an update: buttons back, poll on again.
 void CUpdateDlg::FinishRoad(bool succeeded) {
   m_jobActive = false;
+  m_road.reset();
   EnableButtons(true);
   m_strStatus = Text(succeeded ? kTextUpdateSucceeded : kTextUpdateFailed);
   if (succeeded) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <memory>
 
+#include "jobs/update_scope.h"
 #include "ui/connection_reading.h"
 #include "ui/screen_reader.h"
 #include "ui/window_job_owner.h"
@@ -32,7 +33,12 @@ class CUpdateDlg final : public QDialog {
   static constexpr int kPollPeriodMs = 500;
 
   explicit CUpdateDlg(QWidget* parent = nullptr);
+  // Whatever ended the event loop, a window whose update is under way stays until the update
+  // has ended: its job reports to it, and an update cut short leaves the amp half-written.
   ~CUpdateDlg() override;
+
+  // True from "Update" until the update's last final message has been handled.
+  bool UpdateRunning() const { return m_road != nullptr; }
 
   // Exit, Escape and the close box: refused while a job writes to the amp.
   void reject() override;
@@ -59,6 +65,7 @@ class CUpdateDlg final : public QDialog {
   void StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure);
   void HandleJobMessage(const JobEvent& event);
   void FinishRoad(bool succeeded);
+  void FinishBeforeClosing();
   void UpdateData();
 
   void ShowLamp(bool connected);
@@ -82,6 +89,7 @@ class CUpdateDlg final : public QDialog {
   QPixmap m_lampGreen;
   std::unique_ptr<WindowJobOwner> m_owner;
   std::unique_ptr<PreTranslateFilter> m_preTranslate;
+  std::unique_ptr<UpdateScope> m_road;  // the update under way, across its jobs
   int m_pollTimerId = 0;
   bool m_pollRunning = false;     // the poll is on (its next tick may wait behind a reading)
   bool m_readingInFlight = false;  // the opening steps or a tick are on the device thread
