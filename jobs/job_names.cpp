@@ -7,11 +7,11 @@ namespace korva {
 namespace {
 
 constexpr JobName kJobNames[] = {
-    {kJobMcu, WM_MCU_JOB, "MCU", 0},
-    {kJobDsp, WM_DSP_JOB, "DSP", 1},
-    {kJobBattery, WM_BATTERY_JOB, "BATTERY", 0},
-    {kJobAudio, WM_AUDIO_JOB, "AUDIO", 0},
-    {kJobBluetooth, WM_BLUETOOTH_JOB, "BLUETOOTH", 0},
+    {kJobMcu, WM_MCU_JOB, "MCU", 0, true},
+    {kJobDsp, WM_DSP_JOB, "DSP", 1, true},
+    {kJobBattery, WM_BATTERY_JOB, "BATTERY", 0, true},
+    {kJobAudio, WM_AUDIO_JOB, "AUDIO", 0, true},
+    {kJobBluetooth, WM_BLUETOOTH_JOB, "BLUETOOTH", 0, false},
 };
 
 }  // namespace

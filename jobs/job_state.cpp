@@ -9,6 +9,7 @@
 namespace korva {
 
 JobOwnerSlot CurrentJobOwner;
+std::atomic<int> StartedJobKind{-1};
 std::atomic<int> JobStatus{0};
 std::atomic<std::uint8_t> CurrentTransfer{0};
 std::atomic<int> McuReportTotal{0};
@@ -54,6 +55,7 @@ std::shared_ptr<JobOwnerLink> JobOwnerSlot::link() const {
 
 void ResetJobState() {
   CurrentJobOwner.store(nullptr);
+  StartedJobKind.store(-1);
   JobStatus.store(0);
   CurrentTransfer.store(0);
   McuReportTotal.store(0);

@@ -28,6 +28,8 @@ class JobOwnerSlot {
   std::shared_ptr<JobOwnerLink> link_;
 };
 extern JobOwnerSlot CurrentJobOwner;
+// The kind of the job that StartJob was last asked for (its low byte); -1 before the first.
+extern std::atomic<int> StartedJobKind;
 // 0 idle, 1 starting or running, 2 ended well, -1 failed (see job_messages.h).
 extern std::atomic<int> JobStatus;
 // 1 MCU or 2 DSP while the main window's job runs; cleared by that window.

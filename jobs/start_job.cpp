@@ -53,6 +53,7 @@ bool InitStatesOrSay(const char* failureText) {
 // StartJob itself, without its note in the support log.
 int StartKind(JobOwner* owner, int kind) {
   CurrentJobOwner.store(owner);
+  StartedJobKind.store(kind & 0xFF);
   JobStatus.store(kJobRunning);
   switch (kind & 0xFF) {
     case kJobMcu:

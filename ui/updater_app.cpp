@@ -14,13 +14,17 @@
 #include "emulator/simulation.h"
 #include "images/embedded_images.h"
 #include "jobs/prompter.h"
+#include "jobs/update_scope.h"
 #include "jobs/worker.h"
 #include "support/program_version.h"
 #include "support/support_log.h"
 #include "ui/device_watchers.h"
 #include "ui/device_work.h"
 #include "ui/file_chooser.h"
+#include "ui/end_signals.h"
 #include "ui/message_box_prompter.h"
+#include "ui/program_ending.h"
+#include "ui/qt_dbus_inhibitor.h"
 #include "ui/welcome_dlg.h"
 
 namespace korva::ui {
@@ -91,6 +95,9 @@ int CUpdaterApp::Run(int argc, char** argv) {
     std::fputs(VersionLines(kProgramName, CarriedVersionText()).c_str(), stdout);
     return 0;
   }
+  // Before any thread exists, so that every thread inherits the block: only the catcher of
+  // EndSignals ever takes SIGTERM, SIGHUP and SIGINT.
+  EndSignals::BlockEndSignals();
   // hidapi's hid_init() runs here, before the toolkit starts any thread of its own; its
   // hid_exit() runs when `hidapi` goes, after everything else.
   std::unique_ptr<HidBackend> hidapi;
@@ -146,6 +153,15 @@ int CUpdaterApp::Run(int argc, char** argv) {
   SetAppFileChooser(&fileDialogs);
   auto deviceWork = std::make_unique<DeviceWork>();
   SetAppDeviceWork(deviceWork.get());
+  // While an update is under way the computer neither sleeps nor shuts down, where logind is
+  // there to ask; where it is not, the update goes on and that is said once.
+  QtDBusInhibitor inhibitor;
+  SetSleepInhibitor(&inhibitor, [](const std::string& text) {
+    std::fprintf(stderr, "%s: warning: %s\n", kProgramName, text.c_str());
+  });
+  RealClock clock;
+  ProgramEnding ending(clock);
+  EndSignals endSignals([&ending](int signal) { ending.OnEndSignal(signal); });
   {
     CWelcomeDlg welcome(watcher.get());
     if (options.service) welcome.EnterServiceMode();
@@ -156,13 +172,14 @@ int CUpdaterApp::Run(int argc, char** argv) {
   WaitForWorkers();
   SetAppDeviceWork(nullptr);
   deviceWork.reset();
+  SetSleepInhibitor(nullptr, nullptr);
   SetAppFileChooser(nullptr);
   SetAppPrompter(nullptr);
   watcher.reset();
   dfuLibrary.reset();
   SetHidBackend(nullptr);
   SupportLog("ended");
-  return 0;
+  return ending.ExitStatus();
 }
 
 }  // namespace korva::ui
