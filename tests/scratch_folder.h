@@ -1,10 +1,11 @@
 // A folder of a test's own under GoogleTest's temporary folder: emptied when made, removed
 // with everything in it when the test ends. Its name carries the test's, so that test
-// programs that CTest runs side by side never share one.
+// programs that CTest runs side by side never share one (unless a test names it outright).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,13 +15,18 @@ namespace korva::testing {
 
 class ScratchFolder {
  public:
+  // A name given outright, such as the short one a technician's folder would have.
+  struct Named {
+    std::string name;
+  };
+
+  // "korva-<suite>-<test>", or "<prefix>-<suite>-<test>".
+  ScratchFolder() : ScratchFolder(std::string("korva")) {}
   explicit ScratchFolder(const std::string& prefix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            (prefix + "-" + info->test_suite_name() + "-" + info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+    Make(prefix + "-" + info->test_suite_name() + "-" + info->name());
   }
+  explicit ScratchFolder(const Named& named) { Make(named.name); }
   ~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
@@ -30,8 +36,28 @@ class ScratchFolder {
 
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
+
+  // Writes (or overwrites) the file `name` and returns its full path.
+  std::string File(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    const std::filesystem::path path = path_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
 
  private:
+  void Make(std::string name) {
+    // Parameterised and typed tests have '/' in their names.
+    for (char& c : name) {
+      if (c == '/') c = '-';
+    }
+    path_ = std::filesystem::path(::testing::TempDir()) / name;
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+
   std::filesystem::path path_;
 };
 

@@ -84,7 +84,8 @@ class ServiceScreenshots : public Screenshots {
  protected:
   // The files lie in a folder with a short name, as a technician's would; one of its own for
   // each process, since CTest runs these tests side by side (and other checkouts may too).
-  ServiceScreenshots() : watcher(sim.bus), folder("firmware-" + std::to_string(::getpid())) {}
+  ServiceScreenshots()
+      : watcher(sim.bus), folder(ScratchFolder::Named{"firmware-" + std::to_string(::getpid())}) {}
 
   std::unique_ptr<ui::CWelcomeDlg> OpenInServiceMode() {
     auto welcome = std::make_unique<ui::CWelcomeDlg>(&watcher);

@@ -112,6 +112,7 @@ void CServicePageDlg::ContinueIfDevicePresent(std::function<void()> next) {
 void CServicePageDlg::StartPageJob() {
   EnableButtons(false);
   m_takingMessages = true;
+  m_underWay = std::make_unique<UpdateScope>();
   SetJobRunning(true);
   // The jobs that need them read the file's path and its name without the folder.
   m_owner->SetStoredFile(FilePathForOpening(),
@@ -137,6 +138,7 @@ void CServicePageDlg::OnStartAnswered(bool started) {
     return;
   }
   m_takingMessages = false;
+  m_underWay.reset();
   ShowPageBox(m_job.startFailed);
   JobStatus.store(kJobIdle);
   EnableButtons(true);
@@ -176,8 +178,10 @@ void CServicePageDlg::ActOnJobMessage(int wParam, long lParam) {
 }
 
 void CServicePageDlg::FinishJob(const char* text, bool succeeded) {
-  // Nothing more of this job is acted on, also while the box below runs its own loop.
+  // Nothing more of this job is acted on, also while the box below runs its own loop. The update
+  // is over: a program asked to end meanwhile need not wait for the box.
   m_takingMessages = false;
+  m_underWay.reset();
   OnJobEnding();
   ShowPageBox(text);
   SetProgressValue(m_progress, 0);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "jobs/service_texts.h"
+#include "jobs/update_scope.h"
 #include "ui/file_chooser.h"
 #include "ui/screen_reader.h"
 #include "ui/window_job_owner.h"
@@ -129,6 +130,7 @@ class CServicePageDlg : public QWidget {
   CaptionedNames m_names;
   std::vector<QWidget*> m_lockedWhileRunning;
   bool m_jobRunning = false;
+  std::unique_ptr<UpdateScope> m_underWay;  // from the start until the job's final message
   bool m_takingMessages = false;  // the job runs and its final message has not come yet
   bool m_deviceStep = false;      // a presence test or StartJob is on the device thread
   bool m_starting = false;        // StartJob is; a failure waits for its answer
