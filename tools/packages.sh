@@ -3,6 +3,7 @@
 korva_packages=(
   cmake ninja-build g++ pkg-config
   libhidapi-dev libudev-dev
+  libsystemd-dev  # sd-bus: logind's lock against sleep and shutdown (QtDBus comes with qt6-base-dev)
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
@@ -11,8 +12,9 @@ korva_packages=(
   # std::thread), GoogleTest's sources to build with it, and Wine to run the tests.
   g++-mingw-w64-x86-64-posix googletest wine64
 )
-# What ./test needs beside them to check the installation and the Debian package
-# (tools/check_release.sh).
+# What ./test needs beside them: a private D-Bus for the tests of that lock, and what checks the
+# installation and the Debian package (tools/check_release.sh).
+korva_test_packages=(dbus-daemon)
 korva_release_check_packages=(dpkg-dev lintian appstream desktop-file-utils bash-completion man-db)
 
 korva_ensure_packages() {
