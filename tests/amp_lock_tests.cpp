@@ -1,21 +1,36 @@
 // One writer per amp: the lock excludes a second open in this process and another process,
-// names its holder, goes with its holder however that ends, and leaves other amps alone.
+// names its holder, goes with its holder however that ends, and leaves other amps alone. The
+// tests with another process and with folder permissions are POSIX's own.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <map>
 
 #include "device/amp_lock.h"
 #include "tests/scratch_folder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace korva::testing {
 namespace {
 
 constexpr const char* kAmp = "/dev/hidraw3";
+// The name under which this test program records itself.
+constexpr const char* kThisProgram = "device_tests";
+
+long ThisProcess() {
+#ifdef _WIN32
+  return static_cast<long>(GetCurrentProcessId());
+#else
+  return getpid();
+#endif
+}
 
 class AmpLockTest : public ::testing::Test {
  protected:
