@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/closed_output.h"
+#include "cli/messages.h"
 #include "cli/system_console.h"
 #include "device/clock.h"
 #include "device/dfu_library_setup.h"
@@ -16,9 +18,18 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   korva::RealClock clock;
   korva::cli::SystemConsole console;
-  korva::cli::Environment env{std::cin, std::cout, std::cerr, console.OutIsTerminal(), console.Columns(), clock,
+  // A reader that goes away (`| head`) never ends an update: the output is dropped from then on.
+  korva::cli::ClosedOutputGuard outBuffer(stdout, [](const std::string& reason) {
+    const std::string text = korva::cli::ClosedOutputText(reason);
+    std::cerr << korva::cli::kProgramName << ": warning: " << text << std::endl;
+    korva::SupportLog(text);
+  });
+  std::ostream out(&outBuffer);
+  korva::cli::Environment env{std::cin, out, std::cerr, console.OutIsTerminal(), console.Columns(), clock,
                               console.Interrupts(), [] { return korva::MakeSystemHidBackend(); },
                               [] { return static_cast<const char*>(std::getenv(korva::kDfuLibraryVariable)); },
                               korva::DefaultSupportLogPath().string()};
-  return korva::cli::RunCli(args, env);
+  const int exitCode = korva::cli::RunCli(args, env);
+  out.flush();
+  return exitCode;
 }

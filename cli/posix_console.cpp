@@ -1,5 +1,7 @@
 // The terminal on Linux and other POSIX systems: isatty, the window size from the terminal
-// driver, SIGINT counted by PosixInterrupts.
+// driver, SIGINT counted by PosixInterrupts, and SIGPIPE ignored: a reader that goes away
+// (`| head`) never ends an update; the write fails instead (closed_output.h).
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -15,6 +17,10 @@ struct SystemConsole::State {
 };
 
 SystemConsole::SystemConsole() : state_(std::make_unique<State>()) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
   state_->terminal = isatty(STDOUT_FILENO) == 1;
   winsize size{};
   if (state_->terminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {

@@ -1,16 +1,21 @@
 // The POSIX console of korva-updater-cli: every SIGINT reaches the program on its listener
-// thread, never inside a job thread, also while a question waits for its answer; and what the
-// advice for a refused amp names here.
+// thread, never inside a job thread, also while a question waits for its answer; a closed
+// output that never ends the program; and what the advice for a refused amp names here.
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <thread>
 
+#include "cli/closed_output.h"
 #include "cli/posix_interrupts.h"
+#include "cli/system_console.h"
 #include "tests/cli_test_support.h"
 
 namespace korva::testing {
@@ -88,6 +93,32 @@ TEST(CliPartsTest, PosixInterruptsEndAWaitingQuestion) {
   close(savedStdin);
   close(input[0]);
   close(input[1]);
+}
+
+// A reader that goes away (`| head`): the first failed write is said once, the stream never
+// fails, and what follows is dropped, so the update behind it goes on.
+TEST(CliPartsTest, AClosedOutputIsSaidOnceAndNeverEndsTheProgram) {
+  cli::SystemConsole console;  // ignores SIGPIPE, as the program does
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::FILE* file = fdopen(ends[1], "w");
+  ASSERT_NE(file, nullptr);
+  std::vector<std::string> said;
+  cli::ClosedOutputGuard guard(file, [&](const std::string& reason) { said.push_back(reason); });
+  std::ostream out(&guard);
+
+  out << "MCU firmware: 10 %" << std::endl;
+  char read[64] = {};
+  ASSERT_EQ(::read(ends[0], read, sizeof read), 19);
+  EXPECT_EQ(std::string(read, 19), "MCU firmware: 10 %\n");
+
+  close(ends[0]);  // the reader goes
+  for (int line = 0; line < 3; ++line) out << "MCU firmware: " << 20 + 10 * line << " %" << std::endl;
+  EXPECT_TRUE(out.good());
+  EXPECT_TRUE(guard.Closed());
+  EXPECT_EQ(said, std::vector<std::string>{std::strerror(EPIPE)});
+  EXPECT_NE(cli::ClosedOutputText(said[0]).find("the update goes on"), std::string::npos);
+  std::fclose(file);
 }
 
 }  // namespace
