@@ -30,8 +30,11 @@ bool Has(const std::string& text, const std::string& part) {
 }
 
 // A file of `length` bytes in the test's temporary folder.
+// A file of the running test's own: CTest runs the tests of this fixture side by side.
 std::string WriteFile(const std::string& name, std::size_t length) {
-  const fs::path path = fs::path(::testing::TempDir()) / ("korva-dfu-" + name);
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const fs::path path =
+      fs::path(::testing::TempDir()) / ("korva-dfu-" + std::string(test->name()) + "-" + name);
   std::ofstream(path, std::ios::binary) << std::string(length, '\x5A');
   return path.string();
 }

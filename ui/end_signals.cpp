@@ -2,6 +2,7 @@
 #include "ui/end_signals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -71,12 +72,13 @@ EndSignals::EndSignals(std::function<void(int)> onSignal) : onSignal_(std::move(
   for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
     sigaction(kEndSignals[i], &action, &g_previous[i]);
   }
-  // The one thread that takes the signals: it lets them in and sleeps until it is stopped.
+  // The one thread that takes the signals: it lets them in and sleeps in poll() until it is
+  // stopped (a wait in which ThreadSanitizer, too, runs a handler at once).
   catcher_ = std::thread([stop = stopPipe_[0]] {
     const sigset_t set = EndSet();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    char byte = 0;
-    while (::read(stop, &byte, 1) < 0 && errno == EINTR) {
+    pollfd wait{stop, POLLIN, 0};
+    while (::poll(&wait, 1, -1) < 0 && errno == EINTR) {
     }
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
   });
