@@ -2,12 +2,14 @@
 // system's (amp_lock_posix.cpp, amp_lock_windows.cpp).
 #include "device/amp_lock.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
 namespace korva {
 namespace {
 
+std::atomic<bool> g_saidNoLockFile{false};
 std::mutex g_folderMutex;
 std::filesystem::path g_folder;  // empty: the default
 
@@ -17,6 +19,30 @@ bool Plain(unsigned char c) {
 }
 
 }  // namespace
+
+AmpLockAttempt LockFoundAmp(const std::string& path) {
+  if (path.empty()) return {};
+  AmpLockAttempt attempt = TryLockAmp(path);
+  switch (attempt.outcome) {
+    case AmpLockOutcome::Taken:
+      break;
+    case AmpLockOutcome::HeldElsewhere:
+      SupportLog("the KORVA at " + path + " is in use by " + AmpHolderText(attempt.holder) +
+                 ": nothing is written to it");
+      break;
+    case AmpLockOutcome::NoLockFile:
+      if (!g_saidNoLockFile.exchange(true)) {
+        SupportLog("no lock for the KORVA (" + attempt.problem + "): another program could write to it too");
+      }
+      break;
+  }
+  return attempt;
+}
+
+std::string AmpInUseText(const AmpLockHolder& holder) {
+  return "The KORVA is in use by " + AmpHolderText(holder) +
+         ". Nothing was written to it; update it when that program has finished.";
+}
 
 std::string AmpHolderText(const AmpLockHolder& holder) {
   if (holder.pid <= 0) return "another program";

@@ -43,8 +43,15 @@ struct AmpLockAttempt {
 // process exclude each other as two processes do.
 AmpLockAttempt TryLockAmp(const std::string& devicePath);
 
+// TryLockAmp for the amp that a presence test found at `path`, with the outcome noted in the
+// support log where it matters: the amp in use elsewhere, or no lock file to be had (once).
+// An empty path (no amp found) locks nothing: NoLockFile.
+AmpLockAttempt LockFoundAmp(const std::string& path);
+
 // "korva-updater-cli (process 1234)", or "another program" when the holder is unknown.
 std::string AmpHolderText(const AmpLockHolder& holder);
+// What a program that finds the amp in use says: who holds it, and that nothing was written.
+std::string AmpInUseText(const AmpLockHolder& holder);
 
 // The lock file's name for the amp at `devicePath`: every byte that is not a letter, a digit,
 // '.' or '_' written as %XX, so that no two paths share a file.

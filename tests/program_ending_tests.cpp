@@ -130,7 +130,7 @@ TEST_F(ProgramEndingTest, ASignalDuringTheUpdateIsHeldOffUntilTheUpdateHasEnded)
   jobs.onJob = [&](const ui::JobEvent& event) {
     if (event.Message() == WM_DSP_JOB && event.WParam() == JOB_DONE) dspDoneBeforeTheEnd = true;
   };
-  const int status = RunProgram([](QWidget* main) { Click(main, "m_btnUpdate"); });
+  const int status = RunProgram([](QWidget* main) { ClickWhenEnabled(main, "m_btnUpdate"); });
   driver.stop();
   SetProcessClock(&clock);
   EXPECT_EQ(notice, ui::kTextFinishingUpdate);
@@ -168,7 +168,7 @@ TEST_F(ProgramEndingTest, ASecondSignalWithin3SecondsStopsTheJobAndTheNextRunUpd
     if (event.WParam() == JOB_PROGRESS) lastMcuReport = event.LParam();
     if (event.WParam() == JOB_FAILED) noticeAtTheEnd = NoticeText();
   };
-  const int status = RunProgram([](QWidget* main) { Click(main, "m_btnUpdate"); });
+  const int status = RunProgram([](QWidget* main) { ClickWhenEnabled(main, "m_btnUpdate"); });
   driver.stop();
   SetProcessClock(&clock);
   EXPECT_EQ(step, 3);
@@ -192,7 +192,7 @@ TEST_F(ProgramEndingTest, ASecondSignalWithin3SecondsStopsTheJobAndTheNextRunUpd
   ui::CWelcomeDlg welcome(&watcher);
   welcome.show();
   WhenModal([&](QWidget* main) {
-    Click(main, "m_btnUpdate");
+    ClickWhenEnabled(main, "m_btnUpdate");
     WaitUntil([&] { return Shown(main, "status") == kTextUpdateSucceeded; });
     Click(main, "m_btnExit");
   });

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "jobs/service_texts.h"
+#include "device/amp_lock.h"
 #include "tests/service_page_test_support.h"
 #include "ui/about_dlg.h"
 
@@ -354,6 +355,32 @@ TEST_F(ServicePageTest, TheTabRule) {
   Tabs()->setCurrentIndex(ServicePageHost::kTabDsp);
   ExpectShowing(ServicePageHost::kTabBattery);
   JobStatus.store(kJobIdle);
+}
+
+// Another program holds the amp: "Upgrade" says who, in a page box, and sends nothing; the job
+// that runs once it is free holds the lock until its final message.
+TEST_F(ServicePageTest, AnAmpInUseByAnotherProgramIsNotWritten) {
+  QWidget* page = Open(ServicePageHost::kTabMcu);
+  Browse(page, folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39")));
+  AmpLockAttempt other = TryLockAmp("/dev/hidraw-korva");
+  ASSERT_EQ(other.outcome, AmpLockOutcome::Taken);
+  const std::string inUse = AmpInUseText(TryLockAmp("/dev/hidraw-korva").holder);
+  ExpectUpgradeSays(page, BoxKind::Window, inUse.c_str());
+  EXPECT_TRUE(sim.korva.Writes().empty());
+
+  other.lock.reset();
+  bool heldWhileWriting = false;
+  JobEventWatcher running;
+  running.onJob = [&](const ui::JobEvent& e) {
+    if (e.WParam() == JOB_PROGRESS && e.LParam() == 1) {
+      heldWhileWriting = TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere;
+    }
+  };
+  Click(page, "m_btnUpgrade");
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_TRUE(heldWhileWriting);
+  EXPECT_EQ(prompter.Texts().back(), kTextMcuPageSucceeded);
+  EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
 }
 
 TEST_F(ServicePageTest, WhileAPageJobWritesNeitherTabsNorWindowMayGo) {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/amp_lock.h"
 #include "device/clock.h"
 #include "device/command_protocol.h"
 #include "device/hid_transport.h"
@@ -25,6 +26,7 @@
 #include "jobs/job_state.h"
 #include "jobs/prompter.h"
 #include "jobs/worker.h"
+#include "tests/scratch_folder.h"
 
 namespace korva::testing {
 
@@ -227,6 +229,8 @@ inline std::vector<std::uint8_t> CarriedDspMemory() {
 class KorvaTest : public ::testing::Test {
  protected:
   KorvaTest() : sim(clock) {
+    // The amps' locks of this test alone: tests run side by side, each with its virtual amp.
+    SetAmpLockFolder(lockFolder.Path());
     ResetProtocolState();
     ResetJobState();
     ResetImageStore();
@@ -239,6 +243,7 @@ class KorvaTest : public ::testing::Test {
     WaitForWorkers();
     SetAppPrompter(nullptr);
     SetProcessClock(nullptr);
+    SetAmpLockFolder({});
   }
 
   // A read from the amp when it sends nothing: 0 after exactly the 3000 ms limit, with byte 0
@@ -256,6 +261,7 @@ class KorvaTest : public ::testing::Test {
   // The payloads of the writes that the amp saw, from index `from` on.
   std::vector<VirtualKorva::WireReport> Writes() const { return sim.korva.Writes(); }
 
+  ScratchFolder lockFolder{"korva-locks"};
   VirtualClock clock;
   Simulation sim;
   RecordingOwner owner;

@@ -68,6 +68,14 @@ inline void Click(QWidget* window, const char* button) {
   QTest::mouseClick(Child<QPushButton>(window, button), Qt::LeftButton);
 }
 
+// Clicks `button` once it is enabled: the main window enables "Update" once its opening steps
+// have come back from the device thread.
+inline void ClickWhenEnabled(QWidget* window, const char* button) {
+  auto* control = Child<QPushButton>(window, button);
+  EXPECT_TRUE(WaitUntil([control] { return control->isEnabled(); })) << button;
+  QTest::mouseClick(control, Qt::LeftButton);
+}
+
 // The next event that the window receives; the window's texts reach its controls then.
 inline void Flush(QWidget* window) {
   QEvent next(QEvent::User);

@@ -2,9 +2,13 @@
 // tick, on "Update" and while the jobs report, in virtual time.
 #include <QKeyEvent>
 
+#include <unistd.h>
+
+#include "device/amp_lock.h"
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
 #include "jobs/job_texts.h"
+#include "jobs/start_job.h"
 #include "tests/ui_test_support.h"
 #include "ui/job_event.h"
 #include "jobs/update_texts.h"
@@ -112,6 +116,53 @@ INSTANTIATE_TEST_SUITE_P(
       std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
       return name;
     });
+
+// Another program holds the amp (a second open of its lock stands in for it: the lock belongs
+// to each open, as it belongs to each process): the window says who, and sends nothing, not
+// even its poll's "INITSTA", which would ruin the other program's job.
+TEST_F(UpdateWindowTest, AnAmpInUseByAnotherProgramIsLeftAloneUntilItIsFree) {
+  AmpLockAttempt other = TryLockAmp("/dev/hidraw-korva");
+  ASSERT_EQ(other.outcome, AmpLockOutcome::Taken);
+  const std::string inUse = AmpInUseText(TryLockAmp("/dev/hidraw-korva").holder);
+  EXPECT_NE(inUse.find("(process " + std::to_string(getpid()) + ")"), std::string::npos) << inUse;
+  Open();
+  EXPECT_EQ(Status(), inUse);
+  EXPECT_EQ(Shown(dialog.get(), "usbState"), "Connected");
+  Tick(*dialog);
+  EXPECT_EQ(Status(), inUse);
+  EXPECT_TRUE(sim.korva.Writes().empty());
+
+  other.lock.reset();
+  Tick(*dialog);
+  EXPECT_EQ(Status(), kTextClickUpdate);
+  // "Update" finds it taken again meanwhile: nothing starts, the window says who holds it.
+  other = TryLockAmp("/dev/hidraw-korva");
+  const std::size_t writes = sim.korva.Writes().size();
+  ClickUpdate();
+  EXPECT_EQ(Status(), inUse);
+  EXPECT_FALSE(JobInProgress());
+  EXPECT_EQ(sim.korva.Writes().size(), writes);
+  EXPECT_TRUE(Button("m_btnUpdate")->isEnabled());
+  EXPECT_NE(dialog->PollTimerId(), 0);
+
+  // Free again: the update holds the lock from its presence test to its end.
+  other.lock.reset();
+  std::vector<AmpLockOutcome> duringTheJobs;
+  JobEventWatcher jobs;
+  jobs.onJob = [&](const ui::JobEvent& event) {
+    if (event.WParam() == JOB_PROGRESS && event.LParam() == 1) {
+      duringTheJobs.push_back(TryLockAmp("/dev/hidraw-korva").outcome);
+    }
+  };
+  dialog->installEventFilter(&jobs);
+  ClickUpdate();
+  ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
+  dialog->removeEventFilter(&jobs);
+  EXPECT_EQ(duringTheJobs,
+            (std::vector<AmpLockOutcome>{AmpLockOutcome::HeldElsewhere, AmpLockOutcome::HeldElsewhere}));
+  EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
+  EXPECT_EQ(sim.korva.DspVersion(), "250");
+}
 
 TEST_F(UpdateWindowTest, ARecordWithoutVersionOnAFirstConnectionGivesPlanBoth) {
   sim.korva.SetVersions("1.38", "250", kVersionFlagsNoVersion);

@@ -42,7 +42,7 @@ TEST_F(WindowLifetimeTest, AWindowWhoseEventLoopEndsMidUpdateStaysUntilTheUpdate
       destroyed = true;
       destroyedMidUpdate = !dspDone;
     });
-    Click(main, "m_btnUpdate");
+    ClickWhenEnabled(main, "m_btnUpdate");
   });
   Click(&welcome, "btnEnter");
   LetEventLoopsRunAgain();

@@ -2,6 +2,7 @@
 #include "ui/connection_reading.h"
 
 #include "device/command_protocol.h"
+#include "device/hid_transport.h"
 #include "device/link_mode.h"
 #include "jobs/link_probe.h"
 #include "jobs/update_texts.h"
@@ -14,7 +15,12 @@ ConnectionReading Unusable(const DeviceAccessReport& access) {
   return {there ? ConnectionReading::State::NotAccessible : ConnectionReading::State::Absent, access};
 }
 
+// The lock is held for the exchange alone; the window's "Update" takes it anew.
 ConnectionReading TalkToAmp(const DeviceAccessReport& access) {
+  const AmpLockAttempt lock = LockFoundAmp(access.path);
+  if (lock.outcome == AmpLockOutcome::HeldElsewhere) {
+    return {ConnectionReading::State::InUse, access, lock.holder};
+  }
   if (!InitStates()) return {ConnectionReading::State::InitStatesFailed, access};
   ReadVersionRecord();  // a failed read leaves the record as it was; nothing is said
   return {ConnectionReading::State::Connected, access};
@@ -27,7 +33,8 @@ ConnectionReading ReadConnectionAtOpening() {
     ReleaseModuleLink();
     return Unusable(CheckDeviceAccess());
   }
-  return TalkToAmp({DeviceAccess::Ready, {}});
+  // The welcome window's probe found the amp; where, says the search that every report makes.
+  return TalkToAmp({DeviceAccess::Ready, SearchKorva().path});
 }
 
 ConnectionReading ReadConnectionAtTick() {

@@ -117,19 +117,36 @@ void CServicePageDlg::StartPageJob() {
   // The jobs that need them read the file's path and its name without the folder.
   m_owner->SetStoredFile(FilePathForOpening(),
                          QFile::encodeName(QFileInfo(m_strFilePath).fileName()).toStdString());
-  // "INITSTA", and for the Bluetooth job the link switch (over three seconds), off this thread.
+  // The amp's lock, then "INITSTA" and for the Bluetooth job the link switch (over three
+  // seconds), off this thread. An amp that another program is writing is sent nothing; else its
+  // lock is held until the job's final message.
   m_starting = true;
   SetDeviceStep(true);
+  struct Start {
+    int started = 0;
+    std::shared_ptr<AmpLockAttempt> lock;
+  };
   WindowJobOwner* owner = m_owner.get();
   const int kind = m_job.kind;
-  AppDeviceWork().Run(this, [owner, kind] { return StartJob(owner, kind); },
-                      [this](int started) { OnStartAnswered(started != 0); });
+  AppDeviceWork().Run(
+      this,
+      [owner, kind] {
+        Start start{0, std::make_shared<AmpLockAttempt>(LockFoundAmp(SearchKorva().path))};
+        if (start.lock->outcome != AmpLockOutcome::HeldElsewhere) start.started = StartJob(owner, kind);
+        return start;
+      },
+      [this](const Start& start) {
+        m_ampLock = std::move(start.lock->lock);
+        const bool inUse = start.lock->outcome == AmpLockOutcome::HeldElsewhere;
+        OnStartAnswered(start.started != 0, inUse ? AmpInUseText(start.lock->holder) : std::string());
+      });
 }
 
 // A failure that came before the answer is the job's when it started, and is acted on now;
 // when it did not start, the failure was the start's own (the Bluetooth link switch posts one),
-// and the page's start-failure box says it.
-void CServicePageDlg::OnStartAnswered(bool started) {
+// and the page's start-failure box says it. An amp in use by another program was sent nothing:
+// `inUseText` says who holds it.
+void CServicePageDlg::OnStartAnswered(bool started, const std::string& inUseText) {
   m_starting = false;
   SetDeviceStep(false);  // the job may have ended already, its messages having come first
   const std::optional<long> heldFailure = std::exchange(m_heldFailure, std::nullopt);
@@ -139,7 +156,12 @@ void CServicePageDlg::OnStartAnswered(bool started) {
   }
   m_takingMessages = false;
   m_underWay.reset();
-  ShowPageBox(m_job.startFailed);
+  m_ampLock.reset();
+  if (inUseText.empty()) {
+    ShowPageBox(m_job.startFailed);
+  } else {
+    AppPrompter().ShowBox(BoxKind::Window, inUseText);
+  }
   JobStatus.store(kJobIdle);
   EnableButtons(true);
   m_btnUpgrade->setFocus();  // to try again
@@ -182,6 +204,7 @@ void CServicePageDlg::FinishJob(const char* text, bool succeeded) {
   // is over: a program asked to end meanwhile need not wait for the box.
   m_takingMessages = false;
   m_underWay.reset();
+  m_ampLock.reset();
   OnJobEnding();
   ShowPageBox(text);
   SetProgressValue(m_progress, 0);

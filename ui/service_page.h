@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/amp_lock.h"
 #include "jobs/service_texts.h"
 #include "jobs/update_scope.h"
 #include "ui/file_chooser.h"
@@ -92,7 +93,8 @@ class CServicePageDlg : public QWidget {
   void ContinueIfDevicePresent(std::function<void()> next);
   // Disables "Browse" and "Upgrade" and starts the page's job, which may read the chosen file's
   // path and name. When it cannot start: the page's start-failure box, JobStatus 0, the buttons
-  // enabled again.
+  // enabled again. When another program holds the amp's lock: a page box naming it, and nothing
+  // is sent.
   void StartPageJob();
 
   // A page box, owned by the page's window.
@@ -116,7 +118,7 @@ class CServicePageDlg : public QWidget {
   void HandleJobMessage(const JobEvent& event);
   void ActOnJobMessage(int wParam, long lParam);
   // StartJob's answer, back from the device thread.
-  void OnStartAnswered(bool started);
+  void OnStartAnswered(bool started, const std::string& inUseText);
   // The final box, then the page back to idle.
   void FinishJob(const char* text, bool succeeded);
   void EnableButtons(bool enabled);
@@ -131,6 +133,7 @@ class CServicePageDlg : public QWidget {
   std::vector<QWidget*> m_lockedWhileRunning;
   bool m_jobRunning = false;
   std::unique_ptr<UpdateScope> m_underWay;  // from the start until the job's final message
+  std::unique_ptr<AmpLock> m_ampLock;       // the same
   bool m_takingMessages = false;  // the job runs and its final message has not come yet
   bool m_deviceStep = false;      // a presence test or StartJob is on the device thread
   bool m_starting = false;        // StartJob is; a failure waits for its answer

@@ -146,6 +146,12 @@ void CUpdateDlg::ShowReading(const ConnectionReading& reading, bool opening) {
         MainRoad().UpdateCompleted = 0;
       }
       break;
+    case ConnectionReading::State::InUse:
+      // Connected, but another program is writing to it: this window sends nothing.
+      ShowLamp(true);
+      m_strUsbState = Text(kTextConnected);
+      m_strStatus = QString::fromStdString(AmpInUseText(reading.holder));
+      break;
     case ConnectionReading::State::InitStatesFailed:
       m_strStatus = Text(kTextInitStatesFailedCheckCable);
       m_strUsbState = Text(kTextConnectError);
@@ -195,14 +201,34 @@ void CUpdateDlg::OnUpdate() {
   MainRoad().UpdateCompleted = 0;
   m_starting = true;
   EnableButtons(false);
-  AppDeviceWork().Run(this, CheckDeviceAccess, [this](const DeviceAccessReport& access) { ContinueUpdate(access); });
+  // The amp's lock is taken with the presence test and held until the update has ended.
+  struct Found {
+    DeviceAccessReport access;
+    std::shared_ptr<AmpLockAttempt> lock;
+  };
+  AppDeviceWork().Run(
+      this,
+      [] {
+        Found found{CheckDeviceAccess(), std::make_shared<AmpLockAttempt>()};
+        if (found.access.access == DeviceAccess::Ready) *found.lock = LockFoundAmp(found.access.path);
+        return found;
+      },
+      [this](const Found& found) {
+        m_ampLock = std::move(found.lock->lock);
+        ContinueUpdate(found.access, *found.lock);
+      });
 }
 
-void CUpdateDlg::ContinueUpdate(const DeviceAccessReport& access) {
+void CUpdateDlg::ContinueUpdate(const DeviceAccessReport& access, const AmpLockAttempt& lock) {
   MainRoadState& road = MainRoad();
   if (access.access != DeviceAccess::Ready) {
     m_strStatus = AmpMissingText(access.access);
     AppPrompter().ShowBox(BoxKind::Window, m_strStatus.toStdString());
+    EndUpdateStart();
+    return;
+  }
+  if (lock.outcome == AmpLockOutcome::HeldElsewhere) {
+    m_strStatus = QString::fromStdString(AmpInUseText(lock.holder));
     EndUpdateStart();
     return;
   }
@@ -227,6 +253,7 @@ void CUpdateDlg::ContinueUpdate(const DeviceAccessReport& access) {
 // Nothing was started: the Connected buttons and the poll come back.
 void CUpdateDlg::EndUpdateStart() {
   m_starting = false;
+  m_ampLock.reset();
   EnableButtons(true);
   StartPollTimer();
 }
@@ -246,6 +273,7 @@ void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox, const char* 
                         if (started) return;
                         m_jobActive = false;
                         m_road.reset();
+                        m_ampLock.reset();
                         AppPrompter().ShowBox(BoxKind::Window, failureBox);
                         JobStatus.store(kJobIdle);
                         EnableButtons(true);
@@ -305,6 +333,7 @@ void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
 void CUpdateDlg::FinishRoad(bool succeeded) {
   m_jobActive = false;
   m_road.reset();
+  m_ampLock.reset();
   EnableButtons(true);
   m_strStatus = Text(succeeded ? kTextUpdateSucceeded : kTextUpdateFailed);
   if (succeeded) {

@@ -60,7 +60,7 @@ class CUpdateDlg final : public QDialog {
   void ShowVersionTexts();
   void ApplyVersionComparison(bool keepStatusWhenBothDiffer);
   void OnUpdate();
-  void ContinueUpdate(const DeviceAccessReport& access);
+  void ContinueUpdate(const DeviceAccessReport& access, const AmpLockAttempt& lock);
   void EndUpdateStart();
   void StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure);
   void HandleJobMessage(const JobEvent& event);
@@ -90,6 +90,7 @@ class CUpdateDlg final : public QDialog {
   std::unique_ptr<WindowJobOwner> m_owner;
   std::unique_ptr<PreTranslateFilter> m_preTranslate;
   std::unique_ptr<UpdateScope> m_road;  // the update under way, across its jobs
+  std::unique_ptr<AmpLock> m_ampLock;   // from "Update"'s presence test to the update's end
   int m_pollTimerId = 0;
   bool m_pollRunning = false;     // the poll is on (its next tick may wait behind a reading)
   bool m_readingInFlight = false;  // the opening steps or a tick are on the device thread
