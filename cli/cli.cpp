@@ -64,7 +64,7 @@ class DeviceScope {
 class InterruptScope {
  public:
   InterruptScope(InterruptSource& source, InterruptPolicy& policy) : source_(source) {
-    source_.Start([&policy] { policy.OnInterrupt(); });
+    source_.Start([&policy](Interrupt cause) { policy.OnInterrupt(cause); });
   }
   ~InterruptScope() { source_.Stop(); }
   InterruptScope(const InterruptScope&) = delete;
@@ -72,6 +72,18 @@ class InterruptScope {
 
  private:
   InterruptSource& source_;
+};
+
+// The lock against sleep and shutdown that the command's jobs hold (JobDriver), and where the
+// user reads, once, that it cannot be had.
+class InhibitorScope {
+ public:
+  InhibitorScope(SleepInhibitor* inhibitor, Reporter& reporter) {
+    SetSleepInhibitor(inhibitor, [&reporter](const std::string& text) { reporter.Warning(text); });
+  }
+  ~InhibitorScope() { SetSleepInhibitor(nullptr, nullptr); }
+  InhibitorScope(const InhibitorScope&) = delete;
+  InhibitorScope& operator=(const InhibitorScope&) = delete;
 };
 
 // The result of a command that the user stopped before anything was written.
@@ -125,6 +137,7 @@ int RunCommand(const Options& options, Environment& env) {
   std::unique_ptr<Reporter> reporter = options.json ? MakeJsonReporter(env) : MakeTextReporter(env);
   ReportingPrompter prompter(*reporter);
   PrompterScope prompterScope(prompter);
+  InhibitorScope inhibitor(env.inhibitor, *reporter);
   DeviceScope device(options, env);
   if (options.command == Command::List) return ListAmps(*reporter);
   ChooseAmp(options.path, *reporter);

@@ -12,6 +12,7 @@
 
 #include "device/clock.h"
 #include "device/hid_backend.h"
+#include "jobs/update_scope.h"
 
 namespace korva::cli {
 
@@ -21,8 +22,13 @@ enum ExitCode : int {
   kExitUsage = 2,          // the command line was wrong, or its FILE unreadable or not accepted
   kExitNoDevice = 3,       // no KORVA connected (or its link is handed to its Bluetooth module)
   kExitNotAccessible = 4,  // a KORVA is connected but cannot be opened
-  kExitStopped = 5,        // stopped by the user (Ctrl-C) before anything was written to the amp
+  kExitStopped = 5,        // stopped (Ctrl-C, SIGTERM, SIGHUP) before anything was written to the amp
 };
+
+// What asked the program to end: Ctrl-C (SIGINT, or the console's Ctrl-C and Ctrl-Break), or a
+// request from outside the terminal: SIGTERM (kill, a shutdown) or SIGHUP (the terminal that
+// runs the program went away).
+enum class Interrupt { CtrlC, Terminate, HangUp };
 
 // Ctrl-C, and whatever the platform has that acts like it, as it reaches the program. A source
 // only delivers; what an interrupt does is decided in one place for every platform
@@ -34,7 +40,7 @@ class InterruptSource {
   // on a thread that never talks to the amp, so that no transfer is cut short by it and no
   // press is lost while the main thread is busy. Start() is called on the main thread before
   // any other thread starts; Stop() after every job thread has ended, and no call follows it.
-  virtual void Start(std::function<void()> onInterrupt) = 0;
+  virtual void Start(std::function<void(Interrupt)> onInterrupt) = 0;
   virtual void Stop() = 0;
   // The user's answer to a question: one line of `in` without its end; nothing at the end of
   // the input, or once `stopped` is true after an interrupt came while it waited.
@@ -56,6 +62,8 @@ struct Environment {
   std::function<const char*()> dfuLibraryVariable;
   // The support log's file when no --log is given; empty: no log.
   std::string defaultLogPath;
+  // The lock against sleep and shutdown that is held while a job runs (nullptr: none).
+  SleepInhibitor* inhibitor = nullptr;
 };
 
 // Runs the command line `args` (without the program name) and returns the exit code.

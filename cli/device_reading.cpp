@@ -13,6 +13,13 @@
 
 namespace korva::cli {
 
+std::unique_ptr<AmpLock> LockAmpOrSay(const std::string& path, Reporter& reporter, bool& inUse) {
+  AmpLockAttempt attempt = LockFoundAmp(path);
+  inUse = attempt.outcome == AmpLockOutcome::HeldElsewhere;
+  if (inUse) reporter.InUse(path, attempt.holder);
+  return std::move(attempt.lock);
+}
+
 DeviceReading ReadDevice(Reporter& reporter) {
   DeviceReading reading;
   const DeviceAccessReport access = CheckDeviceAccess();
@@ -25,6 +32,13 @@ DeviceReading ReadDevice(Reporter& reporter) {
   if (access.access != DeviceAccess::Ready) {
     LinkMode.store(kLinkNone);
     reporter.NotAccessible(access);
+    reading.exitCode = kExitNotAccessible;
+    return reading;
+  }
+  // Nothing, not even "INITSTA", goes to an amp that another program is writing.
+  bool inUse = false;
+  reading.lock = LockAmpOrSay(access.path, reporter, inUse);
+  if (inUse) {
     reading.exitCode = kExitNotAccessible;
     return reading;
   }

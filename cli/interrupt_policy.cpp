@@ -1,13 +1,48 @@
-// The interrupt rules, and the stop requests they lead to.
+// The interrupt rules, their words, and the stop requests they lead to.
 #include "cli/interrupt_policy.h"
 
 #include <utility>
 
 #include "cli/job_traits.h"
+#include "cli/messages.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
 
 namespace korva::cli {
+namespace {
+
+const char* CauseName(Interrupt cause) {
+  switch (cause) {
+    case Interrupt::Terminate: return "SIGTERM";
+    case Interrupt::HangUp: return "SIGHUP";
+    default: return "Ctrl-C";
+  }
+}
+
+// `format` with its one "%s" replaced by `value`.
+std::string Filled(const char* format, const char* value) {
+  std::string text = format;
+  if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
+  return text;
+}
+
+}  // namespace
+
+std::string InterruptWarning(int kind, Interrupt cause) {
+  const JobTraits& traits = TraitsOf(kind);
+  std::string text;
+  if (cause != Interrupt::CtrlC) text = Filled(kTextAskedToEnd, CauseName(cause)) + "\n";
+  text += traits.words.goesOn;
+  if (traits.stoppable) {
+    text += "\n";
+    text += cause == Interrupt::CtrlC ? kTextInsistByCtrlC : kTextInsistBySignal;
+  }
+  return text;
+}
+
+std::string InterruptConfirmation(int kind, Interrupt cause) {
+  return Filled(TraitsOf(kind).words.confirmed, CauseName(cause));
+}
 
 InterruptPolicy::InterruptPolicy(const Clock& clock) : clock_(clock), kind_(kJobMcu) { ResetStopRequests(); }
 
@@ -18,28 +53,25 @@ void InterruptPolicy::SetJob(int kind) {
   kind_ = kind;
 }
 
-void InterruptPolicy::OnInterrupt() {
+void InterruptPolicy::OnInterrupt(Interrupt cause) {
   std::lock_guard lock(mutex_);
   if (stoppedBeforeWriting_ || stopConfirmed_ || waitingForModule_) return;  // said and done already
   if (CloseWriteGate()) {
     stoppedBeforeWriting_ = true;
     return;
   }
-  const std::int64_t now = clock_.NowMs();
-  const bool confirmed = warnedAtMs_ && now - *warnedAtMs_ <= kConfirmStopWithinMs;
-  if (!confirmed) warnedAtMs_ = now;
-  const JobTraits& traits = TraitsOf(kind_);
-  if (!traits.stoppable) {
-    // The module's library cannot be stopped part-way; the program waits for its end either way.
-    waitingForModule_ = confirmed;
-    warnings_.push_back(confirmed ? traits.words.confirmed : traits.words.warning);
-  } else if (confirmed) {
+  if (rule_.OnRequest(clock_.NowMs()) == EndRequestRule::Verdict::Warn) {
+    warnings_.push_back(InterruptWarning(kind_, cause));
+    return;
+  }
+  if (TraitsOf(kind_).stoppable) {
     stopConfirmed_ = true;
     RequestJobStop();
-    warnings_.push_back(traits.words.confirmed);
   } else {
-    warnings_.push_back(traits.words.warning);
+    // The module's library cannot be stopped part-way; the program waits for its end either way.
+    waitingForModule_ = true;
   }
+  warnings_.push_back(InterruptConfirmation(kind_, cause));
 }
 
 std::vector<std::string> InterruptPolicy::TakeWarnings() {

@@ -9,6 +9,7 @@
 #include "jobs/job_state.h"
 #include "jobs/service_texts.h"
 #include "jobs/start_job.h"
+#include "jobs/update_scope.h"
 #include "jobs/worker.h"
 
 namespace korva::cli {
@@ -20,6 +21,9 @@ constexpr std::chrono::milliseconds kIdleWait{50};
 }  // namespace
 
 int JobDriver::Execute(const std::function<int()>& body) {
+  // The computer stays awake from the first job to the last, with no gap between two jobs;
+  // taken and given back on this thread, after every job thread has ended.
+  const UpdateScope underWay;
   PrompterScope prompterScope(prompter_);
   const int exitCode = body();
   CurrentTransfer.store(kTransferNone);

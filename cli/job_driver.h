@@ -20,8 +20,8 @@ class JobDriver {
 
   JobDriver(Environment& env, Reporter& reporter, InterruptPolicy& policy)
       : env_(env), reporter_(reporter), policy_(policy) {}
-  // Shows the jobs' boxes while `body` runs; on return every job thread has ended. Returns what
-  // `body` returns.
+  // Shows the jobs' boxes and holds the update's scope (the lock against sleep and shutdown)
+  // while `body` runs; on return every job thread has ended. Returns what `body` returns.
   int Execute(const std::function<int()>& body);
   // StartJob with this driver's queue as owner. On a refusal JobStatus is set back to 0, as
   // the windows do, and false returned.

@@ -8,8 +8,8 @@
 namespace korva::cli {
 namespace {
 
-constexpr InterruptWords kFirmwareWords{kTextFirstInterrupt, kTextStopping, kTextStopped};
-constexpr InterruptWords kAudioWords{kTextFirstInterruptAudio, kTextStoppingAudio, kTextStoppedAudio};
+constexpr InterruptWords kFirmwareWords{kTextFirmwareGoesOn, kTextStopping, kTextStopped};
+constexpr InterruptWords kAudioWords{kTextAudioGoesOn, kTextStoppingAudio, kTextStoppedAudio};
 constexpr InterruptWords kModuleWords{kTextModuleCannotStop, kTextWaitingForModule, nullptr};
 
 constexpr long kAudioReports = kSlotSampleLength / kPayloadLength;

@@ -5,10 +5,10 @@
 
 namespace korva::cli {
 
-// What an interrupt says while a job writes.
+// What an interrupt says while a job writes (interrupt_policy.h puts the words together).
 struct InterruptWords {
-  const char* warning;    // the first press: what stopping would leave behind
-  const char* confirmed;  // the second press within 3 seconds
+  const char* goesOn;     // the first press: what stopping would leave behind
+  const char* confirmed;  // the second press within 3 seconds ("%s": what asked)
   const char* stopped;    // after a job that was stopped (nothing for a job that cannot stop)
 };
 

@@ -27,6 +27,18 @@ class JsonReporter final : public Reporter {
              .Add("message", AccessAdvice(report)));
     Result(kExitNotAccessible, AccessAdvice(report));
   }
+  void InUse(const std::string& path, const AmpLockHolder& holder) override {
+    const std::string text = AmpInUseText(holder);
+    JsonLine line("in_use");
+    line.Add("path", path);
+    if (holder.pid > 0) {
+      line.Add("pid", holder.pid).Add("program", holder.program);
+    } else {
+      line.AddNull("pid").AddNull("program");
+    }
+    Emit(line.Add("message", text));
+    Result(kExitNotAccessible, text);
+  }
   void ConnectError() override {
     Emit(JsonLine("connect_error").Add("message", kTextInitStatesFailedCheckCable));
     Result(kExitUpdateFailed, kTextInitStatesFailedCheckCable);

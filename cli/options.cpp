@@ -275,7 +275,8 @@ Exit codes:
      (run 'korva-updater-cli bluetooth FILE' first)
   4  a KORVA is connected but cannot be opened (permission denied, or held
      by another program)
-  5  stopped by Ctrl-C before anything was written: the KORVA is as it was
+  5  stopped by Ctrl-C (or SIGTERM, SIGHUP) before anything was written: the
+     KORVA is as it was
 
 Ctrl-C before anything is written to the amp stops the command at once.
 Once a job writes, Ctrl-C warns first, since stopping would leave the
@@ -283,7 +284,9 @@ firmware (or the audio slot) incomplete; a second Ctrl-C within 3 seconds
 stops the job between two reports, and the update must be run again. A
 Bluetooth update cannot be stopped once the amp has handed its link to the
 module: it runs inside the module's update library, and the program waits
-for its end.
+for its end. SIGTERM and SIGHUP (a closed terminal) count as Ctrl-C, and
+are named when they come. While a job writes, the computer is kept from
+sleeping and shutting down, and a second program finds the amp in use.
 
 Examples:
   korva-updater-cli status

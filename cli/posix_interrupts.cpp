@@ -13,8 +13,13 @@
 namespace korva::cli {
 namespace {
 
-// The signals that act like Ctrl-C. One more is one more entry.
-constexpr int kRoutedSignals[] = {SIGINT};
+// The signals that ask the program to end, and what each is to it.
+struct RoutedSignal {
+  int signal;
+  Interrupt cause;
+};
+constexpr RoutedSignal kRoutedSignals[] = {
+    {SIGINT, Interrupt::CtrlC}, {SIGTERM, Interrupt::Terminate}, {SIGHUP, Interrupt::HangUp}};
 // Written by Stop() to end the listener; no signal has the number 0.
 constexpr unsigned char kStopListening = 0;
 
@@ -34,8 +39,15 @@ extern "C" void WriteSignalNumber(int signal) {
 sigset_t RoutedSet() {
   sigset_t set;
   sigemptyset(&set);
-  for (int signal : kRoutedSignals) sigaddset(&set, signal);
+  for (const RoutedSignal& routed : kRoutedSignals) sigaddset(&set, routed.signal);
   return set;
+}
+
+Interrupt CauseOf(int signal) {
+  for (const RoutedSignal& routed : kRoutedSignals) {
+    if (routed.signal == signal) return routed.cause;
+  }
+  return Interrupt::CtrlC;
 }
 
 bool MakePipe(int ends[2]) { return ::pipe2(ends, O_CLOEXEC) == 0; }
@@ -63,7 +75,7 @@ bool ReadByte(int fd, unsigned char& byte) {
 
 }  // namespace
 
-void PosixInterrupts::Start(std::function<void()> onInterrupt) {
+void PosixInterrupts::Start(std::function<void(Interrupt)> onInterrupt) {
   if (listener_.joinable()) return;
   onInterrupt_ = std::move(onInterrupt);
   if (!MakePipe(signalPipe_) || !MakePipe(wakePipe_)) {
@@ -83,7 +95,9 @@ void PosixInterrupts::Start(std::function<void()> onInterrupt) {
   struct sigaction action {};
   action.sa_handler = WriteSignalNumber;
   sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) sigaction(kRoutedSignals[i], &action, &g_previous[i]);
+  for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) {
+    sigaction(kRoutedSignals[i].signal, &action, &g_previous[i]);
+  }
   listener_ = std::thread([this] { Listen(); });
 }
 
@@ -92,7 +106,7 @@ void PosixInterrupts::Listen() {
   pthread_sigmask(SIG_UNBLOCK, &routed, nullptr);
   unsigned char byte = 0;
   while (ReadByte(signalPipe_[0], byte) && byte != kStopListening) {
-    onInterrupt_();
+    onInterrupt_(CauseOf(byte));
     WriteByte(wakePipe_[1], 1);
   }
   pthread_sigmask(SIG_BLOCK, &routed, nullptr);
@@ -107,7 +121,9 @@ void PosixInterrupts::Stop() {
   const sigset_t routed = RoutedSet();
   pthread_sigmask(SIG_UNBLOCK, &routed, nullptr);
   pthread_sigmask(SIG_SETMASK, &g_previousMask, nullptr);
-  for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) sigaction(kRoutedSignals[i], &g_previous[i], nullptr);
+  for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) {
+    sigaction(kRoutedSignals[i].signal, &g_previous[i], nullptr);
+  }
   g_signalWriteEnd = -1;
   ClosePipe(signalPipe_);
   ClosePipe(wakePipe_);

@@ -1,5 +1,5 @@
-// Ctrl-C for the real program on POSIX systems. While started, the routed signals are blocked
-// in every thread but one listener thread: the main thread and the job threads (which inherit
+// Ctrl-C, SIGTERM and SIGHUP for the real program on POSIX systems. While started, these signals
+// are blocked in every thread but one listener thread: the main thread and the job threads (which inherit
 // the block) are never cut short in a transfer. The handler only writes the signal's number to
 // a pipe; the listener reads it and calls the program back, once for every signal.
 #pragma once
@@ -17,7 +17,7 @@ class PosixInterrupts final : public InterruptSource {
   PosixInterrupts(const PosixInterrupts&) = delete;
   PosixInterrupts& operator=(const PosixInterrupts&) = delete;
 
-  void Start(std::function<void()> onInterrupt) override;
+  void Start(std::function<void(Interrupt)> onInterrupt) override;
   void Stop() override;
   // On standard input, waits for the answer and for an interrupt at the same time.
   std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped) override;
@@ -25,7 +25,7 @@ class PosixInterrupts final : public InterruptSource {
  private:
   void Listen();
 
-  std::function<void()> onInterrupt_;
+  std::function<void(Interrupt)> onInterrupt_;
   std::thread listener_;
   int signalPipe_[2] = {-1, -1};  // the handler writes, the listener reads
   int wakePipe_[2] = {-1, -1};    // the listener writes after each interrupt, a waiting answer reads

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "device/amp_lock.h"
 #include "device/device_access.h"
 
 namespace korva::cli {
@@ -26,10 +27,12 @@ struct JobProgress {
 class Reporter {
  public:
   virtual ~Reporter() = default;
-  // The amp is absent, cannot be opened, or does not take "INITSTA": each of these ends the
-  // command and is its result (exit 3, 4 and 1).
+  // The amp is absent, cannot be opened, is in use by another program (which holds its lock),
+  // or does not take "INITSTA": each of these ends the command and is its result (exit 3, 4, 4
+  // and 1).
   virtual void Disconnected() = 0;
   virtual void NotAccessible(const DeviceAccessReport& report) = 0;
+  virtual void InUse(const std::string& path, const AmpLockHolder& holder) = 0;
   virtual void ConnectError() = 0;
   virtual void Connected(const std::string& path) = 0;
   // One line of the list command.

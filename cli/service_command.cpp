@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "cli/device_reading.h"
 #include "cli/job_driver.h"
 #include "cli/link_probe.h"
 #include "cli/messages.h"
@@ -88,6 +89,14 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
   const int kind = options.jobKind;
   const DeviceAccessReport access = ProbeLink(kind == kJobBluetooth);
   int exitCode = CheckLink(kind, access, reporter);
+  // The amp's lock until the job has ended. With the link on the module the amp has no HID
+  // path of its own, and there is nothing to lock.
+  std::unique_ptr<AmpLock> lock;
+  if (exitCode == kExitOk) {
+    bool inUse = false;
+    lock = LockAmpOrSay(access.path, reporter, inUse);
+    if (inUse) exitCode = kExitNotAccessible;
+  }
   if (exitCode == kExitOk) {
     const FileVerdict verdict = CheckAndPlaceFile(kind, options.file, reporter);
     if (verdict != FileVerdict::Accepted) {

@@ -1,6 +1,7 @@
 // The terminal that korva-updater-cli runs in, as its operating system shows it: whether the
-// standard output is a terminal that can redraw the live bar in place, how wide it is, and
-// Ctrl-C. One implementation per system (posix_console.cpp, windows_console.cpp), chosen by the
+// standard output is a terminal that can redraw the live bar in place, how wide it is, Ctrl-C
+// and the signals that act like it, and the lock that keeps the computer awake during a job.
+// One implementation per system (posix_console.cpp, windows_console.cpp), chosen by the
 // build.
 #pragma once
 
@@ -22,6 +23,8 @@ class SystemConsole {
   bool OutIsTerminal() const;
   int Columns() const;
   InterruptSource& Interrupts();
+  // nullptr where the system has no such lock for the program.
+  SleepInhibitor* Inhibitor();
 
  private:
   struct State;

@@ -30,6 +30,7 @@ class TextReporter final : public Reporter {
 
   void Disconnected() override { ToErrorStream(kTextConnectCable); }
   void NotAccessible(const DeviceAccessReport& report) override { ToErrorStream(AccessAdvice(report)); }
+  void InUse(const std::string&, const AmpLockHolder& holder) override { ToErrorStream(AmpInUseText(holder)); }
   void ConnectError() override { ToErrorStream(kTextInitStatesFailedCheckCable); }
   void Connected(const std::string& path) override {
     env_.out << "KORVA: " << kTextConnected << " (" << path << ")\n";

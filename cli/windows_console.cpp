@@ -13,7 +13,7 @@ namespace {
 // What the handler calls while started; the lock keeps Stop() from returning while a press is
 // being handed on.
 std::mutex g_mutex;
-std::function<void()> g_onInterrupt;
+std::function<void(Interrupt)> g_onInterrupt;
 
 class SystemCalls final : public ConsoleCalls {
  public:
@@ -41,13 +41,13 @@ BOOL WINAPI ConsoleInterrupts::OnControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // closing, logoff, shutdown
   std::lock_guard lock(g_mutex);
   if (!g_onInterrupt) return FALSE;
-  g_onInterrupt();
+  g_onInterrupt(Interrupt::CtrlC);
   return TRUE;
 }
 
 ConsoleInterrupts::~ConsoleInterrupts() { Stop(); }
 
-void ConsoleInterrupts::Start(std::function<void()> onInterrupt) {
+void ConsoleInterrupts::Start(std::function<void(Interrupt)> onInterrupt) {
   {
     std::lock_guard lock(g_mutex);
     g_onInterrupt = std::move(onInterrupt);
@@ -100,5 +100,6 @@ SystemConsole::~SystemConsole() = default;
 bool SystemConsole::OutIsTerminal() const { return state_->output.IsTerminal(); }
 int SystemConsole::Columns() const { return state_->output.Columns(); }
 InterruptSource& SystemConsole::Interrupts() { return state_->interrupts; }
+SleepInhibitor* SystemConsole::Inhibitor() { return nullptr; }
 
 }  // namespace korva::cli

@@ -34,7 +34,7 @@ class ConsoleInterrupts final : public InterruptSource {
   ConsoleInterrupts(const ConsoleInterrupts&) = delete;
   ConsoleInterrupts& operator=(const ConsoleInterrupts&) = delete;
 
-  void Start(std::function<void()> onInterrupt) override;
+  void Start(std::function<void(Interrupt)> onInterrupt) override;
   void Stop() override;
 
   // The handler that Start() registers.

@@ -10,8 +10,8 @@ namespace {
 
 // The words the user sees once, after the inhibitor's own reason.
 constexpr const char* kNoLockText =
-    "the computer cannot be kept from sleeping or shutting down during the update (%s); "
-    "the update goes on without that protection";
+    "The computer cannot be kept from sleeping or shutting down during the update (%s); "
+    "the update goes on without that protection.";
 
 std::mutex g_mutex;
 SleepInhibitor* g_inhibitor = nullptr;

@@ -179,7 +179,7 @@ TEST_F(CliEdgeTest, StoppedAudioSlotSpeaksOfTheSlot) {
   hooked.hook = nullptr;
   SetProcessClock(&clock);
   EXPECT_EQ(run.code, cli::kExitUpdateFailed);
-  EXPECT_TRUE(Contains(run.err, cli::kTextFirstInterruptAudio));
+  EXPECT_TRUE(Contains(run.err, cli::kTextAudioGoesOn));
   EXPECT_TRUE(Contains(run.err, cli::kTextStoppingAudio));
   EXPECT_TRUE(Contains(run.out, "The write was stopped: the audio slot is incomplete."));
   EXPECT_FALSE(Contains(run.err + run.out, "firmware"));

@@ -377,7 +377,8 @@ TEST_F(CliServiceTest, InterruptDuringServiceJobs) {
   const auto bluetooth = Cli({"bluetooth", File("m.dfu", Pattern(10, 1))});
   hooked.hook = nullptr;
   EXPECT_EQ(bluetooth.code, 0);
-  EXPECT_EQ(bluetooth.err, std::string(cli::kTextModuleCannotStop) + "\n" + cli::kTextWaitingForModule + "\n");
+  EXPECT_EQ(bluetooth.err, std::string(cli::kTextModuleCannotStop) +
+                               "\nCtrl-C cannot end a Bluetooth update: waiting for the module to report its end.\n");
   EXPECT_EQ(Lines(bluetooth.out).back(), "Bluetooth Upgrade successfully" + kWide);
   EXPECT_FALSE(sim.module.UpgradedFile().empty());
   SetProcessClock(&clock);

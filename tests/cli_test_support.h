@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 // real source's listener thread delivers it, at the press's virtual time.
 class ScriptedInterrupts final : public cli::InterruptSource {
  public:
-  void Start(std::function<void()> onInterrupt) override {
+  void Start(std::function<void(cli::Interrupt)> onInterrupt) override {
     std::lock_guard lock(mutex_);
     ++started;
     onInterrupt_ = std::move(onInterrupt);
@@ -45,24 +45,25 @@ class ScriptedInterrupts final : public cli::InterruptSource {
   // Presses while the question waits for its answer, then answers with the line given (when
   // the press has not stopped the command).
   std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped) override {
-    for (int i = 0; i < pressesAtQuestion; ++i) Press();
+    for (int i = 0; i < pressesAtQuestion; ++i) Press(causeAtQuestion);
     if (stopped()) return std::nullopt;
     return InterruptSource::ReadAnswer(in, stopped);
   }
   // False when no command was listening.
-  bool Press() {
+  bool Press(cli::Interrupt cause = cli::Interrupt::CtrlC) {
     std::lock_guard lock(mutex_);
     if (!onInterrupt_) return false;
-    onInterrupt_();
+    onInterrupt_(cause);
     return true;
   }
   int pressesAtQuestion = 0;
+  cli::Interrupt causeAtQuestion = cli::Interrupt::CtrlC;
   int started = 0;
   int stopped = 0;
 
  private:
   std::mutex mutex_;
-  std::function<void()> onInterrupt_;
+  std::function<void(cli::Interrupt)> onInterrupt_;
 };
 
 // What the advice for an amp that this system will not open must name (defined with the tests of
@@ -105,7 +106,7 @@ class CliTest : public KorvaTest {
     std::istringstream in(input);
     std::ostringstream out, err;
     cli::Environment env{in, out, err, terminal, columns, *envClock, *interruptSource, {}, dfuLibraryVariable,
-                         defaultLogPath};
+                         defaultLogPath, inhibitor};
     const int code = cli::RunCli(args, env);
     EXPECT_EQ(RunningWorkers(), 0);
     return {code, out.str(), err.str()};
@@ -124,6 +125,7 @@ class CliTest : public KorvaTest {
   std::string defaultLogPath;  // none: the tests write no support log unless they ask
   ScriptedInterrupts interrupts;
   cli::InterruptSource* interruptSource = &interrupts;  // what the runs take Ctrl-C from
+  SleepInhibitor* inhibitor = nullptr;  // the runs' lock against sleep and shutdown: none
   // KORVA_DFU_LIBRARY as the front end sees it; empty: the virtual module stays installed.
   std::function<const char*()> dfuLibraryVariable;
 };

@@ -29,7 +29,7 @@ TEST_F(CliTest, UsageAndHelp) {
   EXPECT_EQ(help.code, 0);
   for (const char* line : {"0  updated, written, or nothing to do", "1  an update failed", "2  usage error",
                            "3  no KORVA connected", "4  a KORVA is connected but cannot be opened",
-                           "5  stopped by Ctrl-C before anything was written"}) {
+                           "5  stopped by Ctrl-C (or SIGTERM, SIGHUP) before anything was written"}) {
     EXPECT_TRUE(Contains(help.out, line)) << line;
   }
   const std::vector<std::vector<std::string>> wrong = {{}, {"flash"}, {"status", "--frobnicate"},
@@ -512,12 +512,22 @@ TEST(CliPartsTest, ProgressLines) {
 
 // The rules of an interrupt, press by press: before anything is written the first press stops
 // the command; while a job writes, a second press within 3 s of the warning stops it (a job
-// that can stop) or only says so (the Bluetooth module).
+// that can stop) or only says so (the Bluetooth module). SIGTERM and SIGHUP follow the same
+// rules, and their words name them.
 TEST(CliPartsTest, InterruptPolicy) {
   enum Seen { StopBeforeWriting, Warning, Confirmed, Nothing };
+  using cli::Interrupt;
+  const std::string firmware = "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n";
+  const std::string byCtrlC = "Press Ctrl-C again within 3 seconds to stop it anyway.";
+  const std::string bySignal = "Ask again within 3 seconds (SIGTERM, SIGHUP or Ctrl-C) to stop it anyway.";
+  const std::string sigterm = "Asked to end by SIGTERM: the program ends once the job is done.\n";
+  const std::string sighup = "Asked to end by SIGHUP: the program ends once the job is done.\n";
+  const std::string stopping = "Stopping the update after the current report...";
   struct Press {
     std::int64_t atMs;
     Seen seen;
+    std::string said;  // the one warning of a Warning or Confirmed press
+    Interrupt cause = Interrupt::CtrlC;
   };
   struct Row {
     const char* name;
@@ -528,13 +538,39 @@ TEST(CliPartsTest, InterruptPolicy) {
   };
   const Row rows[] = {
       {"before writing: one press stops, the next says nothing", kJobMcu, false,
-       {{0, StopBeforeWriting}, {10, Nothing}}, false},
-      {"writing: warn, then stop within 3 s", kJobMcu, true, {{10000, Warning}, {13000, Confirmed}}, true},
+       {{0, StopBeforeWriting, ""}, {10, Nothing, ""}}, false},
+      {"before writing: SIGTERM stops at once too", kJobMcu, false,
+       {{0, StopBeforeWriting, "", Interrupt::Terminate}}, false},
+      {"writing: warn, then stop within 3 s", kJobMcu, true,
+       {{10000, Warning, firmware + byCtrlC}, {13000, Confirmed, stopping}}, true},
       {"writing: a press after 3 s warns again", kJobDsp, true,
-       {{10000, Warning}, {13001, Warning}, {16001, Confirmed}, {16002, Nothing}}, true},
-      {"audio: its own words", kJobAudio, true, {{0, Warning}, {0, Confirmed}}, true},
+       {{10000, Warning, firmware + byCtrlC},
+        {13001, Warning, firmware + byCtrlC},
+        {16001, Confirmed, stopping},
+        {16002, Nothing, ""}},
+       true},
+      {"writing: SIGTERM is named and held off, a SIGHUP within 3 s stops", kJobMcu, true,
+       {{0, Warning, sigterm + firmware + bySignal, Interrupt::Terminate},
+        {2000, Confirmed, stopping, Interrupt::HangUp}},
+       true},
+      {"writing: SIGHUP, then Ctrl-C after 3 s warns in Ctrl-C's words", kJobMcu, true,
+       {{0, Warning, sighup + firmware + bySignal, Interrupt::HangUp}, {3001, Warning, firmware + byCtrlC}},
+       false},
+      {"audio: its own words", kJobAudio, true,
+       {{0, Warning,
+         "Stopping now leaves the audio slot incomplete, so the write goes on.\n" + byCtrlC},
+        {0, Confirmed, "Stopping the write after the current report..."}},
+       true},
       {"Bluetooth: cannot stop, then waits", kJobBluetooth, true,
-       {{0, Warning}, {500, Confirmed}, {600, Nothing}}, false},
+       {{0, Warning, cli::kTextModuleCannotStop},
+        {500, Confirmed, "Ctrl-C cannot end a Bluetooth update: waiting for the module to report its end."},
+        {600, Nothing, ""}},
+       false},
+      {"Bluetooth: SIGTERM is named", kJobBluetooth, true,
+       {{0, Warning, sigterm + cli::kTextModuleCannotStop, Interrupt::Terminate},
+        {500, Confirmed, "SIGTERM cannot end a Bluetooth update: waiting for the module to report its end.",
+         Interrupt::Terminate}},
+       false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -545,10 +581,9 @@ TEST(CliPartsTest, InterruptPolicy) {
     if (row.writing) {
       ASSERT_TRUE(PassWriteGate());
     }
-    const cli::InterruptWords& words = cli::TraitsOf(row.kind).words;
     for (const Press& press : row.presses) {
       clock.Pause(static_cast<int>(press.atMs - clock.NowMs()));
-      policy.OnInterrupt();
+      policy.OnInterrupt(press.cause);
       const auto warnings = policy.TakeWarnings();
       switch (press.seen) {
         case StopBeforeWriting:
@@ -557,10 +592,8 @@ TEST(CliPartsTest, InterruptPolicy) {
           EXPECT_FALSE(PassWriteGate());  // the job that comes next writes nothing
           break;
         case Warning:
-          EXPECT_EQ(warnings, std::vector<std::string>{words.warning});
-          break;
         case Confirmed:
-          EXPECT_EQ(warnings, std::vector<std::string>{words.confirmed});
+          EXPECT_EQ(warnings, std::vector<std::string>{press.said}) << press.atMs;
           break;
         case Nothing:
           EXPECT_TRUE(warnings.empty());

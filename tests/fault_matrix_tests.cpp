@@ -83,6 +83,7 @@ class MatrixReporter final : public cli::Reporter {
  public:
   void Disconnected() override {}
   void NotAccessible(const DeviceAccessReport&) override {}
+  void InUse(const std::string&, const AmpLockHolder&) override {}
   void ConnectError() override {}
   void Connected(const std::string&) override {}
   void Amp(const DeviceAccessReport&) override {}

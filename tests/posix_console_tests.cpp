@@ -11,6 +11,8 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <mutex>
+#include <utility>
 #include <thread>
 
 #include "cli/closed_output.h"
@@ -33,36 +35,53 @@ bool WaitUntil(const std::function<bool()>& done) {
   return done();
 }
 
-// Real SIGINTs: each one reaches the callback, on the listener thread; the main thread and the
-// threads started while listening never see one; afterwards Ctrl-C ends a program again.
+// Real SIGINT, SIGTERM and SIGHUP: each one reaches the callback as what it is, on the listener
+// thread; the main thread and the threads started while listening never see one; afterwards
+// each ends a program again, as the system's default has it.
 TEST(CliPartsTest, PosixInterruptsDeliverEverySignal) {
+  const std::pair<int, cli::Interrupt> sent[] = {{SIGINT, cli::Interrupt::CtrlC},
+                                                 {SIGTERM, cli::Interrupt::Terminate},
+                                                 {SIGHUP, cli::Interrupt::HangUp},
+                                                 {SIGINT, cli::Interrupt::CtrlC}};
   cli::PosixInterrupts interrupts;
-  std::atomic<int> delivered{0};
+  std::mutex mutex;
+  std::vector<cli::Interrupt> delivered;
   std::atomic<bool> onMainThread{false};
   const auto mainThread = std::this_thread::get_id();
-  interrupts.Start([&] {
+  interrupts.Start([&](cli::Interrupt cause) {
     if (std::this_thread::get_id() == mainThread) onMainThread.store(true);
-    delivered.fetch_add(1);
+    std::lock_guard lock(mutex);
+    delivered.push_back(cause);
   });
-  // A job thread started now has SIGINT blocked.
-  std::thread([] {
+  const auto count = [&] {
+    std::lock_guard lock(mutex);
+    return delivered.size();
+  };
+  // A job thread started now has the three blocked.
+  std::thread([&] {
     sigset_t blocked;
     pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
-    EXPECT_TRUE(sigismember(&blocked, SIGINT));
+    for (const auto& [signal, cause] : sent) EXPECT_TRUE(sigismember(&blocked, signal)) << signal;
   }).join();
-  for (int n = 1; n <= 3; ++n) {
-    ASSERT_EQ(kill(getpid(), SIGINT), 0);
-    EXPECT_TRUE(WaitUntil([&] { return delivered.load() == n; })) << n;
+  for (std::size_t n = 0; n < std::size(sent); ++n) {
+    ASSERT_EQ(kill(getpid(), sent[n].first), 0);
+    EXPECT_TRUE(WaitUntil([&] { return count() == n + 1; })) << n;
   }
   EXPECT_FALSE(onMainThread.load());
   interrupts.Stop();
-  EXPECT_EQ(delivered.load(), 3);
+  {
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(delivered.size(), std::size(sent));
+    for (std::size_t n = 0; n < std::size(sent); ++n) EXPECT_EQ(delivered[n], sent[n].second) << n;
+  }
   sigset_t blocked;
   pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
-  EXPECT_FALSE(sigismember(&blocked, SIGINT));
-  struct sigaction action {};
-  sigaction(SIGINT, nullptr, &action);
-  EXPECT_EQ(action.sa_handler, SIG_DFL);
+  for (const auto& [signal, cause] : sent) {
+    EXPECT_FALSE(sigismember(&blocked, signal)) << signal;
+    struct sigaction action {};
+    sigaction(signal, nullptr, &action);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;
+  }
 }
 
 // The question's answer from standard input, and a Ctrl-C that comes while it waits: the wait
@@ -74,7 +93,7 @@ TEST(CliPartsTest, PosixInterruptsEndAWaitingQuestion) {
   ASSERT_EQ(dup2(input[0], STDIN_FILENO), STDIN_FILENO);
   cli::PosixInterrupts interrupts;
   std::atomic<bool> stopped{false};
-  interrupts.Start([&] { stopped.store(true); });
+  interrupts.Start([&](cli::Interrupt) { stopped.store(true); });
   const auto isStopped = [&] { return stopped.load(); };
 
   ASSERT_EQ(write(input[1], " yes\nmore", 9), 9);

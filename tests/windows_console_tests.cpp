@@ -95,7 +95,10 @@ TEST(WindowsConsoleTest, CtrlCReachesTheProgramOnlyWhileStarted) {
   EXPECT_EQ(console.Handlers(), 0u);  // before: Ctrl-C ends the program, the system's default
 
   std::atomic<int> presses{0};
-  interrupts.Start([&] { presses.fetch_add(1); });
+  interrupts.Start([&](cli::Interrupt cause) {
+    EXPECT_EQ(cause, cli::Interrupt::CtrlC);
+    presses.fetch_add(1);
+  });
   ASSERT_EQ(console.Handlers(), 1u);
   EXPECT_TRUE(console.Send(CTRL_C_EVENT));
   EXPECT_TRUE(console.Send(CTRL_BREAK_EVENT));
