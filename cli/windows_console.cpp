@@ -28,9 +28,32 @@ class SystemCalls final : public ConsoleCalls {
   BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) override {
     return ::SetConsoleCtrlHandler(handler, add);
   }
+  EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE state) override {
+    return ::SetThreadExecutionState(state);
+  }
+};
+
+// The system is needed for as long as this lives.
+class Awake final : public Inhibition {
+ public:
+  explicit Awake(ConsoleCalls& calls) : calls_(calls) {}
+  ~Awake() override { calls_.SetThreadExecutionState(ES_CONTINUOUS); }
+  Awake(const Awake&) = delete;
+  Awake& operator=(const Awake&) = delete;
+
+ private:
+  ConsoleCalls& calls_;
 };
 
 }  // namespace
+
+std::unique_ptr<Inhibition> AwakeInhibitor::Inhibit(std::string& problem) {
+  if (calls_.SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) == 0) {
+    problem = "SetThreadExecutionState failed";
+    return nullptr;
+  }
+  return std::make_unique<Awake>(calls_);
+}
 
 ConsoleCalls& SystemConsoleCalls() {
   static SystemCalls calls;
@@ -92,6 +115,7 @@ ConsoleOutput::~ConsoleOutput() {
 struct SystemConsole::State {
   win32::ConsoleOutput output{win32::SystemConsoleCalls()};
   win32::ConsoleInterrupts interrupts{win32::SystemConsoleCalls()};
+  win32::AwakeInhibitor inhibitor{win32::SystemConsoleCalls()};
 };
 
 SystemConsole::SystemConsole() : state_(std::make_unique<State>()) {}
@@ -100,6 +124,6 @@ SystemConsole::~SystemConsole() = default;
 bool SystemConsole::OutIsTerminal() const { return state_->output.IsTerminal(); }
 int SystemConsole::Columns() const { return state_->output.Columns(); }
 InterruptSource& SystemConsole::Interrupts() { return state_->interrupts; }
-SleepInhibitor* SystemConsole::Inhibitor() { return nullptr; }
+SleepInhibitor* SystemConsole::Inhibitor() { return &state_->inhibitor; }
 
 }  // namespace korva::cli

@@ -1,9 +1,13 @@
 // The Windows console for korva-updater-cli: UTF-8 output and virtual-terminal sequences for
-// the live bar, put back as they were at the end, and Ctrl-C through SetConsoleCtrlHandler. The
-// console calls sit behind an interface, so that tests can stand in for the console.
+// the live bar, put back as they were at the end, Ctrl-C through SetConsoleCtrlHandler, and the
+// computer kept from sleeping during a job. The system calls sit behind an interface, so that
+// tests can stand in for the console.
 #pragma once
 
 #include <windows.h>
+
+#include <memory>
+#include <string>
 
 #include "cli/cli.h"
 
@@ -19,9 +23,23 @@ class ConsoleCalls {
   virtual UINT GetConsoleOutputCP() = 0;
   virtual BOOL SetConsoleOutputCP(UINT codePage) = 0;
   virtual BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) = 0;
+  virtual EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE state) = 0;
 };
 
 ConsoleCalls& SystemConsoleCalls();
+
+// Windows' counterpart of logind's lock: while held, the thread that took it tells the system
+// that it is needed (ES_SYSTEM_REQUIRED), so the computer does not go to sleep; released, it
+// says so no more. The state belongs to that thread: the terminal front end takes and releases
+// the lock on its main thread (cli/job_driver.h). Windows has no such lock against shutting down.
+class AwakeInhibitor final : public SleepInhibitor {
+ public:
+  explicit AwakeInhibitor(ConsoleCalls& calls) : calls_(calls) {}
+  std::unique_ptr<Inhibition> Inhibit(std::string& problem) override;
+
+ private:
+  ConsoleCalls& calls_;
+};
 
 // Ctrl-C (and Ctrl-Break) from Start() to Stop(): the handler, which the system runs on a
 // thread of its own, hands the press to the program's interrupt policy, the same as on every

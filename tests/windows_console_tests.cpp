@@ -82,6 +82,14 @@ class FakeConsole final : public cli::win32::ConsoleCalls {
     handlers_.erase(it);
     return TRUE;
   }
+  EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE state) override {
+    if (refusesExecutionState) return 0;
+    const EXECUTION_STATE previous = executionState;
+    executionState = state;
+    return previous;
+  }
+  bool refusesExecutionState = false;
+  EXECUTION_STATE executionState = ES_CONTINUOUS;
 
  private:
   static inline const HANDLE kOutput = reinterpret_cast<HANDLE>(0x40);
@@ -113,6 +121,23 @@ TEST(WindowsConsoleTest, CtrlCReachesTheProgramOnlyWhileStarted) {
   EXPECT_FALSE(console.Send(CTRL_C_EVENT));
   EXPECT_FALSE(cli::win32::ConsoleInterrupts::OnControl(CTRL_C_EVENT));  // even if the system still called it
   EXPECT_EQ(presses.load(), 2);
+}
+
+// While a job runs the system is told that it is needed, until the lock goes; a system that
+// does not take the call gives no lock, and says so.
+TEST(WindowsConsoleTest, TheComputerIsKeptFromSleepingWhileTheLockIsHeld) {
+  FakeConsole console;
+  cli::win32::AwakeInhibitor inhibitor(console);
+  std::string problem;
+  std::unique_ptr<Inhibition> lock = inhibitor.Inhibit(problem);
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(console.executionState, static_cast<EXECUTION_STATE>(ES_CONTINUOUS | ES_SYSTEM_REQUIRED));
+  lock.reset();
+  EXPECT_EQ(console.executionState, static_cast<EXECUTION_STATE>(ES_CONTINUOUS));
+
+  console.refusesExecutionState = true;
+  EXPECT_EQ(inhibitor.Inhibit(problem), nullptr);
+  EXPECT_EQ(problem, "SetThreadExecutionState failed");
 }
 
 TEST(WindowsConsoleTest, ConsoleTakesUtf8AndTheBarsSequencesAndIsGivenBack) {
