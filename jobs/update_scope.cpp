@@ -8,10 +8,10 @@
 namespace korva {
 namespace {
 
-// The words the user sees once, after the inhibitor's own reason.
-constexpr const char* kNoLockText =
-    "The computer cannot be kept from sleeping or shutting down during the update (%s); "
-    "the update goes on without that protection.";
+// The words the user sees once, around the inhibitor's own reason.
+constexpr const char* kNoLockBefore =
+    "The computer cannot be kept from sleeping or shutting down during the update (";
+constexpr const char* kNoLockAfter = "); the update goes on without that protection.";
 
 std::mutex g_mutex;
 SleepInhibitor* g_inhibitor = nullptr;
@@ -20,11 +20,7 @@ bool g_said = false;
 int g_scopes = 0;
 std::unique_ptr<Inhibition> g_held;
 
-std::string NoLockText(const std::string& problem) {
-  std::string text = kNoLockText;
-  text.replace(text.find("%s"), 2, problem);
-  return text;
-}
+std::string NoLockText(const std::string& problem) { return kNoLockBefore + problem + kNoLockAfter; }
 
 }  // namespace
 
