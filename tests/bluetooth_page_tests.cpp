@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <future>
 
+#include "device/amp_lock.h"
 #include "device/hid_dfu.h"
 #include "device/protocol.h"
 #include "jobs/service_texts.h"
+#include "jobs/update_scope.h"
 #include "tests/service_page_test_support.h"
 #include "ui/busy_prompt_dlg.h"
 #include "ui/thread_handoff.h"
@@ -311,6 +313,9 @@ TEST_F(BluetoothPageTest, AJobThatEndsBeforeTheStartsAnswer) {
     EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
     EXPECT_EQ(prompter.Boxes().back().text, c.pageBox);
     ExpectIdle(page);
+    // The amp's lock went with the job, although the start's answer came after the job's end.
+    EXPECT_FALSE(UpdateUnderWay());
+    EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
   }
 }
 

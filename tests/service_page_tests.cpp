@@ -369,16 +369,19 @@ TEST_F(ServicePageTest, AnAmpInUseByAnotherProgramIsNotWritten) {
   EXPECT_TRUE(sim.korva.Writes().empty());
 
   other.lock.reset();
-  bool heldWhileWriting = false;
+  int looked = 0;
+  int heldWhileWriting = 0;
   JobEventWatcher running;
   running.onJob = [&](const ui::JobEvent& e) {
-    if (e.WParam() == JOB_PROGRESS && e.LParam() == 1) {
-      heldWhileWriting = TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere;
-    }
+    if (e.WParam() != JOB_PROGRESS) return;
+    ++looked;
+    if (TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere) ++heldWhileWriting;
   };
+  page->installEventFilter(&running);
   Click(page, "m_btnUpgrade");
   ASSERT_TRUE(WaitForIdle());
-  EXPECT_TRUE(heldWhileWriting);
+  EXPECT_GT(looked, 0);
+  EXPECT_EQ(heldWhileWriting, looked);
   EXPECT_EQ(prompter.Texts().back(), kTextMcuPageSucceeded);
   EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
 }

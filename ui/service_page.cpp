@@ -136,7 +136,8 @@ void CServicePageDlg::StartPageJob() {
         return start;
       },
       [this](const Start& start) {
-        m_ampLock = std::move(start.lock->lock);
+        // A job that ended before this answer has let its amp go already.
+        if (m_takingMessages) m_ampLock = std::move(start.lock->lock);
         const bool inUse = start.lock->outcome == AmpLockOutcome::HeldElsewhere;
         OnStartAnswered(start.started != 0, inUse ? AmpInUseText(start.lock->holder) : std::string());
       });
