@@ -4,6 +4,7 @@
 // boxes and one page box, the link already handed to the module, a device change during the
 // update, no update library, and the checks of "Browse" and "Upgrade".
 #include <algorithm>
+#include <functional>
 #include <future>
 
 #include "device/amp_lock.h"
@@ -255,12 +256,14 @@ TEST_F(BluetoothPageTest, WithTheLinkHandedOverUpgradeGoesStraightToTheModule) {
   EXPECT_EQ(LinkMode.load(), kLinkHid);
 }
 
-// Holds back the device thread's first answer that comes once a job thread runs (StartJob's),
-// until the page has had the job's final message: the order in which the job's messages and
-// the start's answer reach the page is not fixed, since they come from different threads.
+// Holds back the device thread's first answer that comes once StartJob has run (`started`, or
+// a job thread runs), until the page has had the job's final message: the order in which the
+// job's messages and the start's answer reach the page is not fixed, since they come from
+// different threads. A job thread may even have ended before the answer is looked at.
 class StartAnswerHeldBack : public QObject {
  public:
-  StartAnswerHeldBack(ui::DeviceWork& work, QWidget* page) : work_(work) {
+  StartAnswerHeldBack(ui::DeviceWork& work, QWidget* page, std::function<bool()> started)
+      : work_(work), started_(std::move(started)) {
     finals_.onJob = [this](const ui::JobEvent& e) { ended_ = ended_ || e.WParam() != JOB_PROGRESS; };
     page->installEventFilter(&finals_);
     work_.installEventFilter(this);
@@ -270,13 +273,14 @@ class StartAnswerHeldBack : public QObject {
 
  private:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::MetaCall || heldBack_ || RunningWorkers() == 0) return false;
+    if (event->type() != QEvent::MetaCall || heldBack_ || (RunningWorkers() == 0 && !started_())) return false;
     heldBack_ = true;
     EXPECT_TRUE(WaitUntil([this] { return ended_; })) << "the job did not end";
     return false;  // now the answer
   }
 
   ui::DeviceWork& work_;
+  std::function<bool()> started_;
   JobEventWatcher finals_;
   bool ended_ = false;
   bool heldBack_ = false;
@@ -303,7 +307,10 @@ TEST_F(BluetoothPageTest, AJobThatEndsBeforeTheStartsAnswer) {
     ASSERT_EQ(LinkMode.load(), kLinkHid);
     sim.module.SetScript(c.script);
     const std::size_t boxesBefore = prompter.Boxes().size();
-    StartAnswerHeldBack held(deviceWork, page);
+    // StartJob's "INITSTA" is the first report the amp is sent after "Upgrade".
+    StartAnswerHeldBack held(deviceWork, page, [this, before = sim.korva.Writes().size()] {
+      return sim.korva.Writes().size() > before;
+    });
     Click(page, "m_btnUpgrade");
     ASSERT_TRUE(WaitForIdle());
     ASSERT_TRUE(held.HeldBack());
