@@ -16,6 +16,7 @@
 #include "cli/reporting_prompter.h"
 #include "cli/service_command.h"
 #include "cli/update_run.h"
+#include "device/amp_lock.h"
 #include "device/device_access.h"
 #include "device/dfu_library_setup.h"
 #include "device/hid_transport.h"
@@ -35,6 +36,7 @@ class DeviceScope {
   DeviceScope(const Options& options, Environment& env) {
     if (options.simulate) {
       simulation_.emplace(env.clock);
+      KeepAmpLocksInProcess(true);  // the virtual amp is this run's own
     } else {
       if (env.makeUsbBackend) {
         usb_ = env.makeUsbBackend();
@@ -48,6 +50,7 @@ class DeviceScope {
     PinDevicePath(options.path);
   }
   ~DeviceScope() {
+    if (simulation_) KeepAmpLocksInProcess(false);
     PinDevicePath("");
     if (usb_) SetHidBackend(nullptr);
   }

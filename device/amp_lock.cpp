@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <map>
 #include <mutex>
 
 namespace korva {
@@ -13,12 +14,55 @@ std::atomic<bool> g_saidNoLockFile{false};
 std::mutex g_folderMutex;
 std::filesystem::path g_folder;  // empty: the default
 
+// The locks of a simulation, by device path, with their holder (always this process).
+std::mutex g_inProcessMutex;
+bool g_inProcess = false;
+std::map<std::string, AmpLockHolder> g_inProcessHeld;
+
+class InProcessLock final : public AmpLock {
+ public:
+  explicit InProcessLock(std::string devicePath) : devicePath_(std::move(devicePath)) {}
+  ~InProcessLock() override {
+    std::lock_guard lock(g_inProcessMutex);
+    g_inProcessHeld.erase(devicePath_);
+  }
+  InProcessLock(const InProcessLock&) = delete;
+  InProcessLock& operator=(const InProcessLock&) = delete;
+
+ private:
+  std::string devicePath_;
+};
+
 bool Plain(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
          c == '_';
 }
 
 }  // namespace
+
+AmpLockAttempt TryLockAmp(const std::string& devicePath) {
+  {
+    std::lock_guard lock(g_inProcessMutex);
+    if (g_inProcess) {
+      AmpLockAttempt attempt;
+      const auto [held, taken] = g_inProcessHeld.emplace(devicePath, ThisProcessAsHolder());
+      if (taken) {
+        attempt.outcome = AmpLockOutcome::Taken;
+        attempt.lock = std::make_unique<InProcessLock>(devicePath);
+      } else {
+        attempt.outcome = AmpLockOutcome::HeldElsewhere;
+        attempt.holder = held->second;
+      }
+      return attempt;
+    }
+  }
+  return TryLockAmpFile(devicePath);
+}
+
+void KeepAmpLocksInProcess(bool inProcess) {
+  std::lock_guard lock(g_inProcessMutex);
+  g_inProcess = inProcess;
+}
 
 AmpLockAttempt LockFoundAmp(const std::string& path) {
   if (path.empty()) return {};

@@ -43,6 +43,16 @@ struct AmpLockAttempt {
 // process exclude each other as two processes do.
 AmpLockAttempt TryLockAmp(const std::string& devicePath);
 
+// The virtual KORVA of --simulate lives inside its program: every simulating program has an amp
+// of its own at the same path, and nobody else can write to it. While this is set, TryLockAmp
+// keeps its locks in this process (two attempts here still exclude each other) and touches no
+// lock file, so that two simulations never block one another.
+void KeepAmpLocksInProcess(bool inProcess);
+
+// The system's part of TryLockAmp: the lock file, and this process as a holder.
+AmpLockAttempt TryLockAmpFile(const std::string& devicePath);
+AmpLockHolder ThisProcessAsHolder();
+
 // TryLockAmp for the amp that a presence test found at `path`, with the outcome noted in the
 // support log where it matters: the amp in use elsewhere, or no lock file to be had (once).
 // An empty path (no amp found) locks nothing: NoLockFile.

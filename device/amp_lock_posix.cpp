@@ -72,7 +72,8 @@ AmpLockHolder ReadHolder(int fd) {
 }
 
 void RecordHolder(int fd) {
-  const std::string record = AmpHolderRecord(::getpid(), program_invocation_short_name);
+  const AmpLockHolder me = ThisProcessAsHolder();
+  const std::string record = AmpHolderRecord(me.pid, me.program);
   if (::ftruncate(fd, 0) == 0) {
     [[maybe_unused]] const ssize_t written = ::pwrite(fd, record.data(), record.size(), 0);
   }
@@ -80,7 +81,9 @@ void RecordHolder(int fd) {
 
 }  // namespace
 
-AmpLockAttempt TryLockAmp(const std::string& devicePath) {
+AmpLockHolder ThisProcessAsHolder() { return {::getpid(), program_invocation_short_name}; }
+
+AmpLockAttempt TryLockAmpFile(const std::string& devicePath) {
   AmpLockAttempt attempt;
   const std::filesystem::path folder = AmpLockFolder();
   if (!PrepareFolder(folder, attempt.problem)) return attempt;

@@ -65,7 +65,8 @@ AmpLockHolder ReadHolder(HANDLE file) {
 }
 
 void RecordHolder(HANDLE file) {
-  const std::string record = AmpHolderRecord(static_cast<long>(GetCurrentProcessId()), ThisProgram());
+  const AmpLockHolder me = ThisProcessAsHolder();
+  const std::string record = AmpHolderRecord(me.pid, me.program);
   SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   SetEndOfFile(file);
   DWORD written = 0;
@@ -74,7 +75,11 @@ void RecordHolder(HANDLE file) {
 
 }  // namespace
 
-AmpLockAttempt TryLockAmp(const std::string& devicePath) {
+AmpLockHolder ThisProcessAsHolder() {
+  return {static_cast<long>(GetCurrentProcessId()), ThisProgram()};
+}
+
+AmpLockAttempt TryLockAmpFile(const std::string& devicePath) {
   AmpLockAttempt attempt;
   const std::filesystem::path folder = AmpLockFolder();
   std::error_code error;

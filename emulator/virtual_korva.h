@@ -18,6 +18,9 @@
 
 namespace korva {
 
+// Where the virtual KORVA shows up unless a bench of several asks for other paths.
+inline constexpr const char* kVirtualKorvaPath = "/dev/hidraw-korva";
+
 class VirtualKorva final : public VirtualHidDevice {
  public:
   struct Faults {
@@ -49,7 +52,7 @@ class VirtualKorva final : public VirtualHidDevice {
   };
 
   // `serialNumber` empty: the amp reports none.
-  explicit VirtualKorva(VirtualHidBus& bus, std::string path = "/dev/hidraw-korva", std::string serialNumber = "");
+  explicit VirtualKorva(VirtualHidBus& bus, std::string path = kVirtualKorvaPath, std::string serialNumber = "");
   ~VirtualKorva() override;
   VirtualKorva(const VirtualKorva&) = delete;
   VirtualKorva& operator=(const VirtualKorva&) = delete;

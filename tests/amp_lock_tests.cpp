@@ -77,6 +77,33 @@ TEST_F(AmpLockTest, SeparateAmpsHaveSeparateLocks) {
   EXPECT_EQ(AmpLockFileName("/dev/hidraw3"), "amp-%2Fdev%2Fhidraw3.lock");
 }
 
+// A simulation's amp is its program's own: its locks stay in the process, still excluding each
+// other there, whatever another program holds in the lock files.
+TEST_F(AmpLockTest, ASimulationKeepsItsLocksInItsProcess) {
+  AmpLockAttempt otherProgram = TryLockAmp(kAmp);
+  ASSERT_EQ(otherProgram.outcome, AmpLockOutcome::Taken);
+
+  KeepAmpLocksInProcess(true);
+  AmpLockAttempt first = TryLockAmp(kAmp);
+  const AmpLockAttempt second = TryLockAmp(kAmp);
+  const AmpLockAttempt another = TryLockAmp("/dev/hidraw4");
+  const bool anotherHasAFile = std::filesystem::exists(folder / "locks" / AmpLockFileName("/dev/hidraw4"));
+  first.lock.reset();
+  const AmpLockOutcome afterRelease = TryLockAmp(kAmp).outcome;
+  KeepAmpLocksInProcess(false);
+
+  EXPECT_EQ(first.outcome, AmpLockOutcome::Taken);
+  EXPECT_EQ(second.outcome, AmpLockOutcome::HeldElsewhere);
+  EXPECT_EQ(second.holder.pid, ThisProcess());
+  EXPECT_EQ(second.holder.program, kThisProgram);
+  EXPECT_EQ(afterRelease, AmpLockOutcome::Taken);
+  EXPECT_EQ(another.outcome, AmpLockOutcome::Taken);
+  EXPECT_FALSE(anotherHasAFile);
+  // The lock file is as the other program left it, and counts again.
+  EXPECT_EQ(LockFileLines(kAmp), std::vector<std::string>{std::to_string(ThisProcess()) + " " + kThisProgram});
+  EXPECT_EQ(TryLockAmp(kAmp).outcome, AmpLockOutcome::HeldElsewhere);
+}
+
 TEST(AmpHolderRecordTest, ARecordNamesItsProcessAndProgramOrNobody) {
   EXPECT_EQ(AmpHolderRecord(4242, "korva-updater-cli"), "4242 korva-updater-cli\n");
   const AmpLockHolder holder = ParseAmpHolderRecord("4242 korva-updater-cli\n");

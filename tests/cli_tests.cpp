@@ -13,6 +13,7 @@
 #include "cli/messages.h"
 #include "cli/progress_line.h"
 #include "cli/queue_owner.h"
+#include "device/amp_lock.h"
 #include "device/device_access.h"
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
@@ -475,12 +476,18 @@ TEST_F(CliTest, ProgressBarOnATerminal) {
   EXPECT_EQ(Lines(run.out).back(), kTextUpdateSucceeded);
 }
 
-TEST_F(CliTest, SimulatedAmpStartsAtAnOlderFirmware) {
-  sim.korva.Unplug();  // the run brings its own virtual KORVA
+// The run brings its own virtual KORVA, which no other program can reach: another simulation,
+// holding the lock of the same path, does not keep it from its amp.
+TEST_F(CliTest, SimulatedAmpStartsAtAnOlderFirmwareAndIsTheRunsOwn) {
+  sim.korva.Unplug();
+  AmpLockAttempt otherSimulation = TryLockAmp(kVirtualKorvaPath);
+  ASSERT_EQ(otherSimulation.outcome, AmpLockOutcome::Taken);
   const auto run = Cli({"update", "--simulate", "--json"});
-  EXPECT_EQ(run.code, 0);
+  ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_TRUE(Contains(Events(run.out, "versions")[0], "\"device\":\"Ver1.36.192\""));
   EXPECT_EQ(Number(Events(run.out, "result")[0], "exit_code"), 0);
+  // Back to the lock files for the amps on the cable.
+  EXPECT_EQ(TryLockAmp(kVirtualKorvaPath).outcome, AmpLockOutcome::HeldElsewhere);
 }
 
 TEST(CliPartsTest, ProgressLines) {

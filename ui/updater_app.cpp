@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "device/amp_lock.h"
 #include "device/clock.h"
 #include "device/dfu_library_setup.h"
 #include "device/hid_backend.h"
@@ -104,6 +105,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
   std::unique_ptr<Simulation> simulation;
   if (HasArgument(argc, argv, "--simulate")) {
     simulation = std::make_unique<Simulation>(ProcessClock());
+    KeepAmpLocksInProcess(true);  // the virtual amp is this program's own
   } else {
     hidapi = MakeSystemHidBackend();
     SetHidBackend(hidapi.get());
