@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <vector>
 
 namespace korva::cli {
 namespace {
@@ -23,24 +24,12 @@ constexpr RoutedSignal kRoutedSignals[] = {
 // Written by Stop() to end the listener; no signal has the number 0.
 constexpr unsigned char kStopListening = 0;
 
-// The write end of the signal pipe, for the handler.
-int g_signalWriteEnd = -1;
-struct sigaction g_previous[std::size(kRoutedSignals)];
 sigset_t g_previousMask;
 
-extern "C" void WriteSignalNumber(int signal) {
-  const int savedErrno = errno;
-  const unsigned char byte = static_cast<unsigned char>(signal);
-  // A full pipe drops the byte: hundreds of presses are waiting to be read already.
-  [[maybe_unused]] const ssize_t written = ::write(g_signalWriteEnd, &byte, 1);
-  errno = savedErrno;
-}
-
-sigset_t RoutedSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const RoutedSignal& routed : kRoutedSignals) sigaddset(&set, routed.signal);
-  return set;
+std::vector<int> RoutedSignals() {
+  std::vector<int> signals;
+  for (const RoutedSignal& routed : kRoutedSignals) signals.push_back(routed.signal);
+  return signals;
 }
 
 Interrupt CauseOf(int signal) {
@@ -48,15 +37,6 @@ Interrupt CauseOf(int signal) {
     if (routed.signal == signal) return routed.cause;
   }
   return Interrupt::CtrlC;
-}
-
-bool MakePipe(int ends[2]) { return ::pipe2(ends, O_CLOEXEC) == 0; }
-
-void ClosePipe(int ends[2]) {
-  for (int i = 0; i < 2; ++i) {
-    if (ends[i] >= 0) ::close(ends[i]);
-    ends[i] = -1;
-  }
 }
 
 void WriteByte(int fd, unsigned char byte) {
@@ -78,34 +58,28 @@ bool ReadByte(int fd, unsigned char& byte) {
 void PosixInterrupts::Start(std::function<void(Interrupt)> onInterrupt) {
   if (listener_.joinable()) return;
   onInterrupt_ = std::move(onInterrupt);
-  if (!MakePipe(signalPipe_) || !MakePipe(wakePipe_)) {
-    ClosePipe(signalPipe_);
-    ClosePipe(wakePipe_);
-    return;  // no pipes, no listener: Ctrl-C keeps ending the program
-  }
-  // The handler must never block on a full pipe.
-  ::fcntl(signalPipe_[1], F_SETFL, O_NONBLOCK);
-  g_signalWriteEnd = signalPipe_[1];
+  if (::pipe2(wakePipe_, O_CLOEXEC) != 0) return;  // no listener: Ctrl-C keeps ending the program
 
-  // Blocked here, and so in every thread started from now on; the listener lets them in.
-  const sigset_t routed = RoutedSet();
-  pthread_sigmask(SIG_BLOCK, &routed, &g_previousMask);
   // No SA_RESTART: the signal only ever interrupts the listener's read, which reads again. A
   // handler run late (as ThreadSanitizer runs it, at the next call) thus still gets its turn.
-  struct sigaction action {};
-  action.sa_handler = WriteSignalNumber;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) {
-    sigaction(kRoutedSignals[i].signal, &action, &g_previous[i]);
+  signals_.emplace(RoutedSignals(), 0, /*nonBlockingRead=*/false);
+  if (!signals_->Ok()) {
+    signals_.reset();
+    ClosePipe(wakePipe_);
+    return;
   }
+  // Blocked here, and so in every thread started from now on; the listener lets them in. One
+  // that comes before the block only writes its byte a moment early.
+  const sigset_t routed = signals_->Set();
+  pthread_sigmask(SIG_BLOCK, &routed, &g_previousMask);
   listener_ = std::thread([this] { Listen(); });
 }
 
 void PosixInterrupts::Listen() {
-  const sigset_t routed = RoutedSet();
+  const sigset_t routed = signals_->Set();
   pthread_sigmask(SIG_UNBLOCK, &routed, nullptr);
   unsigned char byte = 0;
-  while (ReadByte(signalPipe_[0], byte) && byte != kStopListening) {
+  while (ReadByte(signals_->ReadEnd(), byte) && byte != kStopListening) {
     onInterrupt_(CauseOf(byte));
     WriteByte(wakePipe_[1], 1);
   }
@@ -114,18 +88,14 @@ void PosixInterrupts::Listen() {
 
 void PosixInterrupts::Stop() {
   if (!listener_.joinable()) return;
-  WriteByte(signalPipe_[1], kStopListening);
+  WriteByte(signals_->WriteEnd(), kStopListening);
   listener_.join();
   // A signal that came after the listener ended is still blocked on this thread: let it in to
   // the handler (it only writes to the pipe) before the previous action comes back.
-  const sigset_t routed = RoutedSet();
+  const sigset_t routed = signals_->Set();
   pthread_sigmask(SIG_UNBLOCK, &routed, nullptr);
   pthread_sigmask(SIG_SETMASK, &g_previousMask, nullptr);
-  for (std::size_t i = 0; i < std::size(kRoutedSignals); ++i) {
-    sigaction(kRoutedSignals[i].signal, &g_previous[i], nullptr);
-  }
-  g_signalWriteEnd = -1;
-  ClosePipe(signalPipe_);
+  signals_.reset();
   ClosePipe(wakePipe_);
 }
 

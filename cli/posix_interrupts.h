@@ -4,9 +4,11 @@
 // a pipe; the listener reads it and calls the program back, once for every signal.
 #pragma once
 
+#include <optional>
 #include <thread>
 
 #include "cli/cli.h"
+#include "support/signal_pipe.h"
 
 namespace korva::cli {
 
@@ -27,8 +29,8 @@ class PosixInterrupts final : public InterruptSource {
 
   std::function<void(Interrupt)> onInterrupt_;
   std::thread listener_;
-  int signalPipe_[2] = {-1, -1};  // the handler writes, the listener reads
-  int wakePipe_[2] = {-1, -1};    // the listener writes after each interrupt, a waiting answer reads
+  std::optional<SignalPipe> signals_;  // the handler writes, the listener reads
+  int wakePipe_[2] = {-1, -1};         // the listener writes after each interrupt, a waiting answer reads
 };
 
 }  // namespace korva::cli

@@ -9,38 +9,20 @@
 
 #include <QSocketNotifier>
 #include <cerrno>
-#include <iterator>
+#include <vector>
 
 namespace korva::ui {
 namespace {
 
-constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+const std::vector<int> kEndSignals = {SIGTERM, SIGHUP, SIGINT};
 
-// The write end of the signal pipe, for the handler.
-int g_signalWriteEnd = -1;
-struct sigaction g_previous[std::size(kEndSignals)];
 struct sigaction g_previousPipe;
-
-extern "C" void WriteSignalNumber(int signal) {
-  const int savedErrno = errno;
-  const unsigned char byte = static_cast<unsigned char>(signal);
-  // A full pipe drops the byte: thousands of signals are waiting to be read already.
-  [[maybe_unused]] const ssize_t written = ::write(g_signalWriteEnd, &byte, 1);
-  errno = savedErrno;
-}
 
 sigset_t EndSet() {
   sigset_t set;
   sigemptyset(&set);
   for (int signal : kEndSignals) sigaddset(&set, signal);
   return set;
-}
-
-void ClosePipe(int ends[2]) {
-  for (int i = 0; i < 2; ++i) {
-    if (ends[i] >= 0) ::close(ends[i]);
-    ends[i] = -1;
-  }
 }
 
 }  // namespace
@@ -56,22 +38,16 @@ EndSignals::EndSignals(std::function<void(int)> onSignal) : onSignal_(std::move(
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   sigaction(SIGPIPE, &ignore, &g_previousPipe);
-  if (::pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-    ClosePipe(signalPipe_);
+  if (::pipe2(stopPipe_, O_CLOEXEC) != 0) return;  // the signals stay blocked: the safe side
+  signals_.emplace(kEndSignals, SA_RESTART, /*nonBlockingRead=*/true);
+  if (!signals_->Ok()) {
+    signals_.reset();
     ClosePipe(stopPipe_);
-    return;  // no pipes: the signals stay blocked and end nothing, which is the safe side
+    return;  // no pipe: the signals stay blocked and end nothing, which is the safe side
   }
-  g_signalWriteEnd = signalPipe_[1];
-  notifier_ = new QSocketNotifier(signalPipe_[0], QSocketNotifier::Read, this);
+  notifier_ = new QSocketNotifier(signals_->ReadEnd(), QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &EndSignals::Deliver);
 
-  struct sigaction action {};
-  action.sa_handler = WriteSignalNumber;
-  action.sa_flags = SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
-    sigaction(kEndSignals[i], &action, &g_previous[i]);
-  }
   // The one thread that takes the signals: it lets them in and sleeps in poll() until it is
   // stopped (a wait in which ThreadSanitizer, too, runs a handler at once).
   catcher_ = std::thread([stop = stopPipe_[0]] {
@@ -90,19 +66,15 @@ EndSignals::~EndSignals() {
   while (::write(stopPipe_[1], &stop, 1) < 0 && errno == EINTR) {
   }
   catcher_.join();
-  for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
-    sigaction(kEndSignals[i], &g_previous[i], nullptr);
-  }
-  sigaction(SIGPIPE, &g_previousPipe, nullptr);
-  g_signalWriteEnd = -1;
   delete notifier_;
-  ClosePipe(signalPipe_);
+  signals_.reset();
+  sigaction(SIGPIPE, &g_previousPipe, nullptr);
   ClosePipe(stopPipe_);
 }
 
 void EndSignals::Deliver() {
   unsigned char byte = 0;
-  while (::read(signalPipe_[0], &byte, 1) == 1) onSignal_(byte);
+  while (::read(signals_->ReadEnd(), &byte, 1) == 1) onSignal_(byte);
 }
 
 }  // namespace korva::ui

@@ -12,7 +12,10 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <thread>
+
+#include "support/signal_pipe.h"
 
 class QSocketNotifier;
 
@@ -35,8 +38,8 @@ class EndSignals final : public QObject {
   void Deliver();
 
   std::function<void(int)> onSignal_;
-  int signalPipe_[2] = {-1, -1};  // the handler writes, the GUI thread reads
-  int stopPipe_[2] = {-1, -1};    // the destructor writes, the catcher reads
+  std::optional<SignalPipe> signals_;  // the handler writes, the GUI thread reads
+  int stopPipe_[2] = {-1, -1};         // the destructor writes, the catcher reads
   QSocketNotifier* notifier_ = nullptr;
   std::thread catcher_;
 };
