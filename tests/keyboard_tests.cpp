@@ -95,6 +95,33 @@ TEST_F(KeyboardTest, TheMainWindowOpenedByAHeldReturnTakesNeitherItsRepeatsNorIt
   EXPECT_EQ(welcome.result(), QDialog::Accepted);
 }
 
+// A tap on "Enter" opens the main window, which is modal: the tap's release goes to the
+// welcome window, now blocked, and no window sees it. The next Return on "Update", pressed
+// once the user has read the window, is a fresh press all the same.
+TEST_F(KeyboardTest, AReleaseThatNoWindowSawCostsNoLaterPress) {
+  ui::VirtualBusWatcher watcher(sim.bus);
+  ui::CWelcomeDlg welcome(&watcher);
+  welcome.show();
+  Activate(&welcome);
+  bool quietAMomentLater = false;
+  bool updates = false;
+  WhenModal([&](QWidget* main) {
+    if (!WaitUntil([&] { return Button(main, "m_btnUpdate")->isEnabled(); })) return;
+    sim.korva.ClearLog();
+    // A press a moment after the first, with no release between: still the held key.
+    SendKey(main, QEvent::KeyPress, Qt::Key_Return, false, 1400);
+    quietAMomentLater = sim.korva.Writes().empty() && JobStatus.load() == kJobIdle;
+    // Its release, too, went where no window saw it; seconds later "Update" is pressed.
+    SendKey(main, QEvent::KeyPress, Qt::Key_Return, false, 4000);
+    SendKey(main, QEvent::KeyRelease, Qt::Key_Return, false, 4080);
+    updates = WaitUntil([&] { return Status(main) == kTextUpdateSucceeded; });
+    Click(main, "m_btnExit");
+  });
+  SendKey(&welcome, QEvent::KeyPress, Qt::Key_Return, false, 1000);
+  EXPECT_TRUE(quietAMomentLater);
+  EXPECT_TRUE(updates);
+}
+
 TEST_F(KeyboardTest, TheSameVersionPromptTakesNoYesFromAHeldKey) {
   sim.korva.SetVersions("1.38", "250");
   auto main = OpenMainWindow();

@@ -13,6 +13,11 @@ namespace {
 // Nobody lifts a key and presses it again within this many milliseconds; a repeat's release
 // and press come together.
 constexpr qint64 kRepeatPairGapMs = 5;
+// A held key repeats sooner than this after its last press (desktops wait about half a second
+// before the first repeat). A key that is "down" but quiet for longer was let go where the
+// windows could not see it: a window that a modal window blocks gets no key events, its
+// release among them.
+constexpr qint64 kLongestRepeatGapMs = 1500;
 
 // What the key would do where it lands: press a button (Return and Enter also the dialog's
 // default button, Space the focused one) or close the window (Escape).
@@ -51,7 +56,10 @@ bool FreshPressGuard::IsRepeat(const QObject* receiver, const QKeyEvent& key) co
   // A key event reaches its window once, then goes on to the widgets: the keys are counted
   // there.
   if (!receiver->isWindowType()) return false;
-  if (m_keysDown.count(key.key()) != 0) return true;
+  if (const auto down = m_keysDown.find(key.key()); down != m_keysDown.end()) {
+    const qint64 sinceLastPress = static_cast<qint64>(key.timestamp() - down->second);
+    if (sinceLastPress < kLongestRepeatGapMs) return true;
+  }
   const auto released = m_lastRelease.find(key.key());
   if (released == m_lastRelease.end()) return false;
   const qint64 gap = static_cast<qint64>(key.timestamp() - released->second);
@@ -71,7 +79,15 @@ bool FreshPressGuard::eventFilter(QObject* receiver, QEvent* event) {
     case QEvent::KeyPress: {
       auto& key = static_cast<QKeyEvent&>(*event);
       const bool repeat = IsRepeat(receiver, key);
-      if (receiver->isWindowType() && !key.isAutoRepeat()) m_keysDown.insert(key.key());
+      if (receiver->isWindowType()) {
+        // A fresh press puts its key down; a repeat of a key that is down keeps it so.
+        const auto down = m_keysDown.find(key.key());
+        if (!key.isAutoRepeat()) {
+          m_keysDown[key.key()] = key.timestamp();
+        } else if (down != m_keysDown.end()) {
+          down->second = key.timestamp();
+        }
+      }
       return repeat && Activates(receiver, key);  // dropped: it reaches no widget
     }
     case QEvent::KeyRelease: {

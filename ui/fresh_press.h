@@ -5,7 +5,7 @@
 // a moment later, writing firmware that nobody asked for.
 //
 // A press counts as a repeat when the platform marks it as one; when it reaches a window
-// while the same key has been down since an earlier press (remote desktops send repeats
+// while the same key has been down since a press a moment before (remote desktops send repeats
 // unmarked); or when it comes at the very moment the same key was released: X11 sends a held
 // key's repeats as a release and a press with one timestamp, and Qt marks the pair only when
 // both have arrived when it reads the first (on Xvfb about one pair in ten goes unmarked).
@@ -15,7 +15,6 @@
 
 #include <QObject>
 #include <map>
-#include <set>
 
 class QKeyEvent;
 
@@ -37,11 +36,11 @@ class FreshPressGuard final : public QObject {
   // reaches a window.
   bool IsRepeat(const QObject* receiver, const QKeyEvent& key) const;
 
-  // As the windows saw them: the keys pressed and not released since, and each key's last
-  // release (its time stamp). A key released while another program had the keyboard stays
-  // "down" here until its next press is released: that one press is not taken, which is the
-  // safe side.
-  std::set<int> m_keysDown;
+  // As the windows saw them: the keys pressed and not released since, with the time stamp of
+  // each one's last press, and each key's last release. A release that no window saw (the key
+  // let go over a window that a modal window blocks, or in another program) leaves its key
+  // "down" here until it has been quiet for longer than a held key ever is.
+  std::map<int, quint64> m_keysDown;
   std::map<int, quint64> m_lastRelease;
 };
 
