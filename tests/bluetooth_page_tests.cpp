@@ -7,6 +7,8 @@
 #include <functional>
 #include <future>
 
+#include <sys/stat.h>
+
 #include "device/amp_lock.h"
 #include "device/hid_dfu.h"
 #include "device/protocol.h"
@@ -429,8 +431,16 @@ TEST_F(BluetoothPageTest, BrowseAndTheChecksOfUpgrade) {
   EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
   EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
   upgradeSays(BoxKind::Application, kTextSelectFile);
+  // A FIFO is refused at once, at Browse and at Upgrade: the window never waits for a writer.
+  const std::string fifo = folder.PathOf("pipe.dfu");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::size_t boxesBefore = prompter.Boxes().size();
+  Browse(page, fifo);
+  ASSERT_EQ(prompter.Boxes().size(), boxesBefore + 1);
+  EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
+  upgradeSays(BoxKind::Application, kTextSelectFile);
 
-  EXPECT_EQ(files.filters, std::vector<std::string>(3, "*.bin; *.dfu "));  // no default extension
+  EXPECT_EQ(files.filters, std::vector<std::string>(4, "*.bin; *.dfu "));  // no default extension
   EXPECT_TRUE(sim.korva.Writes().empty());
   EXPECT_EQ(CallsSince(callsBefore), Calls{});
 }

@@ -1,10 +1,9 @@
 // The Bluetooth page's behaviour.
 #include "ui/bluetooth_page_dlg.h"
 
-#include <QFile>
-
 #include "device/link_mode.h"
 #include "device/protocol.h"
+#include "images/regular_file.h"
 #include "jobs/job_messages.h"
 #include "jobs/link_probe.h"
 #include "jobs/service_texts.h"
@@ -15,11 +14,9 @@
 namespace korva::ui {
 namespace {
 
-// The module's firmware is not examined here: the update library reads it.
-bool FileOpens(const QString& path) {
-  QFile file(path);
-  return !path.isEmpty() && file.open(QIODevice::ReadOnly);
-}
+// The module's firmware is not examined here: the update library reads it. Only a regular
+// file opens (a FIFO would hold the window until a writer came).
+bool FileOpens(const std::string& path) { return !path.empty() && RegularFile::Open(path).has_value(); }
 
 }  // namespace
 
@@ -37,7 +34,7 @@ CBluetoothPageDlg::~CBluetoothPageDlg() = default;
 
 void CBluetoothPageDlg::OnBrowse() {
   if (ChooseFile(kBluetoothFileFilter)) {
-    if (FileOpens(m_strFilePath)) {
+    if (FileOpens(FilePathForOpening())) {
       m_btnUpgrade->setFocus();  // the file opens: writing it comes next
     } else {
       ShowPageBox(kTextOpenFileFailed);
@@ -52,7 +49,7 @@ void CBluetoothPageDlg::OnUpgrade() {
   TestDevicePresent([this](bool present) {
     if (!present && LinkMode.load() != kLinkBluetooth) {
       ShowPageBox(kTextConnectDevice);
-    } else if (!FileOpens(m_strFilePath)) {
+    } else if (!FileOpens(FilePathForOpening())) {
       ShowApplicationBox(kTextSelectFile);
     } else {
       StartPageJob();
