@@ -103,8 +103,8 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec* FindOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
+  for (const OptionSpec& row : kOptions) {
+    if (name == row.name || (row.alias && name == row.alias)) return &row;
   }
   return nullptr;
 }
@@ -122,12 +122,12 @@ std::string TakeCommand(Options& options, const std::vector<std::string>& words)
   const CommandSpec* found = nullptr;
   std::size_t used = 0;
   std::vector<std::string> next;  // what may follow the first word, when it is not enough
-  for (const CommandSpec& spec : kCommands) {
-    const std::vector<std::string> parts = Split(spec.words);
+  for (const CommandSpec& row : kCommands) {
+    const std::vector<std::string> parts = Split(row.words);
     if (parts[0] != words[0]) continue;
     if (parts.size() > 1) next.push_back(parts[1]);
     if (words.size() >= parts.size() && std::equal(parts.begin(), parts.end(), words.begin())) {
-      found = &spec;
+      found = &row;
       used = parts.size();
     }
   }
@@ -175,39 +175,39 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = FindOption(name);
-    if (!spec) {
+    const OptionSpec* row = FindOption(name);
+    if (!row) {
       fail("unknown argument '" + arg + "'");
       continue;
     }
     std::string value;
     if (equals != std::string::npos) {
-      if (!spec->value) {
+      if (!row->value) {
         fail(name + " takes no value");
         continue;
       }
       value = arg.substr(equals + 1);
-    } else if (spec->value) {
+    } else if (row->value) {
       if (i + 1 == args.size()) {
-        fail(name + " needs " + spec->value);
+        fail(name + " needs " + row->value);
         continue;
       }
       value = args[++i];
     }
     const auto same = std::find_if(given.begin(), given.end(),
-                                   [spec](const OptionSpec* other) { return std::string(other->setting) == spec->setting; });
+                                   [row](const OptionSpec* other) { return std::string(other->setting) == row->setting; });
     if (same != given.end()) {
-      fail(*same == spec ? std::string(spec->name) + " is given more than once"
-                         : std::string((*same)->name) + " and " + spec->name + " exclude each other");
+      fail(*same == row ? std::string(row->name) + " is given more than once"
+                         : std::string((*same)->name) + " and " + row->name + " exclude each other");
       continue;
     }
-    given.push_back(spec);
-    fail(spec->apply(options, value));
+    given.push_back(row);
+    fail(row->apply(options, value));
   }
   if (error.empty()) error = TakeCommand(options, words);
-  for (const OptionSpec* spec : given) {
-    if (error.empty() && (spec->commands & Only(options.command)) == 0) {
-      error = std::string(spec->name) + " belongs to " + spec->belongsTo;
+  for (const OptionSpec* row : given) {
+    if (error.empty() && (row->commands & Only(options.command)) == 0) {
+      error = std::string(row->name) + " belongs to " + row->belongsTo;
     }
   }
   if (error.empty() && options.command == Command::Audio && options.slot.empty()) {
