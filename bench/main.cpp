@@ -36,11 +36,15 @@ int Road(const std::vector<std::string>& args) {
     std::fputs("the main road failed on an instant bus\n", stderr);
     return 1;
   }
-  std::printf("main road (presence test, MCU job, DSP job; carried images): protocol minimum %.3f s\n",
-              static_cast<double>(minimum.elapsedMs) / 1000);
-  std::printf("%s\n", real ? "real time: pauses sleep, listings sleep their cost"
-                           : "virtual time: every pause, and every listing's cost, is charged to the clock");
-  std::printf("  %-13s %10s %11s %9s %7s\n", "listing cost", "time (s)", "x minimum", "listings", "opens");
+  std::printf(
+      "main road (presence test, MCU job, DSP job; carried images): protocol minimum %.3f s\n",
+      static_cast<double>(minimum.elapsedMs) / 1000);
+  std::printf("%s\n",
+              real
+                  ? "real time: pauses sleep, listings sleep their cost"
+                  : "virtual time: every pause, and every listing's cost, is charged to the clock");
+  std::printf("  %-13s %10s %11s %9s %7s\n", "listing cost", "time (s)", "x minimum", "listings",
+              "opens");
   int failed = 0;
   for (const int cost : costs) {
     korva::VirtualClock virtualClock;
@@ -48,9 +52,10 @@ int Road(const std::vector<std::string>& args) {
     korva::Clock& clock = real ? static_cast<korva::Clock&>(realClock) : virtualClock;
     const RoadRun run = korva::bench::RunMainRoad(clock, cost);
     failed += run.succeeded ? 0 : 1;
-    std::printf("  %4d ms       %10.3f %11.4f %9d %7d%s\n", cost, static_cast<double>(run.elapsedMs) / 1000,
-                static_cast<double>(run.elapsedMs) / static_cast<double>(minimum.elapsedMs), run.enumerations,
-                run.opens, run.succeeded ? "" : "  FAILED");
+    std::printf("  %4d ms       %10.3f %11.4f %9d %7d%s\n", cost,
+                static_cast<double>(run.elapsedMs) / 1000,
+                static_cast<double>(run.elapsedMs) / static_cast<double>(minimum.elapsedMs),
+                run.enumerations, run.opens, run.succeeded ? "" : "  FAILED");
     std::fflush(stdout);
   }
   return failed == 0 ? 0 : 1;
@@ -86,9 +91,11 @@ int Window(int argc, char** argv, const std::vector<std::string>& args) {
       "   real time, %.1f s watched, \"INITSTA\" sent %d times, load average %s\n"
       "   longest gap between events: %.1f ms (99.9%% <= %.1f ms; %d over 50 ms)\n"
       "   without the waits for a CPU: %.1f ms, of which %.1f ms running (%d over 50 ms)\n",
-      report.watchedSeconds, report.ticks, report.loadAverage.c_str(), report.longestMs, report.p999Ms,
-      report.over50Ms, report.longestOwnMs, report.cpuInLongestOwnMs, report.ownOver50Ms);
-  if (!report.finalStatus.empty()) std::printf("   status at the end: %s\n", report.finalStatus.c_str());
+      report.watchedSeconds, report.ticks, report.loadAverage.c_str(), report.longestMs,
+      report.p999Ms, report.over50Ms, report.longestOwnMs, report.cpuInLongestOwnMs,
+      report.ownOver50Ms);
+  if (!report.finalStatus.empty())
+    std::printf("   status at the end: %s\n", report.finalStatus.c_str());
   return 0;
 }
 
@@ -97,7 +104,9 @@ int Window(int argc, char** argv, const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && args[0] == "road") return Road({args.begin() + 1, args.end()});
-  if (!args.empty() && args[0] == "window") return Window(argc, argv, {args.begin() + 1, args.end()});
-  std::fputs("usage: korva_bench road [--real] [COST_MS...] | korva_bench window [options]\n", stderr);
+  if (!args.empty() && args[0] == "window")
+    return Window(argc, argv, {args.begin() + 1, args.end()});
+  std::fputs("usage: korva_bench road [--real] [COST_MS...] | korva_bench window [options]\n",
+             stderr);
   return 2;
 }

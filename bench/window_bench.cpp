@@ -34,7 +34,9 @@ namespace {
 // Boxes are written out instead of waiting for a click.
 class PrintingPrompter final : public Prompter {
  public:
-  void ShowBox(BoxKind /*kind*/, const std::string& text) override { std::fprintf(stderr, "[box] %s\n", text.c_str()); }
+  void ShowBox(BoxKind /*kind*/, const std::string& text) override {
+    std::fprintf(stderr, "[box] %s\n", text.c_str());
+  }
 };
 
 // The calling thread's time on a CPU and waiting for one, in ns, from the kernel.
@@ -54,7 +56,8 @@ class SchedStat {
   ThreadTimes Read() const {
     ThreadTimes times;
     char text[128] = {};
-    if (fd_ >= 0 && ::pread(fd_, text, sizeof text - 1, 0) > 0) std::sscanf(text, "%lld %lld", &times.runNs, &times.waitNs);
+    if (fd_ >= 0 && ::pread(fd_, text, sizeof text - 1, 0) > 0)
+      std::sscanf(text, "%lld %lld", &times.runNs, &times.waitNs);
     return times;
   }
 
@@ -139,7 +142,8 @@ std::string LoadAverage() {
 
 int InitStatesTaken(const VirtualKorva& korva) {
   int n = 0;
-  for (const auto& w : korva.Writes()) n += std::equal(kInitStatesText.begin(), kInitStatesText.end(), w.bytes.begin() + 1);
+  for (const auto& w : korva.Writes())
+    n += std::equal(kInitStatesText.begin(), kInitStatesText.end(), w.bytes.begin() + 1);
   return n;
 }
 
@@ -193,7 +197,8 @@ StallReport WatchGuiThread(const WindowScenario& scenario) {
       update->click();
       RunFor(600000, [&] {
         const QString text = status->text();
-        return text == QLatin1String(kTextUpdateSucceeded) || text == QLatin1String(kTextUpdateFailed);
+        return text == QLatin1String(kTextUpdateSucceeded) ||
+               text == QLatin1String(kTextUpdateFailed);
       });
     }
     RunFor(scenario.seconds * 1000);

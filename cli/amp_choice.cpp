@@ -26,7 +26,8 @@ int ListAmps(Reporter& reporter) {
     reporter.Disconnected();
     return kExitNoDevice;
   }
-  reporter.Result(kExitOk, std::to_string(amps.size()) + (amps.size() == 1 ? " KORVA" : " KORVAs") + " connected.");
+  reporter.Result(kExitOk, std::to_string(amps.size()) + (amps.size() == 1 ? " KORVA" : " KORVAs") +
+                               " connected.");
   return kExitOk;
 }
 

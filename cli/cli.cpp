@@ -99,7 +99,8 @@ bool AnswersYes(std::optional<std::string> answer) {
   if (!answer) return false;  // end of input: the default, No
   answer->erase(0, answer->find_first_not_of(" \t"));
   answer->erase(answer->find_last_not_of(" \t\r") + 1);
-  std::transform(answer->begin(), answer->end(), answer->begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(answer->begin(), answer->end(), answer->begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return *answer == "y" || *answer == "yes";
 }
 
@@ -121,7 +122,8 @@ int Update(const Options& options, Environment& env, Reporter& reporter, Interru
     const std::optional<std::string> answer = env.interrupts.ReadAnswer(env.in, stopped);
     if (stopped()) return Stopped(reporter);
     if (!AnswersYes(answer)) {
-      reporter.Result(kExitOk, "Nothing to do: the KORVA already holds " + PrintableVersion(reading.carried) + ".");
+      reporter.Result(kExitOk, "Nothing to do: the KORVA already holds " +
+                                   PrintableVersion(reading.carried) + ".");
       return kExitOk;
     }
   }
@@ -145,9 +147,12 @@ int RunCommand(const Options& options, Environment& env) {
   if (options.command == Command::List) return ListAmps(*reporter);
   ChooseAmp(options.path, *reporter);
   switch (options.command) {
-    case Command::Status: return Status(*reporter, policy);
-    case Command::Update: return Update(options, env, *reporter, policy);
-    default: return RunServiceCommand(options, env, *reporter, policy);
+    case Command::Status:
+      return Status(*reporter, policy);
+    case Command::Update:
+      return Update(options, env, *reporter, policy);
+    default:
+      return RunServiceCommand(options, env, *reporter, policy);
   }
 }
 
@@ -189,7 +194,8 @@ int RunCli(const std::vector<std::string>& args, Environment& env) {
   return exitCode;
 }
 
-std::optional<std::string> InterruptSource::ReadAnswer(std::istream& in, const std::function<bool()>&) {
+std::optional<std::string> InterruptSource::ReadAnswer(std::istream& in,
+                                                       const std::function<bool()>&) {
   std::string line;
   if (!std::getline(in, line)) return std::nullopt;
   return line;

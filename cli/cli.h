@@ -1,6 +1,6 @@
-// korva-updater-cli: the main road of the updater, and its service jobs, from a terminal. The whole program is one
-// function of its arguments and its surroundings (streams, clock, Ctrl-C, the USB backend), so
-// that tests run it in process against the virtual KORVA in virtual time.
+// korva-updater-cli: the main road of the updater, and its service jobs, from a terminal. The whole
+// program is one function of its arguments and its surroundings (streams, clock, Ctrl-C, the USB
+// backend), so that tests run it in process against the virtual KORVA in virtual time.
 #pragma once
 
 #include <functional>
@@ -22,7 +22,7 @@ enum ExitCode : int {
   kExitUsage = 2,          // the command line was wrong, or its FILE unreadable or not accepted
   kExitNoDevice = 3,       // no KORVA connected (or its link is handed to its Bluetooth module)
   kExitNotAccessible = 4,  // a KORVA is connected but cannot be opened
-  kExitStopped = 5,        // stopped (Ctrl-C, SIGTERM, SIGHUP) before anything was written to the amp
+  kExitStopped = 5,  // stopped (Ctrl-C, SIGTERM, SIGHUP) before anything was written to the amp
 };
 
 // What asked the program to end: Ctrl-C (SIGINT, or the console's Ctrl-C and Ctrl-Break), or a
@@ -44,7 +44,8 @@ class InterruptSource {
   virtual void Stop() = 0;
   // The user's answer to a question: one line of `in` without its end; nothing at the end of
   // the input, or once `stopped` is true after an interrupt came while it waited.
-  virtual std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped);
+  virtual std::optional<std::string> ReadAnswer(std::istream& in,
+                                                const std::function<bool()>& stopped);
 };
 
 struct Environment {

@@ -13,9 +13,12 @@ namespace {
 
 const char* CauseName(Interrupt cause) {
   switch (cause) {
-    case Interrupt::Terminate: return "SIGTERM";
-    case Interrupt::HangUp: return "SIGHUP";
-    default: return "Ctrl-C";
+    case Interrupt::Terminate:
+      return "SIGTERM";
+    case Interrupt::HangUp:
+      return "SIGHUP";
+    default:
+      return "Ctrl-C";
   }
 }
 
@@ -44,7 +47,9 @@ std::string InterruptConfirmation(int kind, Interrupt cause) {
   return Filled(TraitsOf(kind).words.confirmed, CauseName(cause));
 }
 
-InterruptPolicy::InterruptPolicy(const Clock& clock) : clock_(clock), kind_(kJobMcu) { ResetStopRequests(); }
+InterruptPolicy::InterruptPolicy(const Clock& clock) : clock_(clock), kind_(kJobMcu) {
+  ResetStopRequests();
+}
 
 InterruptPolicy::~InterruptPolicy() { ResetStopRequests(); }
 
@@ -55,7 +60,8 @@ void InterruptPolicy::SetJob(int kind) {
 
 void InterruptPolicy::OnInterrupt(Interrupt cause) {
   std::lock_guard lock(mutex_);
-  if (stoppedBeforeWriting_ || stopConfirmed_ || waitingForModule_) return;  // said and done already
+  if (stoppedBeforeWriting_ || stopConfirmed_ || waitingForModule_)
+    return;  // said and done already
   if (CloseWriteGate()) {
     stoppedBeforeWriting_ = true;
     return;

@@ -45,7 +45,9 @@ int JobDriver::Result(int exitCode, const char* text) {
 
 int JobDriver::Run(int kind, const char* startFailedText, const char* failedText) {
   policy_.SetJob(kind);
-  const auto stopping = [this] { return policy_.StoppedBeforeWriting() || policy_.StopConfirmed(); };
+  const auto stopping = [this] {
+    return policy_.StoppedBeforeWriting() || policy_.StopConfirmed();
+  };
   bool started = false;
   if (!stopping()) {
     started = Start(kind);

@@ -23,8 +23,8 @@ constexpr JobTraits kTraits[] = {
     {kJobAudio, WM_AUDIO_JOB, "AUDIO", "Audio slot", 0, kAudioReports, false, true, kAudioWords},
     // The module's update runs inside its library: it reports a percentage and cannot be
     // stopped from outside.
-    {kJobBluetooth, WM_BLUETOOTH_JOB, "BLUETOOTH", "Bluetooth firmware", 0, kDfuProgressEnded, true, false,
-     kModuleWords},
+    {kJobBluetooth, WM_BLUETOOTH_JOB, "BLUETOOTH", "Bluetooth firmware", 0, kDfuProgressEnded, true,
+     false, kModuleWords},
 };
 
 }  // namespace

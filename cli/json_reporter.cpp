@@ -43,7 +43,9 @@ class JsonReporter final : public Reporter {
     Emit(JsonLine("connect_error").Add("message", kTextInitStatesFailedCheckCable));
     Result(kExitUpdateFailed, kTextInitStatesFailedCheckCable);
   }
-  void Connected(const std::string& path) override { Emit(JsonLine("connected").Add("path", path)); }
+  void Connected(const std::string& path) override {
+    Emit(JsonLine("connected").Add("path", path));
+  }
   void Amp(const DeviceAccessReport& amp) override {
     JsonLine line("amp");
     line.Add("path", amp.path);
@@ -55,7 +57,10 @@ class JsonReporter final : public Reporter {
     Emit(line.Add("access", AccessWord(amp.access)));
   }
   void AmpChosen(const std::string& path, int connected) override {
-    Emit(JsonLine("amp_chosen").Add("path", path).Add("connected", connected).Add("message", AmpChosenText(path, connected)));
+    Emit(JsonLine("amp_chosen")
+             .Add("path", path)
+             .Add("connected", connected)
+             .Add("message", AmpChosenText(path, connected)));
   }
   void NoAmpAt(const std::string& path) override {
     Emit(JsonLine("no_amp_at").Add("path", path).Add("message", NoAmpAtText(path)));
@@ -70,10 +75,17 @@ class JsonReporter final : public Reporter {
     Emit(line.Add("carried", carried));
   }
   void Plan(int plan) override {
-    Emit(JsonLine("plan").Add("plan", plan).Add("summary", PlanSummary(plan)).Add("status", PlanStatusText(plan)));
+    Emit(JsonLine("plan")
+             .Add("plan", plan)
+             .Add("summary", PlanSummary(plan))
+             .Add("status", PlanStatusText(plan)));
   }
-  void Ask(const std::string& question) override { Emit(JsonLine("prompt").Add("question", question)); }
-  void Note(const std::string& text) override { Emit(JsonLine("message").Add("text", DisplayText(text))); }
+  void Ask(const std::string& question) override {
+    Emit(JsonLine("prompt").Add("question", question));
+  }
+  void Note(const std::string& text) override {
+    Emit(JsonLine("message").Add("text", DisplayText(text)));
+  }
   void Warning(const std::string& text) override { Emit(JsonLine("warning").Add("text", text)); }
   void JobStarted(const JobProgress& p) override {
     lastPercent_ = -1;
@@ -91,10 +103,15 @@ class JsonReporter final : public Reporter {
              .Add("elapsed_ms", static_cast<long long>(p.elapsedMs)));
   }
   void JobDone(const JobProgress& p) override {
-    Emit(JsonLine("done").Add("job", JobName(p.kind)).Add("elapsed_ms", static_cast<long long>(p.elapsedMs)));
+    Emit(JsonLine("done")
+             .Add("job", JobName(p.kind))
+             .Add("elapsed_ms", static_cast<long long>(p.elapsedMs)));
   }
   void JobFailed(const JobProgress& p) override {
-    Emit(JsonLine("failed").Add("job", JobName(p.kind)).Add("count", p.sent).Add("reports", p.reports));
+    Emit(JsonLine("failed")
+             .Add("job", JobName(p.kind))
+             .Add("count", p.sent)
+             .Add("reports", p.reports));
   }
   void Result(int exitCode, const std::string& text) override {
     Emit(JsonLine("result").Add("exit_code", exitCode).Add("message", DisplayText(text)));
@@ -109,6 +126,8 @@ class JsonReporter final : public Reporter {
 
 }  // namespace
 
-std::unique_ptr<Reporter> MakeJsonReporter(Environment& env) { return std::make_unique<JsonReporter>(env); }
+std::unique_ptr<Reporter> MakeJsonReporter(Environment& env) {
+  return std::make_unique<JsonReporter>(env);
+}
 
 }  // namespace korva::cli

@@ -13,7 +13,8 @@ DeviceAccessReport ProbeLink(bool keepModuleConnection) {
     return access;
   }
   const bool connected = ConnectBluetoothModuleOnce();
-  if (!connected || !keepModuleConnection) hidDfuDisconnect();  // result ignored, as the windows' probe does
+  if (!connected || !keepModuleConnection)
+    hidDfuDisconnect();  // result ignored, as the windows' probe does
   LinkMode.store(connected ? kLinkBluetooth : kLinkNone);
   return access;
 }

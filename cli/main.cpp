@@ -25,10 +25,18 @@ int main(int argc, char** argv) {
     korva::SupportLog(text);
   });
   std::ostream out(&outBuffer);
-  korva::cli::Environment env{std::cin, out, std::cerr, console.OutIsTerminal(), console.Columns(), clock,
-                              console.Interrupts(), [] { return korva::MakeSystemHidBackend(); },
-                              [] { return static_cast<const char*>(std::getenv(korva::kDfuLibraryVariable)); },
-                              korva::DefaultSupportLogPath().string(), console.Inhibitor()};
+  korva::cli::Environment env{
+      std::cin,
+      out,
+      std::cerr,
+      console.OutIsTerminal(),
+      console.Columns(),
+      clock,
+      console.Interrupts(),
+      [] { return korva::MakeSystemHidBackend(); },
+      [] { return static_cast<const char*>(std::getenv(korva::kDfuLibraryVariable)); },
+      korva::DefaultSupportLogPath().string(),
+      console.Inhibitor()};
   const int exitCode = korva::cli::RunCli(args, env);
   out.flush();
   return exitCode;

@@ -12,14 +12,17 @@ std::string AccessAdvice(const DeviceAccessReport& report) {
     case DeviceAccess::PermissionDenied:
       return found + PermissionDeniedAdvice();
     case DeviceAccess::HeldElsewhere:
-      return found + "another program holds it. Close that program (another updater, for example) and try "
+      return found +
+             "another program holds it. Close that program (another updater, for example) and try "
              "again.";
     default:
       return found + "it cannot be opened. Reconnect the amp and try again.";
   }
 }
 
-const char* AccessWord(DeviceAccess access) { return access == DeviceAccess::Ready ? "ready" : DeviceAccessReason(access); }
+const char* AccessWord(DeviceAccess access) {
+  return access == DeviceAccess::Ready ? "ready" : DeviceAccessReason(access);
+}
 
 std::string AmpChosenText(const std::string& path, int connected) {
   return std::to_string(connected) + " KORVAs are connected; this run uses the first, " + path +
@@ -33,7 +36,8 @@ std::string NoAmpAtText(const std::string& path) {
 namespace {
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
   }
 }
@@ -53,7 +57,9 @@ std::string PrintableText(std::string_view text) {
   return shown;
 }
 
-std::string PrintableVersion(const VersionText& text) { return PrintableText({text.data(), text.size()}); }
+std::string PrintableVersion(const VersionText& text) {
+  return PrintableText({text.data(), text.size()});
+}
 
 const char* JobName(int kind) { return TraitsOf(kind).name; }
 const char* JobLabel(int kind) { return TraitsOf(kind).label; }

@@ -14,13 +14,16 @@ namespace korva::cli {
 inline constexpr const char* kProgramName = "korva-updater-cli";
 inline constexpr const char* kAskUpdateAnyway = "Update anyway? [y/N]";
 // Ctrl-C before anything was written: the command ends and the amp is as it was.
-inline constexpr const char* kTextStoppedBeforeWriting = "Stopped before anything was written: the KORVA is as it was.";
+inline constexpr const char* kTextStoppedBeforeWriting =
+    "Stopped before anything was written: the KORVA is as it was.";
 // The first interrupt while a job writes: what stopping would leave behind, then how to insist.
 // SIGTERM or SIGHUP is named first ("%s": the signal), as it did not come from the user's keys.
-inline constexpr const char* kTextAskedToEnd = "Asked to end by %s: the program ends once the job is done.";
+inline constexpr const char* kTextAskedToEnd =
+    "Asked to end by %s: the program ends once the job is done.";
 inline constexpr const char* kTextFirmwareGoesOn =
     "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.";
-inline constexpr const char* kTextInsistByCtrlC = "Press Ctrl-C again within 3 seconds to stop it anyway.";
+inline constexpr const char* kTextInsistByCtrlC =
+    "Press Ctrl-C again within 3 seconds to stop it anyway.";
 inline constexpr const char* kTextInsistBySignal =
     "Ask again within 3 seconds (SIGTERM, SIGHUP or Ctrl-C) to stop it anyway.";
 inline constexpr const char* kTextStopping = "Stopping the update after the current report...";
@@ -28,7 +31,8 @@ inline constexpr const char* kTextStopped =
     "The update was stopped: the KORVA's firmware is incomplete.\n"
     "Run the update again before you restart the KORVA.";
 // Ctrl-C while the audio job writes a slot.
-inline constexpr const char* kTextAudioGoesOn = "Stopping now leaves the audio slot incomplete, so the write goes on.";
+inline constexpr const char* kTextAudioGoesOn =
+    "Stopping now leaves the audio slot incomplete, so the write goes on.";
 inline constexpr const char* kTextStoppingAudio = "Stopping the write after the current report...";
 inline constexpr const char* kTextStoppedAudio =
     "The write was stopped: the audio slot is incomplete.\n"
@@ -36,13 +40,15 @@ inline constexpr const char* kTextStoppedAudio =
 // Ctrl-C once the amp has handed its link to the Bluetooth module: nothing can stop the
 // module's update part-way.
 inline constexpr const char* kTextModuleCannotStop =
-    "The Bluetooth module's update cannot be stopped once the KORVA has handed its link to the module;\n"
+    "The Bluetooth module's update cannot be stopped once the KORVA has handed its link to the "
+    "module;\n"
     "ending the program now could leave the module without working firmware. The update goes on,\n"
     "and the program ends when the module reports the end of it.";
 // "%s": Ctrl-C or the signal.
 inline constexpr const char* kTextWaitingForModule =
     "%s cannot end a Bluetooth update: waiting for the module to report its end.";
-inline constexpr const char* kTextCarriedImagesBroken = "The carried firmware images failed their checks.";
+inline constexpr const char* kTextCarriedImagesBroken =
+    "The carried firmware images failed their checks.";
 
 // The user's next step when the amp is present but cannot be opened.
 std::string AccessAdvice(const DeviceAccessReport& report);

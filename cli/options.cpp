@@ -15,8 +15,9 @@ namespace {
 using CommandSet = unsigned;
 constexpr CommandSet Only(Command command) { return 1u << static_cast<unsigned>(command); }
 // The commands that reach the amp (list included: it opens each one to see whether it can).
-constexpr CommandSet kDeviceCommands = Only(Command::Status) | Only(Command::Update) | Only(Command::Flash) |
-                                       Only(Command::Audio) | Only(Command::Bluetooth) | Only(Command::List);
+constexpr CommandSet kDeviceCommands = Only(Command::Status) | Only(Command::Update) |
+                                       Only(Command::Flash) | Only(Command::Audio) |
+                                       Only(Command::Bluetooth) | Only(Command::List);
 
 struct CommandSpec {
   const char* words;  // as typed: "flash mcu"
@@ -38,7 +39,9 @@ constexpr CommandSpec kCommands[] = {
 
 // The amp has seven audio slots; the audio job would write any other number elsewhere in its
 // memory, so nothing else gets past the command line.
-bool IsSlot(const std::string& text) { return text.size() == 1 && text[0] >= '1' && text[0] <= '7'; }
+bool IsSlot(const std::string& text) {
+  return text.size() == 1 && text[0] >= '1' && text[0] <= '7';
+}
 
 // Takes an option's value into the options; says what is wrong with it, or nothing.
 using Apply = std::string (*)(Options& options, const std::string& value);
@@ -77,20 +80,23 @@ constexpr OptionSpec kOptions[] = {
      }},
     {"--device", nullptr, "usb", "device", kDeviceCommands, "the commands that reach the amp",
      [](Options& options, const std::string& value) -> std::string {
-       if (value != "usb") return "--device takes only 'usb' (or use --simulate), not '" + value + "'";
+       if (value != "usb")
+         return "--device takes only 'usb' (or use --simulate), not '" + value + "'";
        options.simulate = false;
        return {};
      }},
-    {"--dfu-library", nullptr, "PATH", "dfu-library", kDeviceCommands, "the commands that reach the amp",
+    {"--dfu-library", nullptr, "PATH", "dfu-library", kDeviceCommands,
+     "the commands that reach the amp",
      [](Options& options, const std::string& value) -> std::string {
        if (value.empty()) return "--dfu-library= needs the path of the Bluetooth update library";
        options.dfuLibrary = value;
        return {};
      }},
-    {"--path", nullptr, "the path of a KORVA ('korva-updater-cli list' shows them)", "path", kDeviceCommands,
-     "the commands that reach the amp",
+    {"--path", nullptr, "the path of a KORVA ('korva-updater-cli list' shows them)", "path",
+     kDeviceCommands, "the commands that reach the amp",
      [](Options& options, const std::string& value) -> std::string {
-       if (value.empty()) return "--path needs the path of a KORVA ('korva-updater-cli list' shows them)";
+       if (value.empty())
+         return "--path needs the path of a KORVA ('korva-updater-cli list' shows them)";
        options.path = value;
        return {};
      }},
@@ -134,7 +140,8 @@ std::string TakeCommand(Options& options, const std::vector<std::string>& words)
   if (!found && next.empty()) return "unknown command '" + words[0] + "'";
   if (!found) {
     std::string choices = next[0];
-    for (std::size_t i = 1; i < next.size(); ++i) choices += (i + 1 == next.size() ? " or " : ", ") + next[i];
+    for (std::size_t i = 1; i < next.size(); ++i)
+      choices += (i + 1 == next.size() ? " or " : ", ") + next[i];
     return words[0] + " needs " + choices + ", then FILE";
   }
   options.command = found->command;
@@ -194,11 +201,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       }
       value = args[++i];
     }
-    const auto same = std::find_if(given.begin(), given.end(),
-                                   [row](const OptionSpec* other) { return std::string(other->setting) == row->setting; });
+    const auto same = std::find_if(given.begin(), given.end(), [row](const OptionSpec* other) {
+      return std::string(other->setting) == row->setting;
+    });
     if (same != given.end()) {
       fail(*same == row ? std::string(row->name) + " is given more than once"
-                         : std::string((*same)->name) + " and " + row->name + " exclude each other");
+                        : std::string((*same)->name) + " and " + row->name + " exclude each other");
       continue;
     }
     given.push_back(row);

@@ -10,16 +10,17 @@ enum class Command { Status, Update, Flash, Audio, Bluetooth, List, Help, Versio
 
 struct Options {
   Command command = Command::Help;
-  int jobKind = 0;        // the service commands' job: kJobMcu, kJobDsp, kJobBattery, kJobAudio, kJobBluetooth
-  std::string file;       // the service commands' FILE
-  std::string slot;       // audio: the slot, "1" to "7"
-  bool yes = false;       // answers "Update anyway?" with yes
-  bool json = false;      // one JSON object per line per event
-  bool simulate = false;  // the virtual KORVA instead of the USB device
+  int jobKind =
+      0;  // the service commands' job: kJobMcu, kJobDsp, kJobBattery, kJobAudio, kJobBluetooth
+  std::string file;        // the service commands' FILE
+  std::string slot;        // audio: the slot, "1" to "7"
+  bool yes = false;        // answers "Update anyway?" with yes
+  bool json = false;       // one JSON object per line per event
+  bool simulate = false;   // the virtual KORVA instead of the USB device
   std::string dfuLibrary;  // --dfu-library=PATH: the Bluetooth update library (empty: not given)
-  std::string logFile;    // --log: the support log's file instead of the default one
-  std::string path;       // --path: the one amp to talk to
-  std::string error;      // non-empty when the command line is wrong
+  std::string logFile;     // --log: the support log's file instead of the default one
+  std::string path;        // --path: the one amp to talk to
+  std::string error;       // non-empty when the command line is wrong
 };
 
 Options ParseOptions(const std::vector<std::string>& args);

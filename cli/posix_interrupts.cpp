@@ -99,7 +99,8 @@ void PosixInterrupts::Stop() {
   ClosePipe(wakePipe_);
 }
 
-std::optional<std::string> PosixInterrupts::ReadAnswer(std::istream& in, const std::function<bool()>& stopped) {
+std::optional<std::string> PosixInterrupts::ReadAnswer(std::istream& in,
+                                                       const std::function<bool()>& stopped) {
   if (&in != &std::cin || !listener_.joinable()) return InterruptSource::ReadAnswer(in, stopped);
   // Standard input is read here byte by byte, past its stream: nothing else reads it.
   std::string line;

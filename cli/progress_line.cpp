@@ -43,13 +43,17 @@ std::string ProgressBarLine(const JobProgress& p, int columns) {
   const auto left = RemainingMs(p);
   char tail[128];
   if (TraitsOf(p.kind).percentOnly) {
-    std::snprintf(tail, sizeof tail, " %3d%%  %s elapsed", percent, FormatDuration(p.elapsedMs).c_str());
+    std::snprintf(tail, sizeof tail, " %3d%%  %s elapsed", percent,
+                  FormatDuration(p.elapsedMs).c_str());
   } else {
-    std::snprintf(tail, sizeof tail, " %3d%%  %ld/%ld  %s elapsed  %s left", percent, ShownCount(p), p.reports,
-                  FormatDuration(p.elapsedMs).c_str(), left ? FormatDuration(*left).c_str() : "-:--");
+    std::snprintf(tail, sizeof tail, " %3d%%  %ld/%ld  %s elapsed  %s left", percent, ShownCount(p),
+                  p.reports, FormatDuration(p.elapsedMs).c_str(),
+                  left ? FormatDuration(*left).c_str() : "-:--");
   }
   const std::string label = JobLabel(p.kind);
-  const int room = columns - 1 - static_cast<int>(label.size() + std::string(" []").size() + std::string(tail).size());
+  const int room =
+      columns - 1 -
+      static_cast<int>(label.size() + std::string(" []").size() + std::string(tail).size());
   std::string line = label;
   if (room >= kNarrowestBar) {
     const int width = std::min(room, kWidestBar);
@@ -64,8 +68,8 @@ std::string ProgressBarLine(const JobProgress& p, int columns) {
 std::string ProgressStepLine(const JobProgress& p) {
   char text[160];
   if (TraitsOf(p.kind).percentOnly) {
-    std::snprintf(text, sizeof text, "%s: %d%% (%s elapsed)", JobLabel(p.kind), ProgressPercent(p.sent, p.reports),
-                  FormatDuration(p.elapsedMs).c_str());
+    std::snprintf(text, sizeof text, "%s: %d%% (%s elapsed)", JobLabel(p.kind),
+                  ProgressPercent(p.sent, p.reports), FormatDuration(p.elapsedMs).c_str());
   } else {
     std::snprintf(text, sizeof text, "%s: %d%% (%ld/%ld reports, %s elapsed)", JobLabel(p.kind),
                   ProgressPercent(p.sent, p.reports), ShownCount(p), p.reports,

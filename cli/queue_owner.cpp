@@ -26,9 +26,13 @@ void QueueOwner::PostJobMessage(int message, int wParam, long lParam) {
   Push({OwnerEvent::Type::Message, message, wParam, lParam, {}});
 }
 
-void QueueOwner::PrepareProgressBar(int total) { PushAndWait({OwnerEvent::Type::Prepare, 0, 0, total, {}}); }
+void QueueOwner::PrepareProgressBar(int total) {
+  PushAndWait({OwnerEvent::Type::Prepare, 0, 0, total, {}});
+}
 
-void QueueOwner::ShowBox(const std::string& text) { PushAndWait({OwnerEvent::Type::Box, 0, 0, 0, text}); }
+void QueueOwner::ShowBox(const std::string& text) {
+  PushAndWait({OwnerEvent::Type::Box, 0, 0, 0, text});
+}
 
 void QueueOwner::SetJobInputs(std::string slotText, std::string fileName, std::string filePath) {
   slotText_ = std::move(slotText);

@@ -17,10 +17,10 @@ struct Environment;
 
 // One job's progress as the user sees it.
 struct JobProgress {
-  int kind = 0;        // a JobKind
-  long sent = 0;       // reports sent so far (the Bluetooth job: its percentage)
-  long reports = 0;    // reports the job sends in all (the DSP job's header report included;
-                       // the Bluetooth job: 100)
+  int kind = 0;      // a JobKind
+  long sent = 0;     // reports sent so far (the Bluetooth job: its percentage)
+  long reports = 0;  // reports the job sends in all (the DSP job's header report included;
+                     // the Bluetooth job: 100)
   std::int64_t elapsedMs = 0;
 };
 

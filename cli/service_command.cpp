@@ -38,9 +38,12 @@ int CheckLink(int kind, const DeviceAccessReport& access, Reporter& reporter) {
 
 const char* RejectionText(FileVerdict verdict) {
   switch (verdict) {
-    case FileVerdict::CannotOpen: return kTextSelectFile;
-    case FileVerdict::TooSmall: return kTextFileTooSmall;
-    default: return kTextFileWrong;
+    case FileVerdict::CannotOpen:
+      return kTextSelectFile;
+    case FileVerdict::TooSmall:
+      return kTextFileTooSmall;
+    default:
+      return kTextFileWrong;
   }
 }
 
@@ -53,7 +56,8 @@ FirmwareKind FirmwareKindOf(int kind) {
 // Bluetooth module's file is only opened: its library checks it.
 FileVerdict CheckAndPlaceFile(int kind, const std::string& path, Reporter& reporter) {
   if (kind == kJobBluetooth) {
-    return ReadFileBounded(path, 0, WhenLonger::Skip).opened ? FileVerdict::Accepted : FileVerdict::CannotOpen;
+    return ReadFileBounded(path, 0, WhenLonger::Skip).opened ? FileVerdict::Accepted
+                                                             : FileVerdict::CannotOpen;
   }
   if (kind == kJobAudio) {
     WavFile wav = LoadWavFile(path);
@@ -85,7 +89,8 @@ int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
 
 }  // namespace
 
-int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter, InterruptPolicy& policy) {
+int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter,
+                      InterruptPolicy& policy) {
   const int kind = options.jobKind;
   const DeviceAccessReport access = ProbeLink(kind == kJobBluetooth);
   int exitCode = CheckLink(kind, access, reporter);

@@ -9,6 +9,7 @@
 
 namespace korva::cli {
 
-int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter, InterruptPolicy& policy);
+int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter,
+                      InterruptPolicy& policy);
 
 }  // namespace korva::cli

@@ -21,7 +21,8 @@ constexpr std::int64_t kRedrawEveryMs = 100;
 constexpr const char* kEraseToEnd = "\x1b[K";
 
 std::string WorkText(const JobProgress& p) {
-  return TraitsOf(p.kind).percentOnly ? "through the module's update library" : std::to_string(p.reports) + " reports";
+  return TraitsOf(p.kind).percentOnly ? "through the module's update library"
+                                      : std::to_string(p.reports) + " reports";
 }
 
 class TextReporter final : public Reporter {
@@ -29,17 +30,25 @@ class TextReporter final : public Reporter {
   explicit TextReporter(Environment& env) : env_(env) {}
 
   void Disconnected() override { ToErrorStream(kTextConnectCable); }
-  void NotAccessible(const DeviceAccessReport& report) override { ToErrorStream(AccessAdvice(report)); }
-  void InUse(const std::string&, const AmpLockHolder& holder) override { ToErrorStream(AmpInUseText(holder)); }
+  void NotAccessible(const DeviceAccessReport& report) override {
+    ToErrorStream(AccessAdvice(report));
+  }
+  void InUse(const std::string&, const AmpLockHolder& holder) override {
+    ToErrorStream(AmpInUseText(holder));
+  }
   void ConnectError() override { ToErrorStream(kTextInitStatesFailedCheckCable); }
   void Connected(const std::string& path) override {
     env_.out << "KORVA: " << kTextConnected << " (" << path << ")\n";
   }
   void Amp(const DeviceAccessReport& amp) override {
-    const std::string serial = amp.serialNumber.empty() ? "(no serial number)" : "serial " + PrintableText(amp.serialNumber);
+    const std::string serial = amp.serialNumber.empty()
+                                   ? "(no serial number)"
+                                   : "serial " + PrintableText(amp.serialNumber);
     env_.out << amp.path << "  " << serial << "  " << AccessWord(amp.access) << '\n';
   }
-  void AmpChosen(const std::string& path, int connected) override { Note(AmpChosenText(path, connected)); }
+  void AmpChosen(const std::string& path, int connected) override {
+    Note(AmpChosenText(path, connected));
+  }
   void NoAmpAt(const std::string& path) override { ToErrorStream(NoAmpAtText(path)); }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     env_.out << kTextCurrentVersionLabel << ' ' << (device ? *device : "(none reported)") << '\n'
@@ -50,7 +59,10 @@ class TextReporter final : public Reporter {
     if (plan != kPlanBoth) env_.out << PlanStatusText(plan) << '\n';
   }
   void Ask(const std::string& question) override { env_.out << question << ' ' << std::flush; }
-  void Note(const std::string& text) override { EndBar(); env_.out << DisplayText(text) << '\n'; }
+  void Note(const std::string& text) override {
+    EndBar();
+    env_.out << DisplayText(text) << '\n';
+  }
   void Warning(const std::string& text) override { ToErrorStream(text); }
 
   void JobStarted(const JobProgress& p) override {
@@ -84,8 +96,8 @@ class TextReporter final : public Reporter {
     if (TraitsOf(p.kind).percentOnly) {
       ToErrorStream(std::string(JobLabel(p.kind)) + ": failed.");
     } else {
-      ToErrorStream(std::string(JobLabel(p.kind)) + ": failed after " + std::to_string(p.sent) + " of " +
-                    std::to_string(p.reports) + " reports.");
+      ToErrorStream(std::string(JobLabel(p.kind)) + ": failed after " + std::to_string(p.sent) +
+                    " of " + std::to_string(p.reports) + " reports.");
     }
   }
   void Result(int exitCode, const std::string& text) override {
@@ -123,6 +135,8 @@ class TextReporter final : public Reporter {
 
 }  // namespace
 
-std::unique_ptr<Reporter> MakeTextReporter(Environment& env) { return std::make_unique<TextReporter>(env); }
+std::unique_ptr<Reporter> MakeTextReporter(Environment& env) {
+  return std::make_unique<TextReporter>(env);
+}
 
 }  // namespace korva::cli

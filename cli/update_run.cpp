@@ -24,7 +24,8 @@ int RunJobs(JobDriver& driver, Reporter& reporter, const std::vector<JobKind>& j
 
 }  // namespace
 
-int RunUpdateJobs(Environment& env, Reporter& reporter, InterruptPolicy& policy, const std::vector<JobKind>& jobs) {
+int RunUpdateJobs(Environment& env, Reporter& reporter, InterruptPolicy& policy,
+                  const std::vector<JobKind>& jobs) {
   JobDriver driver(env, reporter, policy);
   return driver.Execute([&] { return RunJobs(driver, reporter, jobs); });
 }

@@ -11,6 +11,7 @@
 namespace korva::cli {
 
 // Runs `jobs` in order and returns the exit code; every job thread has ended on return.
-int RunUpdateJobs(Environment& env, Reporter& reporter, InterruptPolicy& policy, const std::vector<JobKind>& jobs);
+int RunUpdateJobs(Environment& env, Reporter& reporter, InterruptPolicy& policy,
+                  const std::vector<JobKind>& jobs);
 
 }  // namespace korva::cli

@@ -18,8 +18,12 @@ std::function<void(Interrupt)> g_onInterrupt;
 class SystemCalls final : public ConsoleCalls {
  public:
   HANDLE GetStdHandle(DWORD which) override { return ::GetStdHandle(which); }
-  BOOL GetConsoleMode(HANDLE console, LPDWORD mode) override { return ::GetConsoleMode(console, mode); }
-  BOOL SetConsoleMode(HANDLE console, DWORD mode) override { return ::SetConsoleMode(console, mode); }
+  BOOL GetConsoleMode(HANDLE console, LPDWORD mode) override {
+    return ::GetConsoleMode(console, mode);
+  }
+  BOOL SetConsoleMode(HANDLE console, DWORD mode) override {
+    return ::SetConsoleMode(console, mode);
+  }
   BOOL GetConsoleScreenBufferInfo(HANDLE console, PCONSOLE_SCREEN_BUFFER_INFO info) override {
     return ::GetConsoleScreenBufferInfo(console, info);
   }
@@ -61,7 +65,8 @@ ConsoleCalls& SystemConsoleCalls() {
 }
 
 BOOL WINAPI ConsoleInterrupts::OnControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // closing, logoff, shutdown
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+    return FALSE;  // closing, logoff, shutdown
   std::lock_guard lock(g_mutex);
   if (!g_onInterrupt) return FALSE;
   g_onInterrupt(Interrupt::CtrlC);
@@ -107,7 +112,8 @@ ConsoleOutput::ConsoleOutput(ConsoleCalls& calls) : calls_(calls), columns_(kDef
 
 ConsoleOutput::~ConsoleOutput() {
   if (modeChanged_) calls_.SetConsoleMode(output_, originalMode_);
-  if (originalCodePage_ != 0 && originalCodePage_ != CP_UTF8) calls_.SetConsoleOutputCP(originalCodePage_);
+  if (originalCodePage_ != 0 && originalCodePage_ != CP_UTF8)
+    calls_.SetConsoleOutputCP(originalCodePage_);
 }
 
 }  // namespace win32

@@ -5,8 +5,10 @@
 namespace korva::cli {
 
 std::string PermissionDeniedAdvice() {
-  return "Windows denied access to it (access denied).\nClose every other program that may use the amp "
-         "(its editor, another updater), reconnect the amp and try again. If that does not help, a policy "
+  return "Windows denied access to it (access denied).\nClose every other program that may use the "
+         "amp "
+         "(its editor, another updater), reconnect the amp and try again. If that does not help, a "
+         "policy "
          "of this computer may block USB devices: ask its administrator.";
 }
 

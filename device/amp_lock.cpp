@@ -76,7 +76,8 @@ AmpLockAttempt LockFoundAmp(const std::string& path) {
       break;
     case AmpLockOutcome::NoLockFile:
       if (!g_saidNoLockFile.exchange(true)) {
-        SupportLog("no lock for the KORVA (" + attempt.problem + "): another program could write to it too");
+        SupportLog("no lock for the KORVA (" + attempt.problem +
+                   "): another program could write to it too");
       }
       break;
   }

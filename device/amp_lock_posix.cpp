@@ -1,6 +1,8 @@
 // The amp lock on POSIX systems: flock() on the amp's lock file. flock belongs to the open file
 // description, so the lock goes with the descriptor's close, also when the process dies, and two
 // opens in one process exclude each other.
+#include "device/amp_lock.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,8 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include "device/amp_lock.h"
 
 namespace korva {
 

@@ -2,9 +2,9 @@
 // the holder's record, so that another program can still read who holds it; it belongs to the
 // file handle, so it goes with the handle's close, also when the process dies, and two opens in
 // one process exclude each other.
-#include <windows.h>
-
 #include "device/amp_lock.h"
+
+#include <windows.h>
 
 namespace korva {
 

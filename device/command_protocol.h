@@ -30,7 +30,9 @@ struct VersionRecord {
 // "Ver" + 4 MCU characters + "." + 3 DSP characters; all zero bytes until first built.
 using VersionText = std::array<char, kVersionTextLength>;
 VersionText MakeVersionText(const char* mcu4, const char* dsp3);
-inline std::string ToString(const VersionText& text) { return std::string(text.data(), text.size()); }
+inline std::string ToString(const VersionText& text) {
+  return std::string(text.data(), text.size());
+}
 
 // Sequence number of the last poll: 1..255, never 0 once a poll went out. Shared by the UI
 // thread and the job thread, hence atomic.

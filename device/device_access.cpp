@@ -12,11 +12,14 @@ namespace {
 
 DeviceAccess FromProblem(HidOpenProblem problem) {
   switch (problem) {
-    case HidOpenProblem::PermissionDenied: return DeviceAccess::PermissionDenied;
-    case HidOpenProblem::HeldElsewhere: return DeviceAccess::HeldElsewhere;
+    case HidOpenProblem::PermissionDenied:
+      return DeviceAccess::PermissionDenied;
+    case HidOpenProblem::HeldElsewhere:
+      return DeviceAccess::HeldElsewhere;
     // "It opens now" after a failed open is a race with the system; no reason to give.
     case HidOpenProblem::None:
-    case HidOpenProblem::Unknown: break;
+    case HidOpenProblem::Unknown:
+      break;
   }
   return DeviceAccess::NotOpenable;
 }
@@ -29,8 +32,10 @@ DeviceAccessReport g_lastNoted;
 
 std::string AccessLine(const DeviceAccessReport& report) {
   switch (report.access) {
-    case DeviceAccess::Absent: return "no KORVA connected";
-    case DeviceAccess::Ready: return "KORVA found at " + report.path;
+    case DeviceAccess::Absent:
+      return "no KORVA connected";
+    case DeviceAccess::Ready:
+      return "KORVA found at " + report.path;
     default:
       return std::string("KORVA found at ") + report.path +
              " but not usable: " + DeviceAccessReason(report.access);
@@ -83,9 +88,12 @@ std::vector<DeviceAccessReport> ListKorvas() {
 
 const char* DeviceAccessReason(DeviceAccess access) {
   switch (access) {
-    case DeviceAccess::PermissionDenied: return "permission denied";
-    case DeviceAccess::HeldElsewhere: return "held by another program";
-    default: return "cannot be opened";
+    case DeviceAccess::PermissionDenied:
+      return "permission denied";
+    case DeviceAccess::HeldElsewhere:
+      return "held by another program";
+    default:
+      return "cannot be opened";
   }
 }
 

@@ -17,7 +17,7 @@ enum class DeviceAccess {
 
 struct DeviceAccessReport {
   DeviceAccess access = DeviceAccess::Absent;
-  std::string path;          // the interface found, when there is one
+  std::string path;               // the interface found, when there is one
   std::string serialNumber = {};  // the amp's serial number, when it has one
 };
 

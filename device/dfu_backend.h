@@ -11,8 +11,8 @@ namespace korva {
 class DfuBackend {
  public:
   virtual ~DfuBackend() = default;
-  virtual int Connect(std::uint16_t vendorId, std::uint16_t productId, int reserved1,
-                      int reserved2, int* handleOut) = 0;
+  virtual int Connect(std::uint16_t vendorId, std::uint16_t productId, int reserved1, int reserved2,
+                      int* handleOut) = 0;
   virtual std::string LastError() = 0;
   virtual int Upgrade(const std::string& filePath, int reserved) = 0;
   virtual int Progress() = 0;

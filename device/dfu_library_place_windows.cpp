@@ -14,8 +14,8 @@ constexpr const char* kDfuLibraryFileName = "korva-dfu.dll";
 std::string InstalledDfuLibraryPath() {
   std::wstring program(MAX_PATH, L'\0');
   DWORD length = 0;
-  while ((length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()))) ==
-         program.size()) {
+  while ((length = GetModuleFileNameW(nullptr, program.data(),
+                                      static_cast<DWORD>(program.size()))) == program.size()) {
     program.resize(program.size() * 2);  // cut short: a longer path
   }
   program.resize(length);

@@ -11,9 +11,12 @@ namespace {
 
 const char* SourceText(DfuLibrarySource source) {
   switch (source) {
-    case DfuLibrarySource::Option: return "named by --dfu-library";
-    case DfuLibrarySource::Variable: return "named by KORVA_DFU_LIBRARY";
-    default: return "the installed place";
+    case DfuLibrarySource::Option:
+      return "named by --dfu-library";
+    case DfuLibrarySource::Variable:
+      return "named by KORVA_DFU_LIBRARY";
+    default:
+      return "the installed place";
   }
 }
 

@@ -51,7 +51,9 @@ class HidBackend {
   virtual std::unique_ptr<HidHandle> Open(const std::string& path) = 0;
   // Tells why Open(path) fails, for a message that helps the user; only a diagnosis, never
   // needed for the transfers themselves.
-  virtual HidOpenProblem DiagnoseOpen(const std::string& /*path*/) { return HidOpenProblem::Unknown; }
+  virtual HidOpenProblem DiagnoseOpen(const std::string& /*path*/) {
+    return HidOpenProblem::Unknown;
+  }
 };
 
 // The backend of the system the program runs on: hidapi (hidraw) on Linux, the Win32 HID calls

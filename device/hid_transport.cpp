@@ -56,7 +56,8 @@ void Forget(const std::string& path) {
 // The first amp seen at a pinned path is the one the pin means.
 void LearnPinnedSerialNumber(const std::string& path, const std::string& serialNumber) {
   std::lock_guard lock(g_targetMutex);
-  if (g_target.pinned && g_target.path == path && g_target.serialNumber.empty()) g_target.serialNumber = serialNumber;
+  if (g_target.pinned && g_target.path == path && g_target.serialNumber.empty())
+    g_target.serialNumber = serialNumber;
 }
 
 struct Opened {
@@ -68,7 +69,8 @@ struct Opened {
 
 // True for the KORVA, and for the one with `serialNumber` when that is given.
 bool IsTheKorva(const HidInterfaceInfo& identity, const std::string& serialNumber) {
-  return IsKorvaInterface(identity) && (serialNumber.empty() || identity.serialNumber == serialNumber);
+  return IsKorvaInterface(identity) &&
+         (serialNumber.empty() || identity.serialNumber == serialNumber);
 }
 
 // Opens `path` and looks at what it opened. A backend that cannot tell is believed only where
@@ -163,7 +165,8 @@ KorvaSearch SearchKorva() {
   HidBackend* backend = g_backend.load();
   if (!target.pinned || !backend) return search;
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (info.path == target.path && IsTheKorva(info, target.serialNumber)) search.refusedPath = info.path;
+    if (info.path == target.path && IsTheKorva(info, target.serialNumber))
+      search.refusedPath = info.path;
   }
   return search;
 }

@@ -59,17 +59,17 @@ extern "C" {
  * the library is already connected either returns 0 or fails with the exact last-error text
  * "Already connected": both count as connected. */
 KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuConnect(unsigned short vendorId, unsigned short productId,
-                                                  int reserved1, int reserved2, int *handle);
+                                                  int reserved1, int reserved2, int* handle);
 
 /* The reason for the last failure, as zero-terminated text that stays valid until the next
  * call into the library (the updater copies it at once). Never NULL; "" when there is none. */
-KORVA_DFU_EXPORT const char *KORVA_DFU_CALL hidDfuGetLastError(void);
+KORVA_DFU_EXPORT const char* KORVA_DFU_CALL hidDfuGetLastError(void);
 
 /* Starts writing the firmware file at filePath (a full path, zero-terminated, in the
  * platform's file name encoding) into the connected module. reserved is always 0.
  * Returns 0 when the update has started; it then runs on inside the library after the call
  * has returned. Any other value: nothing was started. */
-KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuUpgrade(const char *filePath, int reserved);
+KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuUpgrade(const char* filePath, int reserved);
 
 /* Progress of the running update in percent, 0 to 100, in the low 8 bits of the result.
  * 100 means the update has ended, whatever its outcome. A successful update must return 99

@@ -48,9 +48,9 @@ inline constexpr int kInitStatesPauseMs = 100;
 inline constexpr int kReadVersionPauseMs = 100;
 
 // Switching the USB link from the amp's HID interface to the Bluetooth module.
-inline constexpr std::uint8_t kLinkSwitchCommand = 0x55;   // 'U'
-inline constexpr std::uint8_t kLinkSwitchRequest = 0x41;   // 'A', acknowledged
-inline constexpr std::uint8_t kLinkSwitchExecute = 0x42;   // 'B', the HID interface goes away
+inline constexpr std::uint8_t kLinkSwitchCommand = 0x55;  // 'U'
+inline constexpr std::uint8_t kLinkSwitchRequest = 0x41;  // 'A', acknowledged
+inline constexpr std::uint8_t kLinkSwitchExecute = 0x42;  // 'B', the HID interface goes away
 inline constexpr int kLinkSwitchRequestPauseMs = 50;
 inline constexpr int kLinkSwitchSettleMs = 3000;
 
@@ -112,13 +112,15 @@ inline constexpr int kMemoryDataAckPauseMs = 10;
 inline constexpr std::uint32_t kSlotDescriptorBase = 0x51000;
 inline constexpr std::uint32_t kSlotDescriptorStride = 0x100;
 inline constexpr std::uint32_t kSlotDescriptorLength = 256;
-inline constexpr std::size_t kSlotDescriptorNameLength = 128;   // name, zero-filled, no terminator when full
+inline constexpr std::size_t kSlotDescriptorNameLength =
+    128;  // name, zero-filled, no terminator when full
 inline constexpr std::size_t kSlotDescriptorHeaderOffset = 128;  // the file's 44-byte WAV header
 inline constexpr std::uint32_t kSlotSampleBase = 0x52000;
 inline constexpr std::uint32_t kSlotSampleStride = 0x4000;
 inline constexpr std::uint32_t kSlotSampleLength = 0x4000;
-inline constexpr std::uint8_t kDescriptorFiller = 0x00;  // unused payload bytes of the descriptor write
-inline constexpr std::uint8_t kSampleFiller = 0xFF;      // unused payload bytes of the sample write
+inline constexpr std::uint8_t kDescriptorFiller =
+    0x00;                                            // unused payload bytes of the descriptor write
+inline constexpr std::uint8_t kSampleFiller = 0xFF;  // unused payload bytes of the sample write
 inline constexpr int kSampleWindowPauseMs = 1000;
 
 // The Bluetooth module behind the update library: connection attempts one second apart, then

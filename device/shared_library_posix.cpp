@@ -1,7 +1,7 @@
 // Shared libraries through dlopen.
-#include <dlfcn.h>
-
 #include "device/shared_library.h"
+
+#include <dlfcn.h>
 
 namespace korva {
 namespace {

@@ -1,9 +1,9 @@
 // Shared libraries (DLLs) through LoadLibrary.
+#include "device/shared_library.h"
+
 #include <windows.h>
 
 #include <string>
-
-#include "device/shared_library.h"
 
 namespace korva {
 namespace {
@@ -16,7 +16,8 @@ class WindowsLibrary final : public SharedLibrary {
   WindowsLibrary& operator=(const WindowsLibrary&) = delete;
 
   LibraryFunction Find(const char* name) const override {
-    return reinterpret_cast<LibraryFunction>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    return reinterpret_cast<LibraryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module_, name)));
   }
 
  private:
@@ -27,8 +28,8 @@ class WindowsLibrary final : public SharedLibrary {
 std::string SystemMessage(DWORD code) {
   char* text = nullptr;
   const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<char*>(&text), 0, nullptr);
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string message = length ? std::string(text, length) : "error " + std::to_string(code);
   LocalFree(text);
   message.erase(message.find_last_not_of(" \r\n.") + 1);

@@ -26,17 +26,20 @@ constexpr DWORD kLongestDetailRecord = 64 * 1024;
 constexpr std::size_t kDetailFixedPart = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
 
 // The device path of one listed interface.
-std::optional<std::string> InterfacePath(HidCalls& calls, HDEVINFO list, SP_DEVICE_INTERFACE_DATA& data) {
+std::optional<std::string> InterfacePath(HidCalls& calls, HDEVINFO list,
+                                         SP_DEVICE_INTERFACE_DATA& data) {
   DWORD required = 0;
   // Asked without a record, the call fails by design and says how long the record must be.
   calls.SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr);
   if (required <= kDetailFixedPart || required > kLongestDetailRecord) return std::nullopt;
-  std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD));  // aligned for the record
+  std::vector<DWORD> storage((required + sizeof(DWORD) - 1) /
+                             sizeof(DWORD));  // aligned for the record
   auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(storage.data());
   // The size of the record's fixed part as this process lays it out: 8 in a 64-bit process,
   // 5 in a 32-bit one. The system refuses any other value.
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-  if (!calls.SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr)) return std::nullopt;
+  if (!calls.SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr))
+    return std::nullopt;
   return std::string(detail->DevicePath, strnlen(detail->DevicePath, required - kDetailFixedPart));
 }
 
@@ -94,7 +97,8 @@ class Handle final : public HidHandle {
   enum class Direction { Read, Write };
 
   Outcome Transfer(Direction direction, std::uint8_t* buffer, DWORD length, int timeoutMs) {
-    HANDLE event = calls_.CreateEventA(nullptr, TRUE, FALSE, nullptr);  // manual reset, not signalled
+    HANDLE event =
+        calls_.CreateEventA(nullptr, TRUE, FALSE, nullptr);  // manual reset, not signalled
     if (!event) return {};
     OVERLAPPED overlapped{};
     overlapped.hEvent = event;
@@ -103,13 +107,15 @@ class Handle final : public HidHandle {
                               : calls_.ReadFile(device_, buffer, length, nullptr, &overlapped);
     Outcome outcome;
     // A call that fails outright started nothing: there is nothing to wait for.
-    if (finished || calls_.GetLastError() == ERROR_IO_PENDING) outcome = Await(overlapped, timeoutMs);
+    if (finished || calls_.GetLastError() == ERROR_IO_PENDING)
+      outcome = Await(overlapped, timeoutMs);
     calls_.CloseHandle(event);
     return outcome;
   }
 
   Outcome Await(OVERLAPPED& overlapped, int timeoutMs) {
-    const DWORD waited = calls_.WaitForSingleObject(overlapped.hEvent, timeoutMs < 0 ? INFINITE : timeoutMs);
+    const DWORD waited =
+        calls_.WaitForSingleObject(overlapped.hEvent, timeoutMs < 0 ? INFINITE : timeoutMs);
     const bool ended = waited == WAIT_OBJECT_0;
     if (!ended) calls_.CancelIo(device_);
     // After a cancel the system may still write into the buffer and the record until the
@@ -141,7 +147,8 @@ class Backend final : public HidBackend {
     for (DWORD index = 0;; ++index) {
       SP_DEVICE_INTERFACE_DATA data{};
       data.cbSize = sizeof data;  // 32 in a 64-bit process, 28 in a 32-bit one
-      if (!calls_.SetupDiEnumDeviceInterfaces(list, nullptr, &hidClass, index, &data)) break;  // no more
+      if (!calls_.SetupDiEnumDeviceInterfaces(list, nullptr, &hidClass, index, &data))
+        break;  // no more
       const std::optional<std::string> path = InterfacePath(calls_, list, data);
       if (!path) continue;
       // An interface whose attributes cannot be read does not match anything.
@@ -174,9 +181,12 @@ class Backend final : public HidBackend {
       return HidOpenProblem::None;
     }
     switch (calls_.GetLastError()) {
-      case ERROR_SHARING_VIOLATION: return HidOpenProblem::HeldElsewhere;
-      case ERROR_ACCESS_DENIED: return HidOpenProblem::PermissionDenied;
-      default: return HidOpenProblem::Unknown;
+      case ERROR_SHARING_VIOLATION:
+        return HidOpenProblem::HeldElsewhere;
+      case ERROR_ACCESS_DENIED:
+        return HidOpenProblem::PermissionDenied;
+      default:
+        return HidOpenProblem::Unknown;
     }
   }
 
@@ -187,7 +197,8 @@ class Backend final : public HidBackend {
   }
 
   std::optional<HIDD_ATTRIBUTES> Attributes(const std::string& path) {
-    HANDLE device = calls_.CreateFileA(path.c_str(), kNoAccess, kShareReadWrite, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE device = calls_.CreateFileA(path.c_str(), kNoAccess, kShareReadWrite, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) return std::nullopt;
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof attributes;
@@ -210,10 +221,14 @@ class Backend final : public HidBackend {
 
 }  // namespace
 
-std::unique_ptr<HidBackend> MakeHidBackend(HidCalls& calls) { return std::make_unique<Backend>(calls); }
+std::unique_ptr<HidBackend> MakeHidBackend(HidCalls& calls) {
+  return std::make_unique<Backend>(calls);
+}
 
 }  // namespace win32
 
-std::unique_ptr<HidBackend> MakeSystemHidBackend() { return win32::MakeHidBackend(win32::SystemHidCalls()); }
+std::unique_ptr<HidBackend> MakeSystemHidBackend() {
+  return win32::MakeHidBackend(win32::SystemHidCalls());
+}
 
 }  // namespace korva

@@ -7,11 +7,12 @@ namespace {
 class SystemCalls final : public HidCalls {
  public:
   void HidD_GetHidGuid(GUID* guid) override { ::HidD_GetHidGuid(guid); }
-  HDEVINFO SetupDiGetClassDevsA(const GUID* guid, PCSTR enumerator, HWND parent, DWORD flags) override {
+  HDEVINFO SetupDiGetClassDevsA(const GUID* guid, PCSTR enumerator, HWND parent,
+                                DWORD flags) override {
     return ::SetupDiGetClassDevsA(guid, enumerator, parent, flags);
   }
-  BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, PSP_DEVINFO_DATA info, const GUID* guid, DWORD index,
-                                   PSP_DEVICE_INTERFACE_DATA data) override {
+  BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, PSP_DEVINFO_DATA info, const GUID* guid,
+                                   DWORD index, PSP_DEVICE_INTERFACE_DATA data) override {
     return ::SetupDiEnumDeviceInterfaces(list, info, guid, index, data);
   }
   BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, PSP_DEVICE_INTERFACE_DATA data,
@@ -19,10 +20,12 @@ class SystemCalls final : public HidCalls {
                                         PDWORD requiredSize, PSP_DEVINFO_DATA info) override {
     return ::SetupDiGetDeviceInterfaceDetailA(list, data, detail, detailSize, requiredSize, info);
   }
-  BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) override { return ::SetupDiDestroyDeviceInfoList(list); }
+  BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) override {
+    return ::SetupDiDestroyDeviceInfoList(list);
+  }
 
-  HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                     DWORD flags, HANDLE templateFile) override {
+  HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                     DWORD disposition, DWORD flags, HANDLE templateFile) override {
     return ::CreateFileA(path, access, share, security, disposition, flags, templateFile);
   }
   BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
@@ -34,23 +37,31 @@ class SystemCalls final : public HidCalls {
   BOOLEAN HidD_GetPreparsedData(HANDLE device, PHIDP_PREPARSED_DATA* data) override {
     return ::HidD_GetPreparsedData(device, data);
   }
-  NTSTATUS HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) override { return ::HidP_GetCaps(data, caps); }
-  BOOLEAN HidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) override { return ::HidD_FreePreparsedData(data); }
+  NTSTATUS HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) override {
+    return ::HidP_GetCaps(data, caps);
+  }
+  BOOLEAN HidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) override {
+    return ::HidD_FreePreparsedData(data);
+  }
 
-  HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name) override {
+  HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
+                      LPCSTR name) override {
     return ::CreateEventA(security, manualReset, initialState, name);
   }
-  BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) override {
+  BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written,
+                 LPOVERLAPPED overlapped) override {
     return ::WriteFile(file, buffer, length, written, overlapped);
   }
-  BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, LPOVERLAPPED overlapped) override {
+  BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read,
+                LPOVERLAPPED overlapped) override {
     return ::ReadFile(file, buffer, length, read, overlapped);
   }
   DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override {
     return ::WaitForSingleObject(handle, milliseconds);
   }
   BOOL CancelIo(HANDLE file) override { return ::CancelIo(file); }
-  BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait) override {
+  BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred,
+                           BOOL wait) override {
     return ::GetOverlappedResult(file, overlapped, transferred, wait);
   }
 };

@@ -19,12 +19,14 @@ class HidCalls {
   virtual ~HidCalls() = default;
 
   virtual void HidD_GetHidGuid(GUID* guid) = 0;
-  virtual HDEVINFO SetupDiGetClassDevsA(const GUID* guid, PCSTR enumerator, HWND parent, DWORD flags) = 0;
-  virtual BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, PSP_DEVINFO_DATA info, const GUID* guid, DWORD index,
-                                           PSP_DEVICE_INTERFACE_DATA data) = 0;
+  virtual HDEVINFO SetupDiGetClassDevsA(const GUID* guid, PCSTR enumerator, HWND parent,
+                                        DWORD flags) = 0;
+  virtual BOOL SetupDiEnumDeviceInterfaces(HDEVINFO list, PSP_DEVINFO_DATA info, const GUID* guid,
+                                           DWORD index, PSP_DEVICE_INTERFACE_DATA data) = 0;
   virtual BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO list, PSP_DEVICE_INTERFACE_DATA data,
-                                                PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD detailSize,
-                                                PDWORD requiredSize, PSP_DEVINFO_DATA info) = 0;
+                                                PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail,
+                                                DWORD detailSize, PDWORD requiredSize,
+                                                PSP_DEVINFO_DATA info) = 0;
   virtual BOOL SetupDiDestroyDeviceInfoList(HDEVINFO list) = 0;
 
   virtual HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -39,11 +41,14 @@ class HidCalls {
 
   virtual HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
                               LPCSTR name) = 0;
-  virtual BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) = 0;
-  virtual BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, LPOVERLAPPED overlapped) = 0;
+  virtual BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written,
+                         LPOVERLAPPED overlapped) = 0;
+  virtual BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read,
+                        LPOVERLAPPED overlapped) = 0;
   virtual DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) = 0;
   virtual BOOL CancelIo(HANDLE file) = 0;
-  virtual BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait) = 0;
+  virtual BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred,
+                                   BOOL wait) = 0;
 };
 
 // The system's own calls.

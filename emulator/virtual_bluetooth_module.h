@@ -16,9 +16,9 @@ namespace korva {
 class VirtualBluetoothModule final : public DfuBackend {
  public:
   struct Script {
-    int failedConnects = 0;             // attempts that fail before one succeeds (-1: all fail)
+    int failedConnects = 0;  // attempts that fail before one succeeds (-1: all fail)
     std::string connectError = "Device not found";
-    bool alreadyConnected = false;      // connect fails with "Already connected"
+    bool alreadyConnected = false;  // connect fails with "Already connected"
     int upgradeResult = 0;
     std::vector<int> progress = {0, 25, 50, 75, 99, 100};  // what successive polls read
     int result = 0;

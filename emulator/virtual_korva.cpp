@@ -11,7 +11,9 @@ bool StartsWith(const std::uint8_t* payload, const std::uint8_t* text, std::size
   return std::memcmp(payload, text, length) == 0;
 }
 
-std::uint8_t NextSequence(std::uint8_t s) { return s == 255 ? 1 : static_cast<std::uint8_t>(s + 1); }
+std::uint8_t NextSequence(std::uint8_t s) {
+  return s == 255 ? 1 : static_cast<std::uint8_t>(s + 1);
+}
 
 std::uint32_t LittleEndian32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -84,7 +86,8 @@ VirtualKorva::Faults VirtualKorva::CurrentFaults() const {
   return faults_;
 }
 
-void VirtualKorva::SetVersions(const std::string& mcu4, const std::string& dsp3, std::uint8_t stateFlags) {
+void VirtualKorva::SetVersions(const std::string& mcu4, const std::string& dsp3,
+                               std::uint8_t stateFlags) {
   std::lock_guard lock(mutex_);
   mcuVersion_ = mcu4;
   dspVersion_ = dsp3;
@@ -123,7 +126,8 @@ std::vector<std::uint8_t> VirtualKorva::BatteryMemory() const {
   return batteryMemory_;
 }
 
-std::vector<std::uint8_t> VirtualKorva::ReadMemory(std::uint32_t address, std::size_t length) const {
+std::vector<std::uint8_t> VirtualKorva::ReadMemory(std::uint32_t address,
+                                                   std::size_t length) const {
   std::lock_guard lock(mutex_);
   std::vector<std::uint8_t> bytes(length, 0xFF);
   for (std::size_t i = 0; i < length; ++i) {
@@ -164,7 +168,9 @@ void VirtualKorva::ClearLog() {
   violations_.clear();
 }
 
-HidInterfaceInfo VirtualKorva::Info() const { return {path_, kKorvaVendorId, kKorvaProductId, serialNumber_}; }
+HidInterfaceInfo VirtualKorva::Info() const {
+  return {path_, kKorvaVendorId, kKorvaProductId, serialNumber_};
+}
 
 bool VirtualKorva::CanOpen() const {
   std::lock_guard lock(mutex_);
@@ -205,8 +211,9 @@ bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
       unpluggedByFault_ = true;  // plugged in again, it stays
       detach = true;
     }
-    refused = detach || (armed_ && faults_.writesFail) ||
-              (faults_.writesFailAfter >= 0 && writesTaken_ - faultWriteBase_ >= faults_.writesFailAfter);
+    refused =
+        detach || (armed_ && faults_.writesFail) ||
+        (faults_.writesFailAfter >= 0 && writesTaken_ - faultWriteBase_ >= faults_.writesFailAfter);
     if (refused) sequenceKnown_ = false;  // the host's poll numbers move on without the device
   }
   if (refused) {
@@ -220,8 +227,8 @@ bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
     if (length != kReportLength) Violation("output report of " + std::to_string(length) + " bytes");
     if (data[0] != kReportId) Violation("output report with report ID " + std::to_string(data[0]));
     if (now - lastActivityMs_ < requiredGapMs_) {
-      Violation(std::string(gapReason_) + ": " + std::to_string(now - lastActivityMs_) + " ms instead of " +
-                std::to_string(requiredGapMs_));
+      Violation(std::string(gapReason_) + ": " + std::to_string(now - lastActivityMs_) +
+                " ms instead of " + std::to_string(requiredGapMs_));
     }
     requiredGapMs_ = 0;
     lastActivityMs_ = now;
@@ -253,7 +260,8 @@ bool VirtualKorva::OnWrite(const std::uint8_t* data, std::size_t length) {
                           : pollsTaken_ != pollsBefore     ? Took::Poll
                                                            : Took::Command;
     const int unplugAt = faultDataBase_ + faults_.unplugAfterDataReports;
-    if (faults_.unplugAfterDataReports >= 0 && takenBefore < unplugAt && dataReportsTaken_ >= unplugAt) {
+    if (faults_.unplugAfterDataReports >= 0 && takenBefore < unplugAt &&
+        dataReportsTaken_ >= unplugAt) {
       detach = true;
     }
     if (before == Phase::LinkSwitchRequested && phase_ == Phase::Idle && switchedToBluetooth_) {
@@ -273,7 +281,8 @@ void VirtualKorva::TakePoll(const std::uint8_t* payload) {
   ++pollsTaken_;
   if (sequence == 0) Violation("poll with sequence number 0");
   if (sequenceKnown_ && sequence != NextSequence(lastSequence_)) {
-    Violation("poll sequence number " + std::to_string(sequence) + " after " + std::to_string(lastSequence_));
+    Violation("poll sequence number " + std::to_string(sequence) + " after " +
+              std::to_string(lastSequence_));
   }
   sequenceKnown_ = true;
   previousSequence_ = lastSequence_;
@@ -283,12 +292,14 @@ void VirtualKorva::TakePoll(const std::uint8_t* payload) {
   if (expectValue_) {
     const unsigned value = payload[kPollValueLowByte] | payload[kPollValueHighByte] << 8;
     if (value != (runningSum_ & 0xFFFF)) {
-      Violation("battery sum " + std::to_string(value) + " instead of " + std::to_string(runningSum_ & 0xFFFF));
+      Violation("battery sum " + std::to_string(value) + " instead of " +
+                std::to_string(runningSum_ & 0xFFFF));
       accepted = false;
     }
     runningSum_ = 0;
   }
-  if (armed_ && faults_.acknowledgeLimit >= 0 && pollsAcknowledged_ - faultAckBase_ >= faults_.acknowledgeLimit) {
+  if (armed_ && faults_.acknowledgeLimit >= 0 &&
+      pollsAcknowledged_ - faultAckBase_ >= faults_.acknowledgeLimit) {
     accepted = false;
   }
   if (accepted) ++pollsAcknowledged_;
@@ -308,13 +319,16 @@ void VirtualKorva::TakePoll(const std::uint8_t* payload) {
       phase_ = Phase::Ready;
       break;
     case AfterPoll::ToData:
-      if (phase_ == Phase::McuOpened2) phase_ = expectedReports_ > 0 ? Phase::McuData : Phase::McuEnd;
-      else if (phase_ == Phase::DspOpened) phase_ = Phase::DspHeader;
+      if (phase_ == Phase::McuOpened2)
+        phase_ = expectedReports_ > 0 ? Phase::McuData : Phase::McuEnd;
+      else if (phase_ == Phase::DspOpened)
+        phase_ = Phase::DspHeader;
       else if (phase_ == Phase::BatteryOpened) {
         phase_ = expectedReports_ > 0 ? Phase::BatteryData : Phase::BatteryEnd;
         requiredGapMs_ = kBatteryBeforeDataPauseMs;
         gapReason_ = "pause before the first battery data report";
-      } else if (phase_ == Phase::MemoryOpened) phase_ = expectedReports_ > 0 ? Phase::MemoryData : Phase::MemoryEnd;
+      } else if (phase_ == Phase::MemoryOpened)
+        phase_ = expectedReports_ > 0 ? Phase::MemoryData : Phase::MemoryEnd;
       break;
     case AfterPoll::ToHeaderDone:
       phase_ = expectedReports_ > 0 ? Phase::DspData : Phase::DspEnd;
@@ -336,7 +350,8 @@ void VirtualKorva::TakeCommand(const std::uint8_t* payload) {
   const std::uint8_t sub = payload[kSubcommandByte];
 
   if (StartsWith(payload, kReadVersionText.data(), kReadVersionText.size())) {
-    if (!initialised_ || phase_ != Phase::Ready) Violation("\"RV\" before an acknowledged \"INITSTA\"");
+    if (!initialised_ || phase_ != Phase::Ready)
+      Violation("\"RV\" before an acknowledged \"INITSTA\"");
     for (std::size_t i = kReadVersionText.size(); i < kPayloadLength; ++i) {
       if (payload[i] != 0) {
         Violation("\"RV\" with a non-zero byte " + std::to_string(i));
@@ -348,7 +363,8 @@ void VirtualKorva::TakeCommand(const std::uint8_t* payload) {
     return;
   }
   if (!initialised_) {
-    Violation("command " + std::to_string(command) + "," + std::to_string(sub) + " before \"INITSTA\"");
+    Violation("command " + std::to_string(command) + "," + std::to_string(sub) +
+              " before \"INITSTA\"");
     return;
   }
 
@@ -389,7 +405,8 @@ void VirtualKorva::TakeCommand(const std::uint8_t* payload) {
       incoming_.clear();
       // The host pauses data length / 100 ms; the shortest data those reports can carry is
       // one byte into the last report.
-      const int shortest = expectedReports_ > 0 ? (expectedReports_ - 1) * static_cast<int>(kPayloadLength) + 1 : 0;
+      const int shortest =
+          expectedReports_ > 0 ? (expectedReports_ - 1) * static_cast<int>(kPayloadLength) + 1 : 0;
       ExpectPoll(AfterPoll::ToData, shortest / kDspSizePauseDivisor);
     }
   } else if (command == kDspCommand && sub == kDspEnd) {
@@ -444,7 +461,8 @@ void VirtualKorva::TakeCommand(const std::uint8_t* payload) {
     }
   } else if (command == kMemoryCommand && sub == kMemoryEnd) {
     if (ExpectPhase(Phase::MemoryEnd, "0x77 0xF3")) {
-      for (std::size_t i = 0; i < incoming_.size(); ++i) memory_[memoryAddress_ + static_cast<std::uint32_t>(i)] = incoming_[i];
+      for (std::size_t i = 0; i < incoming_.size(); ++i)
+        memory_[memoryAddress_ + static_cast<std::uint32_t>(i)] = incoming_[i];
       phase_ = Phase::Ready;
       requiredGapMs_ = kMemoryCommandPauseMs;
       gapReason_ = "pause after 0x77 0xF3";
@@ -479,8 +497,8 @@ void VirtualKorva::TakeData(const std::uint8_t* payload) {
   ++reportsInTransfer_;
   const bool last = reportsInTransfer_ >= expectedReports_;
   if (reportsInTransfer_ % reportsPerAck_ == 0 || (last && phase_ != Phase::McuData)) {
-    const int pause = phase_ == Phase::McuData     ? kMcuBlockAckPauseMs
-                      : phase_ == Phase::DspData   ? kDspDataAckPauseMs
+    const int pause = phase_ == Phase::McuData       ? kMcuBlockAckPauseMs
+                      : phase_ == Phase::DspData     ? kDspDataAckPauseMs
                       : phase_ == Phase::BatteryData ? kBatterySumPauseMs
                                                      : kMemoryDataAckPauseMs;
     ExpectPoll(AfterPoll::DataChunk, pause, phase_ == Phase::BatteryData);
@@ -490,7 +508,8 @@ void VirtualKorva::TakeData(const std::uint8_t* payload) {
 
 void VirtualKorva::FinishMcu() {
   mcuMemory_ = incoming_;
-  if (incoming_.size() >= kAppVersionAt + 4 && std::memcmp(&incoming_[kAppMarkerAt], "APPV", 4) == 0) {
+  if (incoming_.size() >= kAppVersionAt + 4 &&
+      std::memcmp(&incoming_[kAppMarkerAt], "APPV", 4) == 0) {
     mcuVersion_.assign(reinterpret_cast<const char*>(&incoming_[kAppVersionAt]), 4);
   }
   ++completedUpdates_;
@@ -500,7 +519,8 @@ void VirtualKorva::FinishMcu() {
 void VirtualKorva::FinishDsp() {
   dspHeader_ = incomingHeader_;
   dspMemory_ = incoming_;
-  if (incomingHeader_.size() == kDspHeaderBytes && std::memcmp(&incomingHeader_[kDspMarkerAt], "DSPV", 4) == 0) {
+  if (incomingHeader_.size() == kDspHeaderBytes &&
+      std::memcmp(&incomingHeader_[kDspMarkerAt], "DSPV", 4) == 0) {
     dspVersion_.assign(reinterpret_cast<const char*>(&incomingHeader_[kDspVersionAt]), 3);
   }
   ++completedUpdates_;
@@ -512,8 +532,8 @@ int VirtualKorva::OnRead(std::uint8_t* data, std::size_t length) {
   if ((armed_ && faults_.readsTimeOut) || length < kPayloadLength) return 0;
   const std::int64_t now = bus_.BusClock().NowMs();
   if (now - lastActivityMs_ < requiredReadGapMs_) {
-    Violation("read " + std::to_string(now - lastActivityMs_) + " ms after the last report instead of " +
-              std::to_string(requiredReadGapMs_));
+    Violation("read " + std::to_string(now - lastActivityMs_) +
+              " ms after the last report instead of " + std::to_string(requiredReadGapMs_));
   }
   lastActivityMs_ = now;
   std::fill_n(data, kPayloadLength, 0);
@@ -521,8 +541,10 @@ int VirtualKorva::OnRead(std::uint8_t* data, std::size_t length) {
     versionReplyPending_ = false;
     requiredReadGapMs_ = 0;
     data[kVersionFlagsOffset] = stateFlags_;
-    std::copy_n(mcuVersion_.begin(), std::min(mcuVersion_.size(), kVersionMcuLength), data + kVersionMcuOffset);
-    std::copy_n(dspVersion_.begin(), std::min(dspVersion_.size(), kVersionDspLength), data + kVersionDspOffset);
+    std::copy_n(mcuVersion_.begin(), std::min(mcuVersion_.size(), kVersionMcuLength),
+                data + kVersionMcuOffset);
+    std::copy_n(dspVersion_.begin(), std::min(dspVersion_.size(), kVersionDspLength),
+                data + kVersionDspOffset);
     return static_cast<int>(kPayloadLength);
   }
   requiredReadGapMs_ = kAckReadPauseMs;

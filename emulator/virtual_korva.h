@@ -24,20 +24,20 @@ inline constexpr const char* kVirtualKorvaPath = "/dev/hidraw-korva";
 class VirtualKorva final : public VirtualHidDevice {
  public:
   struct Faults {
-    bool openedElsewhere = false;     // the interface cannot be opened: another program holds it
-    bool permissionDenied = false;    // the interface cannot be opened: the user lacks the right
+    bool openedElsewhere = false;   // the interface cannot be opened: another program holds it
+    bool permissionDenied = false;  // the interface cannot be opened: the user lacks the right
     // Counted from the moment the faults are set:
     int unplugAfterDataReports = -1;  // vanishes once it has taken this many data reports
     int writesFailAfter = -1;         // takes this many output reports, then every write fails
     // These hold from the output report numbered `fromWrite` on (1: the first one after the
     // faults were set; 0: at once), so that a fault can hit one chosen phase of a job:
     int fromWrite = 0;
-    bool unplug = false;              // vanishes as that report arrives, which then fails
-    int acknowledgeLimit = -1;        // acknowledges this many polls, then answers status 0
+    bool unplug = false;        // vanishes as that report arrives, which then fails
+    int acknowledgeLimit = -1;  // acknowledges this many polls, then answers status 0
     std::uint8_t statusValue = kStatusAcknowledged;  // status given to an accepted poll
-    bool staleSequence = false;       // echoes the poll before the last one
-    bool readsTimeOut = false;        // no input report ever comes
-    bool writesFail = false;          // every output report fails
+    bool staleSequence = false;                      // echoes the poll before the last one
+    bool readsTimeOut = false;                       // no input report ever comes
+    bool writesFail = false;                         // every output report fails
   };
 
   // How the device took a report it was sent.
@@ -52,7 +52,8 @@ class VirtualKorva final : public VirtualHidDevice {
   };
 
   // `serialNumber` empty: the amp reports none.
-  explicit VirtualKorva(VirtualHidBus& bus, std::string path = kVirtualKorvaPath, std::string serialNumber = "");
+  explicit VirtualKorva(VirtualHidBus& bus, std::string path = kVirtualKorvaPath,
+                        std::string serialNumber = "");
   ~VirtualKorva() override;
   VirtualKorva(const VirtualKorva&) = delete;
   VirtualKorva& operator=(const VirtualKorva&) = delete;
@@ -95,13 +96,13 @@ class VirtualKorva final : public VirtualHidDevice {
 
  private:
   enum class Phase {
-    Idle,         // needs "INITSTA"
-    Ready,        // takes "RV" or a job's opening command
-    McuOpened,    // after 0xFF 0x00
-    McuOpened2,   // after 0xFF 0x01
+    Idle,        // needs "INITSTA"
+    Ready,       // takes "RV" or a job's opening command
+    McuOpened,   // after 0xFF 0x00
+    McuOpened2,  // after 0xFF 0x01
     McuData,
-    McuEnd,       // all blocks taken; expects 0xFF 0x04
-    DspOpened,    // after 0x55 0xF1
+    McuEnd,     // all blocks taken; expects 0xFF 0x04
+    DspOpened,  // after 0x55 0xF1
     DspHeader,
     DspData,
     DspEnd,
@@ -153,8 +154,9 @@ class VirtualKorva final : public VirtualHidDevice {
   int faultAckBase_ = 0;   // polls acknowledged when the faults were set
   int writesTaken_ = 0;
   int faultWriteBase_ = 0;  // output reports taken when the faults were set
-  int writesArrived_ = 0;   // output reports that arrived since the faults were set, refused ones too
-  bool armed_ = false;      // the faults of `fromWrite` on hold
+  int writesArrived_ =
+      0;                // output reports that arrived since the faults were set, refused ones too
+  bool armed_ = false;  // the faults of `fromWrite` on hold
   bool unpluggedByFault_ = false;
   bool sequenceKnown_ = false;
   bool switchedToBluetooth_ = false;

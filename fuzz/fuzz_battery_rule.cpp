@@ -3,5 +3,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace korva;
-  return fuzz::FuzzFirmwareRule(FirmwareKind::Battery, {kBatteryFullFlashLength, kBatteryApplicationMaxLength, kBatteryShownVersionLength}, data, size);
+  return fuzz::FuzzFirmwareRule(
+      FirmwareKind::Battery,
+      {kBatteryFullFlashLength, kBatteryApplicationMaxLength, kBatteryShownVersionLength}, data,
+      size);
 }

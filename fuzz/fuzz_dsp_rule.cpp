@@ -3,5 +3,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace korva;
-  return fuzz::FuzzFirmwareRule(FirmwareKind::Dsp, {kDspFullMemoryLength, kDspFullMemoryLength - 1, kDspShownVersionLength}, data, size);
+  return fuzz::FuzzFirmwareRule(
+      FirmwareKind::Dsp, {kDspFullMemoryLength, kDspFullMemoryLength - 1, kDspShownVersionLength},
+      data, size);
 }

@@ -3,5 +3,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace korva;
-  return fuzz::FuzzFirmwareRule(FirmwareKind::Mcu, {kMcuFullFlashLength, kMcuApplicationMaxLength, kMcuShownVersionLength}, data, size);
+  return fuzz::FuzzFirmwareRule(
+      FirmwareKind::Mcu, {kMcuFullFlashLength, kMcuApplicationMaxLength, kMcuShownVersionLength},
+      data, size);
 }

@@ -22,8 +22,10 @@ bool CopyResource(const ResourceLookup& lookup, int id, std::vector<std::uint8_t
 }
 
 int LoadInto(ImageStore& store, const ResourceLookup& lookup) {
-  const bool mcuCopied = CopyResource(lookup, kMcuResourceId, store.McuImageBuffer, store.McuImageLength);
-  const bool dspCopied = CopyResource(lookup, kDspResourceId, store.DspImageBuffer, store.DspImageLength);
+  const bool mcuCopied =
+      CopyResource(lookup, kMcuResourceId, store.McuImageBuffer, store.McuImageLength);
+  const bool dspCopied =
+      CopyResource(lookup, kDspResourceId, store.DspImageBuffer, store.DspImageLength);
   if (!mcuCopied || !dspCopied) return 0;
 
   const std::span<const std::uint8_t> mcu(store.McuImageBuffer.data(), store.McuImageLength);

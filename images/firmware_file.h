@@ -38,8 +38,9 @@ FirmwareFile LoadFirmwareFile(FirmwareKind kind, const std::string& path);
 // How a bounded read of a file ended.
 struct FileRead {
   bool opened = false;
-  bool longer = false;     // the file holds more than the limit
-  std::vector<std::uint8_t> bytes;  // at most the limit; nothing when the file is longer and skipped
+  bool longer = false;  // the file holds more than the limit
+  std::vector<std::uint8_t>
+      bytes;               // at most the limit; nothing when the file is longer and skipped
   std::size_t length = 0;  // the file's length
 };
 

@@ -64,15 +64,14 @@ std::size_t TrimmedLength(std::span<const std::uint8_t> image) {
 }
 
 ImageCheck CheckMcuImage(std::span<const std::uint8_t> image) {
-  return CheckFlashImage(image, {kMcuFullFlashLength, kMcuBootAreaLength,
-                                 kMcuApplicationMaxLength, kMcuMinimumLength, kMcuMarker,
-                                 kMcuShownVersionLength});
+  return CheckFlashImage(image, {kMcuFullFlashLength, kMcuBootAreaLength, kMcuApplicationMaxLength,
+                                 kMcuMinimumLength, kMcuMarker, kMcuShownVersionLength});
 }
 
 ImageCheck CheckBatteryImage(std::span<const std::uint8_t> image) {
-  return CheckFlashImage(image, {kBatteryFullFlashLength, kBatteryBootAreaLength,
-                                 kBatteryApplicationMaxLength, kBatteryMinimumLength,
-                                 kBatteryMarker, kBatteryShownVersionLength});
+  return CheckFlashImage(
+      image, {kBatteryFullFlashLength, kBatteryBootAreaLength, kBatteryApplicationMaxLength,
+              kBatteryMinimumLength, kBatteryMarker, kBatteryShownVersionLength});
 }
 
 ImageCheck CheckDspImage(std::span<const std::uint8_t> image) {

@@ -44,17 +44,17 @@ inline constexpr std::size_t kDspMarkerOffset = 4;
 inline constexpr std::size_t kMcuShownVersionLength = 8;
 inline constexpr std::size_t kDspShownVersionLength = 5;
 inline constexpr std::size_t kBatteryShownVersionLength = 4;
-inline constexpr std::size_t kMcuVersionChars = 4;   // at marker + 4
-inline constexpr std::size_t kDspVersionChars = 3;   // at marker + 6 ("250" of "0.250")
+inline constexpr std::size_t kMcuVersionChars = 4;  // at marker + 4
+inline constexpr std::size_t kDspVersionChars = 3;  // at marker + 6 ("250" of "0.250")
 inline constexpr std::size_t kDspVersionCharsSkip = 2;
 
 // The outcome of applying an image rule.
 struct ImageCheck {
   bool accepted = false;
-  bool fullFlash = false;       // full-flash (MCU, battery) or full-memory (DSP) form
-  std::size_t length = 0;       // accepted length: trimmed for full-flash MCU and battery
-  std::size_t markerOffset = 0; // where the marker was found
-  std::string versionBytes;     // the shown version bytes after the marker (ends at a zero)
+  bool fullFlash = false;        // full-flash (MCU, battery) or full-memory (DSP) form
+  std::size_t length = 0;        // accepted length: trimmed for full-flash MCU and battery
+  std::size_t markerOffset = 0;  // where the marker was found
+  std::string versionBytes;      // the shown version bytes after the marker (ends at a zero)
 };
 
 ImageCheck CheckMcuImage(std::span<const std::uint8_t> image);

@@ -31,17 +31,19 @@ HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 std::optional<RegularFile> RegularFile::Open(const std::string& path) {
   const std::filesystem::path name(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return std::nullopt;
   // A pipe or a console opens as a client at once (or fails when busy); its type is refused.
-  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   LARGE_INTEGER size{};
   if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
     CloseHandle(file);
     return std::nullopt;
   }
-  return RegularFile(reinterpret_cast<std::intptr_t>(file), static_cast<std::uint64_t>(size.QuadPart));
+  return RegularFile(reinterpret_cast<std::intptr_t>(file),
+                     static_cast<std::uint64_t>(size.QuadPart));
 }
 
 long RegularFile::Read(std::uint8_t* data, std::size_t length) {
@@ -81,7 +83,8 @@ std::optional<RegularFile> RegularFile::Open(const std::string& path) {
 
 long RegularFile::Read(std::uint8_t* data, std::size_t length) {
   for (;;) {
-    const ssize_t got = ::read(static_cast<int>(handle_), data, std::min<std::size_t>(length, INT_MAX));
+    const ssize_t got =
+        ::read(static_cast<int>(handle_), data, std::min<std::size_t>(length, INT_MAX));
     if (got >= 0) return static_cast<long>(got);
     if (errno != EINTR) return -1;
   }

@@ -17,14 +17,15 @@ inline constexpr std::size_t kWavHeaderLength = 44;
 // The sample bytes that go into a slot: those right after the header.
 inline constexpr std::size_t kWavSlotSampleBytes = 0x4000;
 // A file must be longer than this: the header and one slot's worth of samples.
-inline constexpr std::size_t kWavLongestRejectedLength = kWavHeaderLength + kWavSlotSampleBytes - 1;  // 16427
+inline constexpr std::size_t kWavLongestRejectedLength =
+    kWavHeaderLength + kWavSlotSampleBytes - 1;  // 16427
 
 // Every accepted file starts with exactly these 44 bytes (numbers little-endian).
 inline constexpr std::array<std::uint8_t, kWavHeaderLength> WavHeaderTemplate = {
-    'R', 'I', 'F', 'F',      // chunk ID
+    'R',  'I',  'F',  'F',   // chunk ID
     0xA4, 0x70, 0x00, 0x00,  // RIFF chunk size 28836
-    'W', 'A', 'V', 'E',      // form type
-    'f', 'm', 't', ' ',      // format chunk ID
+    'W',  'A',  'V',  'E',   // form type
+    'f',  'm',  't',  ' ',   // format chunk ID
     0x10, 0x00, 0x00, 0x00,  // format chunk size 16
     0x01, 0x00,              // PCM
     0x01, 0x00,              // mono
@@ -32,7 +33,7 @@ inline constexpr std::array<std::uint8_t, kWavHeaderLength> WavHeaderTemplate = 
     0x80, 0x32, 0x02, 0x00,  // 144000 bytes per second
     0x03, 0x00,              // block align 3
     0x18, 0x00,              // 24 bits per sample
-    'd', 'a', 't', 'a',      // data chunk ID
+    'd',  'a',  't',  'a',   // data chunk ID
     0x80, 0x70, 0x00, 0x00,  // data size 28800
 };
 

@@ -26,7 +26,8 @@ void MemoryCommand(HidReport& hid, std::uint8_t subcommand, std::uint8_t filler)
   SetCommand(hid, kMemoryCommand, subcommand);
 }
 
-void MemoryWindow(HidReport& hid, std::uint32_t address, std::uint32_t length, std::uint8_t filler) {
+void MemoryWindow(HidReport& hid, std::uint32_t address, std::uint32_t length,
+                  std::uint8_t filler) {
   MemoryCommand(hid, kMemoryWindow, filler);
   PutLittleEndian32(hid, kMemoryAddressByte, address);
   PutLittleEndian32(hid, kMemoryLengthByte, length);
@@ -37,7 +38,8 @@ void MemoryWindow(HidReport& hid, std::uint32_t address, std::uint32_t length, s
 // acknowledgement. Returns false at the first failed write or acknowledgement, and before the
 // next report once the front end has asked the job to stop.
 template <typename Written>
-bool SendMemoryData(HidReport& hid, const std::uint8_t* data, long reports, long& sent, Written written) {
+bool SendMemoryData(HidReport& hid, const std::uint8_t* data, long reports, long& sent,
+                    Written written) {
   for (long k = 0; k < reports; ++k) {
     if (JobStopRequested.load()) return false;
     SetData(hid, data + static_cast<std::size_t>(k) * kPayloadLength);
@@ -66,7 +68,8 @@ int ParseSlotIndex(const std::string& text) {
 std::array<std::uint8_t, kSlotDescriptorLength> BuildDescriptor(const std::string& fileName,
                                                                 const std::uint8_t* header) {
   std::array<std::uint8_t, kSlotDescriptorLength> descriptor{};
-  std::copy_n(fileName.begin(), std::min(fileName.size(), kSlotDescriptorNameLength), descriptor.begin());
+  std::copy_n(fileName.begin(), std::min(fileName.size(), kSlotDescriptorNameLength),
+              descriptor.begin());
   std::copy_n(header, kWavHeaderLength, descriptor.begin() + kSlotDescriptorHeaderOffset);
   return descriptor;
 }
@@ -102,8 +105,9 @@ int AudioTransferJob() {
   if (!page.PageFileBuffer || page.PageFileBuffer->size() < kWavHeaderLength + kSlotSampleLength) {
     return report.FailedWithStatus(0);
   }
-  const std::vector<std::uint8_t> samples(page.PageFileBuffer->begin() + kWavHeaderLength,
-                                          page.PageFileBuffer->begin() + kWavHeaderLength + kSlotSampleLength);
+  const std::vector<std::uint8_t> samples(
+      page.PageFileBuffer->begin() + kWavHeaderLength,
+      page.PageFileBuffer->begin() + kWavHeaderLength + kSlotSampleLength);
   const std::uint32_t slot = static_cast<std::uint32_t>(ParseSlotIndex(report.SlotIndexText()));
   const auto descriptor = BuildDescriptor(report.StoredFileName(), page.PageFileBuffer->data());
   if (!report.PassWriteGate()) return report.FailedWithStatus(0);
@@ -126,7 +130,8 @@ int AudioTransferJob() {
   if (!WaitForAck()) return report.FailedWithStatus(0);
 
   long sent = 0;
-  if (!SendMemoryData(hid, samples.data(), total, sent, [&report](long k) { report.Progress(k); })) {
+  if (!SendMemoryData(hid, samples.data(), total, sent,
+                      [&report](long k) { report.Progress(k); })) {
     return report.FailedWithStatus(sent);
   }
   MemoryCommand(hid, kMemoryEnd, kSampleFiller);

@@ -24,10 +24,12 @@ bool CopyApplication(std::vector<std::uint8_t>& work, std::size_t& length) {
   const std::size_t start = page.BatteryFullFlashLayout == 1 ? kBatteryBootAreaLength : 0;
   length = page.BatteryImageLength > start ? page.BatteryImageLength - start : 0;
   if (length == 0) return true;
-  if (!page.PageFileBuffer || page.PageFileBuffer->size() < start + length || length > work.size()) {
+  if (!page.PageFileBuffer || page.PageFileBuffer->size() < start + length ||
+      length > work.size()) {
     return false;
   }
-  std::copy_n(page.PageFileBuffer->begin() + static_cast<std::ptrdiff_t>(start), length, work.begin());
+  std::copy_n(page.PageFileBuffer->begin() + static_cast<std::ptrdiff_t>(start), length,
+              work.begin());
   return true;
 }
 

@@ -111,7 +111,8 @@ int BluetoothUpdateJob() {
   // The result is asked for after every update that ended, though only a run through 99 can
   // pass; a stalled update has no result to ask for.
   const UpdateEnd end = FollowProgress(report);
-  const bool succeeded = end != UpdateEnd::Stalled && hidDfuGetResult() == 0 && end == UpdateEnd::After99;
+  const bool succeeded =
+      end != UpdateEnd::Stalled && hidDfuGetResult() == 0 && end == UpdateEnd::After99;
   if (!succeeded) {
     hidDfuDisconnect();
     return report.FailedWithStatus(kDfuProgressEnded);

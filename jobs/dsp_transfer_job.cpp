@@ -28,7 +28,8 @@ int DspTransferJob() {
   const std::size_t imageLength = std::min(store.DspImageLength, store.DspImageBuffer.size());
   std::size_t dataLength = 0;
   if (imageLength == kDspFullMemoryLength) {
-    std::copy_n(store.DspImageBuffer.begin() + kDspFullMemoryHeaderOffset, kDspHeaderBytes, header.begin());
+    std::copy_n(store.DspImageBuffer.begin() + kDspFullMemoryHeaderOffset, kDspHeaderBytes,
+                header.begin());
     dataLength = kDspFullMemoryLength;
     std::copy_n(store.DspImageBuffer.begin(), dataLength, data.begin());
   } else if (imageLength > 0) {

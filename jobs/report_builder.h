@@ -28,7 +28,8 @@ inline void FillPayload(HidReport& report, std::uint8_t value) {
 
 // Writes a little-endian 32-bit value at a payload offset.
 inline void PutLittleEndian32(HidReport& report, std::size_t k, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) PayloadByte(report, k + i) = static_cast<std::uint8_t>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    PayloadByte(report, k + i) = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 }  // namespace korva

@@ -28,15 +28,19 @@ inline constexpr const char* kTextStartAudioFailed = "Upgrade Audio fail!";
 inline constexpr const char* kTextStartBluetoothFailed = "Upgrade BlueTooth fail!";
 
 // Final texts of the jobs.
-inline constexpr const char* kTextMcuPageSucceeded = "MCU Update successfully" KORVA_FULLWIDTH_EXCLAMATION;
+inline constexpr const char* kTextMcuPageSucceeded =
+    "MCU Update successfully" KORVA_FULLWIDTH_EXCLAMATION;
 inline constexpr const char* kTextMcuPageFailed = "MCU Firmware Update fail!";
-inline constexpr const char* kTextDspPageSucceeded = "DSP Update successfully" KORVA_FULLWIDTH_EXCLAMATION;
+inline constexpr const char* kTextDspPageSucceeded =
+    "DSP Update successfully" KORVA_FULLWIDTH_EXCLAMATION;
 inline constexpr const char* kTextDspPageFailed = "DSP Firmware Update fail!";
 inline constexpr const char* kTextBatterySucceeded = "SlaveMCU Upgrade successfully!";
-inline constexpr const char* kTextBatteryFailed = "SlaveMCU Upgrade Firmware fail!\nPlease try it again!";
+inline constexpr const char* kTextBatteryFailed =
+    "SlaveMCU Upgrade Firmware fail!\nPlease try it again!";
 inline constexpr const char* kTextAudioSucceeded = "Audio Upgrade successfully!";
 inline constexpr const char* kTextAudioFailed = "Audio data Upgrade fail!";
-inline constexpr const char* kTextBluetoothSucceeded = "Bluetooth Upgrade successfully" KORVA_FULLWIDTH_EXCLAMATION;
+inline constexpr const char* kTextBluetoothSucceeded =
+    "Bluetooth Upgrade successfully" KORVA_FULLWIDTH_EXCLAMATION;
 inline constexpr const char* kTextBluetoothFailed = "Bluetooth Upgrade fail!";
 
 // What each service page says about its job, by job kind: the page box when StartJob refuses
@@ -54,7 +58,8 @@ inline constexpr ServiceJobTexts kServiceJobTexts[] = {
     {kJobDsp, WM_DSP_JOB, kTextUpdateDspFailed, kTextDspPageSucceeded, kTextDspPageFailed},
     {kJobBattery, WM_BATTERY_JOB, kTextUpdateMcuFailed, kTextBatterySucceeded, kTextBatteryFailed},
     {kJobAudio, WM_AUDIO_JOB, kTextStartAudioFailed, kTextAudioSucceeded, kTextAudioFailed},
-    {kJobBluetooth, WM_BLUETOOTH_JOB, kTextStartBluetoothFailed, kTextBluetoothSucceeded, kTextBluetoothFailed},
+    {kJobBluetooth, WM_BLUETOOTH_JOB, kTextStartBluetoothFailed, kTextBluetoothSucceeded,
+     kTextBluetoothFailed},
 };
 
 // The texts of a service job kind; an unknown kind gets the MCU page's.
@@ -66,6 +71,7 @@ constexpr const ServiceJobTexts& ServiceJobTextsOf(int kind) {
 }
 
 // The busy prompt while the module finishes, from its first progress value 99 on.
-inline constexpr const char* kTextBluetoothBusy = "BlueTooth Device is upgrading, \r\n please wait for seconds . . .";
+inline constexpr const char* kTextBluetoothBusy =
+    "BlueTooth Device is upgrading, \r\n please wait for seconds . . .";
 
 }  // namespace korva

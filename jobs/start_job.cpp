@@ -68,8 +68,8 @@ int StartKind(JobOwner* owner, int kind) {
       // Without an update library the module could not be reached once the amp has handed
       // its link over ("UB" cannot be undone from here), so nothing is sent.
       if (!HaveDfuBackend()) {
-        AppPrompter().ShowBox(BoxKind::Application,
-                              std::string(kTextBluetoothLibraryMissing) + "\n" + NoDfuBackendReason());
+        AppPrompter().ShowBox(BoxKind::Application, std::string(kTextBluetoothLibraryMissing) +
+                                                        "\n" + NoDfuBackendReason());
         return 0;
       }
       // Already handed over to the module: no "INITSTA", no switch, straight to the update.

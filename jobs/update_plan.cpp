@@ -46,8 +46,9 @@ void NotePlan(const VersionText& device, const VersionText& carried, int plan) {
 }  // namespace
 
 bool McuPartsMatch(const VersionText& device, const VersionText& carried) {
-  return std::all_of(std::begin(kComparedMcuChars), std::end(kComparedMcuChars),
-                     [&](std::size_t k) { return device[kMcuStart + k] == carried[kMcuStart + k]; });
+  return std::all_of(
+      std::begin(kComparedMcuChars), std::end(kComparedMcuChars),
+      [&](std::size_t k) { return device[kMcuStart + k] == carried[kMcuStart + k]; });
 }
 
 bool DspPartsMatch(const VersionText& device, const VersionText& carried) {
@@ -72,27 +73,38 @@ int DecideUpdatePlan(const VersionText& device, const VersionText& carried) {
 
 const char* PlanStatusText(int plan) {
   switch (plan) {
-    case kPlanNothing: return kTextSameFirmware;
-    case kPlanDspOnly: return kTextSameMcuFirmware;
-    case kPlanMcuOnly: return kTextSameDspFirmware;
-    default: return kTextClickUpdate;
+    case kPlanNothing:
+      return kTextSameFirmware;
+    case kPlanDspOnly:
+      return kTextSameMcuFirmware;
+    case kPlanMcuOnly:
+      return kTextSameDspFirmware;
+    default:
+      return kTextClickUpdate;
   }
 }
 
 const char* PlanSummary(int plan) {
   switch (plan) {
-    case kPlanNothing: return "nothing differs";
-    case kPlanDspOnly: return "DSP only";
-    case kPlanMcuOnly: return "MCU only";
-    default: return "MCU, then DSP";
+    case kPlanNothing:
+      return "nothing differs";
+    case kPlanDspOnly:
+      return "DSP only";
+    case kPlanMcuOnly:
+      return "MCU only";
+    default:
+      return "MCU, then DSP";
   }
 }
 
 std::vector<JobKind> PlanJobs(int plan) {
   switch (plan) {
-    case kPlanDspOnly: return {kJobDsp};
-    case kPlanMcuOnly: return {kJobMcu};
-    default: return {kJobMcu, kJobDsp};
+    case kPlanDspOnly:
+      return {kJobDsp};
+    case kPlanMcuOnly:
+      return {kJobMcu};
+    default:
+      return {kJobMcu, kJobDsp};
   }
 }
 

@@ -20,7 +20,9 @@ bool g_said = false;
 int g_scopes = 0;
 std::unique_ptr<Inhibition> g_held;
 
-std::string NoLockText(const std::string& problem) { return kNoLockBefore + problem + kNoLockAfter; }
+std::string NoLockText(const std::string& problem) {
+  return kNoLockBefore + problem + kNoLockAfter;
+}
 
 }  // namespace
 

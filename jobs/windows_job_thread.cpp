@@ -2,8 +2,9 @@
 // std::thread detached right after its start, as winpthreads (the thread library of mingw-w64's
 // POSIX thread model) implements detach, can lose a thread that has not begun to run yet: it
 // never runs, and the job's final message never comes.
-#include <process.h>
 #include <windows.h>
+
+#include <process.h>
 
 #include <cerrno>
 #include <memory>

@@ -65,16 +65,23 @@ std::string UtcOffset(const std::tm& local, const std::tm& utc) {
   const int minutes = (days * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
   const int magnitude = minutes < 0 ? -minutes : minutes;
   char text[8];
-  std::snprintf(text, sizeof text, "%c%02d%02d", minutes < 0 ? '-' : '+', magnitude / 60 % 100, magnitude % 60);
+  std::snprintf(text, sizeof text, "%c%02d%02d", minutes < 0 ? '-' : '+', magnitude / 60 % 100,
+                magnitude % 60);
   return text;
 }
 
 void AppendEscaped(std::string& out, unsigned char byte) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   switch (byte) {
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
     default:
       out += "\\x";
       out += kHex[byte >> 4];
@@ -138,7 +145,8 @@ std::string WallClockStamp(std::chrono::system_clock::time_point when) {
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%s.%03d %s", date,
-                static_cast<int>(sinceEpoch.count() % 1000), UtcOffset(local, UtcTime(seconds)).c_str());
+                static_cast<int>(sinceEpoch.count() % 1000),
+                UtcOffset(local, UtcTime(seconds)).c_str());
   return stamp;
 }
 

@@ -1,12 +1,13 @@
 // One writer per amp: the lock excludes a second open in this process and another process,
 // names its holder, goes with its holder however that ends, and leaves other amps alone. The
 // tests with another process and with folder permissions are POSIX's own.
+#include "device/amp_lock.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
 
-#include "device/amp_lock.h"
 #include "tests/scratch_folder.h"
 
 #ifdef _WIN32
@@ -87,7 +88,8 @@ TEST_F(AmpLockTest, ASimulationKeepsItsLocksInItsProcess) {
   AmpLockAttempt first = TryLockAmp(kAmp);
   const AmpLockAttempt second = TryLockAmp(kAmp);
   const AmpLockAttempt another = TryLockAmp("/dev/hidraw4");
-  const bool anotherHasAFile = std::filesystem::exists(folder / "locks" / AmpLockFileName("/dev/hidraw4"));
+  const bool anotherHasAFile =
+      std::filesystem::exists(folder / "locks" / AmpLockFileName("/dev/hidraw4"));
   first.lock.reset();
   const AmpLockOutcome afterRelease = TryLockAmp(kAmp).outcome;
   KeepAmpLocksInProcess(false);
@@ -100,7 +102,8 @@ TEST_F(AmpLockTest, ASimulationKeepsItsLocksInItsProcess) {
   EXPECT_EQ(another.outcome, AmpLockOutcome::Taken);
   EXPECT_FALSE(anotherHasAFile);
   // The lock file is as the other program left it, and counts again.
-  EXPECT_EQ(LockFileLines(kAmp), std::vector<std::string>{std::to_string(ThisProcess()) + " " + kThisProgram});
+  EXPECT_EQ(LockFileLines(kAmp),
+            std::vector<std::string>{std::to_string(ThisProcess()) + " " + kThisProgram});
   EXPECT_EQ(TryLockAmp(kAmp).outcome, AmpLockOutcome::HeldElsewhere);
 }
 

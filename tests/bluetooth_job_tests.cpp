@@ -94,8 +94,8 @@ TEST_F(BluetoothJobTest, SwitchConnectUpdateResetDisconnect) {
   EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
   EXPECT_EQ(owner.ProgressTotals(), std::vector<int>{100});
   EXPECT_EQ(DfuConnectAttempts.load(), 0);
-  EXPECT_EQ(ModuleCalls(), (Calls{"connect", "upgrade", "progress", "progress", "progress", "progress",
-                                  "result", "reset", "disconnect"}));
+  EXPECT_EQ(ModuleCalls(), (Calls{"connect", "upgrade", "progress", "progress", "progress",
+                                  "progress", "result", "reset", "disconnect"}));
   EXPECT_EQ(sim.module.UpgradedFile(), "/firmware/module.dfu");
   EXPECT_TRUE(ordered.Boxes().empty());
   // The switch, then four polls 100 ms apart.
@@ -152,7 +152,8 @@ TEST_F(BluetoothJobTest, ConnectionAttempts) {
 TEST_F(BluetoothJobTest, ModuleThatNeverAnswers) {
   const auto messages = Run({.failedConnects = -1});
   EXPECT_EQ(messages, (std::vector<JobMessage>{{WM_BLUETOOTH_JOB, JOB_FAILED, 0}}));
-  EXPECT_EQ(ordered.Boxes(), (std::vector<std::pair<std::string, std::size_t>>{{kTextBluetoothConnectFailed, 0}}));
+  EXPECT_EQ(ordered.Boxes(),
+            (std::vector<std::pair<std::string, std::size_t>>{{kTextBluetoothConnectFailed, 0}}));
   EXPECT_EQ(ModuleCalls(), Repeat("connect", 10));
   EXPECT_EQ(DfuConnectAttempts.load(), 10);
   EXPECT_TRUE(owner.ProgressTotals().empty());
@@ -187,18 +188,42 @@ TEST_F(BluetoothJobTest, OutcomesOfAStartedUpdate) {
   };
   const Calls resultReset = {"result", "reset", "disconnect"};
   const Case cases[] = {
-      {"97, 98, 100 is a failure", {.progress = {97, 98, 100}}, {97, 98, 100},
-       {WM_BLUETOOTH_JOB, JOB_FAILED, 100}, {"result", "disconnect"}, nullptr},
-      {"a first poll of 100 is a failure", {.progress = {100}}, {100},
-       {WM_BLUETOOTH_JOB, JOB_FAILED, 100}, {"result", "disconnect"}, nullptr},
-      {"99 then 100 with a result other than 0", {.progress = {50, 99, 100}, .result = 3}, {50, 99, 100},
-       {WM_BLUETOOTH_JOB, JOB_FAILED, 100}, {"result", "disconnect"}, nullptr},
-      {"values above 100 and the low 8 bits", {.progress = {200, 0x163, 0x164}}, {200, 99, 100},
-       {WM_BLUETOOTH_JOB, JOB_DONE, 0}, resultReset, nullptr},
-      {"restart fails", {.progress = {99, 100}, .resetResult = 1}, {99, 100},
-       {WM_BLUETOOTH_JOB, JOB_FAILED, 100}, resultReset, kTextBluetoothResetFailed},
-      {"disconnection fails", {.progress = {99, 100}, .disconnectResults = {1}}, {99, 100},
-       {WM_BLUETOOTH_JOB, JOB_FAILED, 100}, Join({resultReset, {"disconnect"}}), kTextBluetoothDisconnectFailed},
+      {"97, 98, 100 is a failure",
+       {.progress = {97, 98, 100}},
+       {97, 98, 100},
+       {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
+       {"result", "disconnect"},
+       nullptr},
+      {"a first poll of 100 is a failure",
+       {.progress = {100}},
+       {100},
+       {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
+       {"result", "disconnect"},
+       nullptr},
+      {"99 then 100 with a result other than 0",
+       {.progress = {50, 99, 100}, .result = 3},
+       {50, 99, 100},
+       {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
+       {"result", "disconnect"},
+       nullptr},
+      {"values above 100 and the low 8 bits",
+       {.progress = {200, 0x163, 0x164}},
+       {200, 99, 100},
+       {WM_BLUETOOTH_JOB, JOB_DONE, 0},
+       resultReset,
+       nullptr},
+      {"restart fails",
+       {.progress = {99, 100}, .resetResult = 1},
+       {99, 100},
+       {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
+       resultReset,
+       kTextBluetoothResetFailed},
+      {"disconnection fails",
+       {.progress = {99, 100}, .disconnectResults = {1}},
+       {99, 100},
+       {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
+       Join({resultReset, {"disconnect"}}),
+       kTextBluetoothDisconnectFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -224,7 +249,8 @@ TEST_F(BluetoothJobTest, OutcomesOfAStartedUpdate) {
     const auto boxes = casePrompter.Boxes();
     if (c.box) {
       // Shown after the last progress message and closed before the failure was posted.
-      EXPECT_EQ(boxes, (std::vector<std::pair<std::string, std::size_t>>{{c.box, c.progress.size()}}));
+      EXPECT_EQ(boxes,
+                (std::vector<std::pair<std::string, std::size_t>>{{c.box, c.progress.size()}}));
     } else {
       EXPECT_TRUE(boxes.empty());
     }

@@ -3,11 +3,11 @@
 // box, the same window at the next update), every way the update can fail ending in its own
 // boxes and one page box, the link already handed to the module, a device change during the
 // update, no update library, and the checks of "Browse" and "Upgrade".
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 #include <future>
-
-#include <sys/stat.h>
 
 #include "device/amp_lock.h"
 #include "device/hid_dfu.h"
@@ -25,7 +25,9 @@ using Calls = std::vector<std::string>;
 
 class BluetoothPageTest : public ServicePageTest {
  protected:
-  BluetoothPageTest() : page(Open(ServicePageHost::kTabBluetooth)), path(folder.File("module.dfu", Pattern(5000, 3))) {}
+  BluetoothPageTest()
+      : page(Open(ServicePageHost::kTabBluetooth)),
+        path(folder.File("module.dfu", Pattern(5000, 3))) {}
 
   // The page with its file chosen.
   QWidget* Prepared() {
@@ -88,7 +90,9 @@ TEST_F(BluetoothPageTest, TheBusyPromptFrom99UntilTheFinalBoxAndAgainAtTheNextUp
     if (e.LParam() != 99) return;
     promptsAt99.push_back(Prompt());
     // Centred over the page.
-    EXPECT_LE((Prompt()->geometry().center() - page->mapToGlobal(page->rect().center())).manhattanLength(), 1);
+    EXPECT_LE((Prompt()->geometry().center() - page->mapToGlobal(page->rect().center()))
+                  .manhattanLength(),
+              1);
     // Escape closes it at the first 99; the next 99 shows it again.
     if (promptsAt99.size() > 1) return;
     QTest::keyClick(Prompt(), Qt::Key_Escape);
@@ -96,12 +100,14 @@ TEST_F(BluetoothPageTest, TheBusyPromptFrom99UntilTheFinalBoxAndAgainAtTheNextUp
   };
   page->installEventFilter(&watcher);
   std::vector<bool> promptAtBox;
-  prompter.whileShown = [&](const RecordingPrompter::Box&) { promptAtBox.push_back(PromptShown()); };
+  prompter.whileShown = [&](const RecordingPrompter::Box&) {
+    promptAtBox.push_back(PromptShown());
+  };
   const std::size_t callsBefore = sim.module.Calls().size();
   auto heldNow = held.get_future();
   Click(page, "m_btnUpgrade");
-  const bool wasHeld =
-      WaitUntil([&] { return heldNow.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  const bool wasHeld = WaitUntil(
+      [&] { return heldNow.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
   OtherHidDevice other;
   sim.bus.Attach(&other);
   Probed();
@@ -127,8 +133,9 @@ TEST_F(BluetoothPageTest, TheBusyPromptFrom99UntilTheFinalBoxAndAgainAtTheNextUp
   // "UB", the other device and the module's restart changed nothing under the update: only
   // its own library calls, LinkMode 2 until the page had its final message, then the amp back.
   EXPECT_EQ(linkMidway, kLinkBluetooth);
-  EXPECT_EQ(CallsSince(callsBefore), (Calls{"connect", "lasterror", "upgrade", "progress", "progress", "progress",
-                                            "progress", "progress", "progress", "result", "reset", "disconnect"}));
+  EXPECT_EQ(CallsSince(callsBefore),
+            (Calls{"connect", "lasterror", "upgrade", "progress", "progress", "progress",
+                   "progress", "progress", "progress", "result", "reset", "disconnect"}));
   EXPECT_EQ(sim.module.UpgradedFile(), path);
   EXPECT_EQ(LinkMode.load(), kLinkHid);
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
@@ -162,18 +169,39 @@ TEST_F(BluetoothPageTest, EveryFailureEndsInItsOwnBoxesAndOnePageBox) {
   };
   const Case cases[] = {
       {"\"UA\" not written", {.writesFailAfter = 2}, {}, {}, kTextStartBluetoothFailed, false},
-      {"\"UA\" not acknowledged", {.acknowledgeLimit = 1}, {}, {kTextLinkSwitchFailed}, kTextStartBluetoothFailed,
+      {"\"UA\" not acknowledged",
+       {.acknowledgeLimit = 1},
+       {},
+       {kTextLinkSwitchFailed},
+       kTextStartBluetoothFailed,
        false},
       {"\"UB\" not written", {.writesFailAfter = 4}, {}, {}, kTextStartBluetoothFailed, false},
       {"progress skips 99", {}, {.progress = {0, 50, 98, 100}}, {}, kTextBluetoothFailed, false},
-      {"ten connection attempts", {}, {.failedConnects = -1}, {kTextBluetoothConnectFailed}, kTextBluetoothFailed,
+      {"ten connection attempts",
+       {},
+       {.failedConnects = -1},
+       {kTextBluetoothConnectFailed},
+       kTextBluetoothFailed,
        false},
       {"update refused", {}, {.upgradeResult = 1}, {}, kTextBluetoothFailed, false},
-      {"result other than 0", {}, {.progress = {99, 100}, .result = 3}, {}, kTextBluetoothFailed, true},
-      {"restart fails", {}, {.progress = {99, 100}, .resetResult = 1}, {kTextBluetoothResetFailed},
-       kTextBluetoothFailed, true},
-      {"disconnection fails", {}, {.progress = {99, 100}, .disconnectResults = {1}}, {kTextBluetoothDisconnectFailed},
-       kTextBluetoothFailed, true},
+      {"result other than 0",
+       {},
+       {.progress = {99, 100}, .result = 3},
+       {},
+       kTextBluetoothFailed,
+       true},
+      {"restart fails",
+       {},
+       {.progress = {99, 100}, .resetResult = 1},
+       {kTextBluetoothResetFailed},
+       kTextBluetoothFailed,
+       true},
+      {"disconnection fails",
+       {},
+       {.progress = {99, 100}, .disconnectResults = {1}},
+       {kTextBluetoothDisconnectFailed},
+       kTextBluetoothFailed,
+       true},
   };
   Prepared();
   bool promptShown = false;
@@ -266,7 +294,9 @@ class StartAnswerHeldBack : public QObject {
  public:
   StartAnswerHeldBack(ui::DeviceWork& work, QWidget* page, std::function<bool()> started)
       : work_(work), started_(std::move(started)) {
-    finals_.onJob = [this](const ui::JobEvent& e) { ended_ = ended_ || e.WParam() != JOB_PROGRESS; };
+    finals_.onJob = [this](const ui::JobEvent& e) {
+      ended_ = ended_ || e.WParam() != JOB_PROGRESS;
+    };
     page->installEventFilter(&finals_);
     work_.installEventFilter(this);
   }
@@ -275,7 +305,8 @@ class StartAnswerHeldBack : public QObject {
 
  private:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::MetaCall || heldBack_ || (RunningWorkers() == 0 && !started_())) return false;
+    if (event->type() != QEvent::MetaCall || heldBack_ || (RunningWorkers() == 0 && !started_()))
+      return false;
     heldBack_ = true;
     EXPECT_TRUE(WaitUntil([this] { return ended_; })) << "the job did not end";
     return false;  // now the answer
@@ -349,7 +380,8 @@ TEST_F(BluetoothPageTest, AHeldKeyStartsNoUpdateAndTheKeyboardComesBackAfterTheP
   EXPECT_TRUE(prompter.Boxes().empty());
 
   for (const bool promptTakesTheKeyboard : {false, true}) {
-    SCOPED_TRACE(promptTakesTheKeyboard ? "the prompt had the keyboard" : "the prompt was up for a moment");
+    SCOPED_TRACE(promptTakesTheKeyboard ? "the prompt had the keyboard"
+                                        : "the prompt was up for a moment");
     AmpBack();
     sim.module.SetScript({.progress = {50, 99, 99, 100}});
     // The second 99 waits until the prompt has the keyboard.
@@ -378,7 +410,8 @@ TEST_F(BluetoothPageTest, AHeldKeyStartsNoUpdateAndTheKeyboardComesBackAfterTheP
   EXPECT_EQ(prompter.Texts().size(), 2u);
   Child<QPushButton>(page, "m_btnBrowse")->setFocus();
   EXPECT_EQ(TabOrder(welcome.get()),
-            (std::vector<std::string>{"Browse", "Upgrade", "Enter", "Exit", "Bluetooth", "Bluetooth Firmware File:"}));
+            (std::vector<std::string>{"Browse", "Upgrade", "Enter", "Exit", "Bluetooth",
+                                      "Bluetooth Firmware File:"}));
 }
 
 // Without an update library nothing is sent: the library's box, then the page's.

@@ -23,8 +23,10 @@ class CliEdgeTest : public CliFilesTest {
   // link switch.
   bool OnlyReadingOnTheWire() const {
     for (const auto& w : sim.korva.Writes()) {
-      const bool initStates = std::equal(kInitStatesText.begin(), kInitStatesText.end(), w.bytes.begin() + 1);
-      const bool readVersion = std::equal(kReadVersionText.begin(), kReadVersionText.end(), w.bytes.begin() + 1);
+      const bool initStates =
+          std::equal(kInitStatesText.begin(), kInitStatesText.end(), w.bytes.begin() + 1);
+      const bool readVersion =
+          std::equal(kReadVersionText.begin(), kReadVersionText.end(), w.bytes.begin() + 1);
       if (w.took != VirtualKorva::Took::Poll && !initStates && !readVersion) return false;
     }
     return true;
@@ -45,7 +47,8 @@ void ExpectWellFormedJson(const CliRun& run) {
   int results = 0;
   for (const auto& line : lines) {
     std::smatch match;
-    ASSERT_TRUE(std::regex_search(line, match, std::regex("^\\{\"event\":\"([a-z_]+)\".*\\}$"))) << line;
+    ASSERT_TRUE(std::regex_search(line, match, std::regex("^\\{\"event\":\"([a-z_]+)\".*\\}$")))
+        << line;
     const std::string event = match[1];
     std::smatch job;
     const bool hasJob = std::regex_search(line, job, std::regex("\"job\":\"([A-Z]+)\""));
@@ -58,7 +61,8 @@ void ExpectWellFormedJson(const CliRun& run) {
       ASSERT_EQ(started.count(job[1]), 1u) << "no job_started before " << line;
       if (event != "done") {
         EXPECT_EQ(Number(line, "reports"), started[job[1]]) << line;
-        EXPECT_GE(Number(line, "count") == -999 ? Number(line, "sent") : Number(line, "count"), 0) << line;
+        EXPECT_GE(Number(line, "count") == -999 ? Number(line, "sent") : Number(line, "count"), 0)
+            << line;
       }
       if (event == "failed") {
         EXPECT_LE(Number(line, "count"), started[job[1]]) << line;
@@ -69,7 +73,8 @@ void ExpectWellFormedJson(const CliRun& run) {
     }
   }
   EXPECT_EQ(results, 1);
-  EXPECT_TRUE(Contains(lines.back(), "{\"event\":\"result\",\"exit_code\":" + std::to_string(run.code) + ","))
+  EXPECT_TRUE(Contains(lines.back(),
+                       "{\"event\":\"result\",\"exit_code\":" + std::to_string(run.code) + ","))
       << lines.back();
   EXPECT_TRUE(started.empty()) << "a job_started without its end";
 }
@@ -104,7 +109,12 @@ TEST_F(CliEdgeTest, StopBeforeAnythingIsWritten) {
       {"battery: a press during the job's INITSTA", {"flash", "battery", battery}, {1}, 0, 5, 0},
       {"audio: a press during the job's INITSTA", {"audio", "--slot", "4", wav}, {2}, 0, 5, 0},
       {"bluetooth: a press before the link switch", {"bluetooth", dfu}, {2}, 0, 5, 0},
-      {"bluetooth: two presses after the switch cannot stop the update", {"bluetooth", dfu}, {5, 5}, 0, 0, 2},
+      {"bluetooth: two presses after the switch cannot stop the update",
+       {"bluetooth", dfu},
+       {5, 5},
+       0,
+       0,
+       2},
   };
   HookedClock hooked(clock);
   SetProcessClock(&hooked);
@@ -115,7 +125,8 @@ TEST_F(CliEdgeTest, StopBeforeAnythingIsWritten) {
       sim.korva.Plug();
       sim.korva.ClearLog();
       sim.module.SetPresent(false);
-      sim.korva.SetVersions(c.pressesAtQuestion > 0 ? "1.38" : "1.36", c.pressesAtQuestion > 0 ? "250" : "192");
+      sim.korva.SetVersions(c.pressesAtQuestion > 0 ? "1.38" : "1.36",
+                            c.pressesAtQuestion > 0 ? "250" : "192");
       const int updatesBefore = ModuleUpdates();
       const int completedBefore = sim.korva.CompletedUpdates();
       int pauses = 0;
@@ -153,7 +164,8 @@ TEST_F(CliEdgeTest, StopBeforeAnythingIsWritten) {
         }
       } else {
         EXPECT_FALSE(Contains(run.err, "incomplete"));
-        EXPECT_EQ(Contains(run.err, cli::kTextStoppedBeforeWriting), c.exitCode == cli::kExitStopped);
+        EXPECT_EQ(Contains(run.err, cli::kTextStoppedBeforeWriting),
+                  c.exitCode == cli::kExitStopped);
       }
     }
   }
@@ -211,32 +223,107 @@ TEST_F(CliEdgeTest, JsonEndsWithOneResultOnEveryWayOut) {
   const std::string fifo = "NUL";  // a device: refused the same way
 #endif
   const auto nothing = [] {};
-  const auto faults = [this](VirtualKorva::Faults f) { return [this, f] { sim.korva.SetFaults(f); }; };
+  const auto faults = [this](VirtualKorva::Faults f) {
+    return [this, f] { sim.korva.SetFaults(f); };
+  };
   const Case cases[] = {
       {"status", nothing, {"status"}, "", 0, "", 0, 0},
       {"status, no amp", [this] { sim.korva.Unplug(); }, {"status"}, "", 3, "", 0, 0},
-      {"status, permission denied", faults({.permissionDenied = true}), {"status"}, "", 4, "", 0, 0},
-      {"update, held by another program", faults({.openedElsewhere = true}), {"update"}, "", 4, "", 0, 0},
+      {"status, permission denied",
+       faults({.permissionDenied = true}),
+       {"status"},
+       "",
+       4,
+       "",
+       0,
+       0},
+      {"update, held by another program",
+       faults({.openedElsewhere = true}),
+       {"update"},
+       "",
+       4,
+       "",
+       0,
+       0},
       {"status, INITSTA refused", faults({.acknowledgeLimit = 0}), {"status"}, "", 1, "", 0, 0},
       {"list", nothing, {"list"}, "", 0, "", 0, 0},
       {"list, no amp", [this] { sim.korva.Unplug(); }, {"list"}, "", 3, "", 0, 0},
-      {"a path with no KORVA", nothing, {"status", "--path", "/dev/hidraw-nothing"}, "", 3, "", 0, 0},
-      {"update, same version, answered no", [this] { sim.korva.SetVersions("1.38", "250"); }, {"update"}, "n\n", 0, "",
-       0, 0},
-      {"update, the DSP job fails", faults({.unplugAfterDataReports = 752 + 100}), {"update"}, "", 1, "DSP", 100,
+      {"a path with no KORVA",
+       nothing,
+       {"status", "--path", "/dev/hidraw-nothing"},
+       "",
+       3,
+       "",
+       0,
+       0},
+      {"update, same version, answered no",
+       [this] { sim.korva.SetVersions("1.38", "250"); },
+       {"update"},
+       "n\n",
+       0,
+       "",
+       0,
+       0},
+      {"update, the DSP job fails",
+       faults({.unplugAfterDataReports = 752 + 100}),
+       {"update"},
+       "",
+       1,
+       "DSP",
+       100,
        2149},
       {"a usage error after --json", nothing, {"--json", "status", "--yes"}, "", 2, "", 0, 0},
-      {"a usage error before --json", nothing, {"audio", "--slot", "3", "--slot", "4", wav}, "", 2, "", 0, 0},
+      {"a usage error before --json",
+       nothing,
+       {"audio", "--slot", "3", "--slot", "4", wav},
+       "",
+       2,
+       "",
+       0,
+       0},
       {"an unknown option", nothing, {"--frobnicate", "update"}, "", 2, "", 0, 0},
       {"a FIFO as FILE", nothing, {"flash", "mcu", fifo}, "", 2, "", 0, 0},
-      {"link on the module", [this] { LinkHandedToModule(); }, {"flash", "battery", battery}, "", 3, "", 0, 0},
-      {"battery start refused", faults({.acknowledgeLimit = 0}), {"flash", "battery", battery}, "", 1, "", 0, 0},
+      {"link on the module",
+       [this] { LinkHandedToModule(); },
+       {"flash", "battery", battery},
+       "",
+       3,
+       "",
+       0,
+       0},
+      {"battery start refused",
+       faults({.acknowledgeLimit = 0}),
+       {"flash", "battery", battery},
+       "",
+       1,
+       "",
+       0,
+       0},
       // The descriptor's window is not acknowledged: nothing of the samples went out.
-      {"audio fails before its samples", faults({.acknowledgeLimit = 1}), {"audio", "--slot", "3", wav}, "", 1, "AUDIO",
-       0, 256},
-      {"Bluetooth module never answers", [this] { sim.module.SetScript({.failedConnects = -1}); },
-       {"bluetooth", dfu}, "", 1, "BLUETOOTH", 0, 100},
-      {"link switch not acknowledged", faults({.acknowledgeLimit = 1}), {"bluetooth", dfu}, "", 1, "", 0, 0},
+      {"audio fails before its samples",
+       faults({.acknowledgeLimit = 1}),
+       {"audio", "--slot", "3", wav},
+       "",
+       1,
+       "AUDIO",
+       0,
+       256},
+      {"Bluetooth module never answers",
+       [this] { sim.module.SetScript({.failedConnects = -1}); },
+       {"bluetooth", dfu},
+       "",
+       1,
+       "BLUETOOTH",
+       0,
+       100},
+      {"link switch not acknowledged",
+       faults({.acknowledgeLimit = 1}),
+       {"bluetooth", dfu},
+       "",
+       1,
+       "",
+       0,
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -278,7 +365,8 @@ TEST_F(CliEdgeTest, RepeatedAndMisplacedOptions) {
       {{"update", "--slot", "3"}, "--slot belongs to the audio command"},
       {{"--json", "status", "--json"}, "--json is given more than once"},
       {{"--simulate", "status", "--device=usb"}, "--simulate and --device exclude each other"},
-      {{"status", "--device=serial"}, "--device takes only 'usb' (or use --simulate), not 'serial'"},
+      {{"status", "--device=serial"},
+       "--device takes only 'usb' (or use --simulate), not 'serial'"},
       {{"status", "--json=yes"}, "--json takes no value"},
       {{"update", "--yes", "-y"}, "--yes is given more than once"},
       {{"flash"}, "flash needs mcu, dsp or battery, then FILE"},
@@ -295,8 +383,10 @@ TEST_F(CliEdgeTest, RepeatedAndMisplacedOptions) {
   }
   EXPECT_TRUE(sim.korva.Writes().empty());
   // Each option once, where it belongs, in any place on the line.
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"update", "-y", "--json", "--simulate"}, {"--device", "usb", "status"}, {"--json", "audio", wav, "--slot=7"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"update", "-y", "--json", "--simulate"},
+                                             {"--device", "usb", "status"},
+                                             {"--json", "audio", wav, "--slot=7"}}) {
     EXPECT_EQ(cli::ParseOptions(args).error, "");
   }
 }

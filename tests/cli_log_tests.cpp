@@ -54,7 +54,8 @@ TEST_F(CliLogTest, AFailedUpdateLeavesItsWholeStoryInTheLog) {
   ASSERT_GE(logged.size(), 5u);
   EXPECT_EQ(logged[0],
             std::string("started, version ") + ProgramVersion() +
-                "; arguments: \"update\" \"--log\" " + LogQuoted(log.string()) +  // a Windows path's \ escaped
+                "; arguments: \"update\" \"--log\" " +
+                LogQuoted(log.string()) +  // a Windows path's \ escaped
                 " \"--json\"; device: " + kLogUsbDevice + "; carried firmware: Ver1.38.250");
   EXPECT_EQ(logged[1], "KORVA found at /dev/hidraw-korva");
   EXPECT_EQ(logged[2],

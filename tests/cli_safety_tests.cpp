@@ -29,16 +29,17 @@ TEST_F(CliTest, EndSignalsWhileWritingAreHeldOffAndASecondWithin3SecondsStops) {
     const char* firstWords;
   };
   const Case cases[] = {
-      {"SIGTERM is named, held off, and the update ends well", Interrupt::Terminate, Interrupt::Terminate, -1, 0,
+      {"SIGTERM is named, held off, and the update ends well", Interrupt::Terminate,
+       Interrupt::Terminate, -1, 0,
        "Asked to end by SIGTERM: the program ends once the job is done."},
       {"SIGHUP (a closed terminal) the same", Interrupt::HangUp, Interrupt::HangUp, -1, 0,
        "Asked to end by SIGHUP: the program ends once the job is done."},
-      {"SIGHUP, then SIGTERM within 3 s stops between two reports", Interrupt::HangUp, Interrupt::Terminate, 2500, 1,
-       "Asked to end by SIGHUP"},
+      {"SIGHUP, then SIGTERM within 3 s stops between two reports", Interrupt::HangUp,
+       Interrupt::Terminate, 2500, 1, "Asked to end by SIGHUP"},
       {"SIGTERM, then Ctrl-C within 3 s stops too", Interrupt::Terminate, Interrupt::CtrlC, 100, 1,
        "Asked to end by SIGTERM"},
-      {"a second SIGTERM after 3 s only warns again", Interrupt::Terminate, Interrupt::Terminate, 3500, 0,
-       "Asked to end by SIGTERM"},
+      {"a second SIGTERM after 3 s only warns again", Interrupt::Terminate, Interrupt::Terminate,
+       3500, 0, "Asked to end by SIGTERM"},
   };
   HookedClock hooked(clock);
   SetProcessClock(&hooked);
@@ -54,7 +55,8 @@ TEST_F(CliTest, EndSignalsWhileWritingAreHeldOffAndASecondWithin3SecondsStops) {
       if (firstAt < 0 && sim.korva.DataReportsTaken() - takenBefore >= 200) {
         firstAt = clock.NowMs();
         interrupts.Press(c.first);
-      } else if (firstAt >= 0 && c.gapMs >= 0 && !secondSent && clock.NowMs() >= firstAt + c.gapMs) {
+      } else if (firstAt >= 0 && c.gapMs >= 0 && !secondSent &&
+                 clock.NowMs() >= firstAt + c.gapMs) {
         secondSent = true;
         interrupts.Press(c.second);
       }
@@ -63,8 +65,10 @@ TEST_F(CliTest, EndSignalsWhileWritingAreHeldOffAndASecondWithin3SecondsStops) {
     hooked.hook = nullptr;
     EXPECT_EQ(run.code, c.exitCode);
     EXPECT_TRUE(Contains(run.err, c.firstWords)) << run.err;
-    EXPECT_TRUE(Contains(run.err, "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n"
-                                  "Ask again within 3 seconds (SIGTERM, SIGHUP or Ctrl-C) to stop it anyway."))
+    EXPECT_TRUE(
+        Contains(run.err,
+                 "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n"
+                 "Ask again within 3 seconds (SIGTERM, SIGHUP or Ctrl-C) to stop it anyway."))
         << run.err;
     if (c.exitCode == 0) {
       EXPECT_EQ(sim.korva.CompletedUpdates() - updatesBefore, 2);
@@ -236,8 +240,9 @@ TEST_F(CliTest, TheComputerIsKeptAwakeFromTheFirstJobToTheLast) {
   EXPECT_EQ(without.code, 0);
   const auto warnings = Events(without.out, "warning");
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_TRUE(Contains(warnings[0], "The computer cannot be kept from sleeping or shutting down during the "
-                                    "update (no system bus: a test without one); the update goes on"));
+  EXPECT_TRUE(Contains(warnings[0],
+                       "The computer cannot be kept from sleeping or shutting down during the "
+                       "update (no system bus: a test without one); the update goes on"));
   EXPECT_EQ(sim.korva.CompletedUpdates(), 4);
 
   // Reading the amp alone holds nothing.

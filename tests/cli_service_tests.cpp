@@ -38,19 +38,27 @@ TEST_F(CliServiceTest, EachCommandEndToEnd) {
   const std::string wavFile = File("cab.wav", wav_);
   const std::string dfuFile = File("module.dfu", Pattern(3000, 3));
   const Case cases[] = {
-      {"battery", {"flash", "battery", batteryFile}, "SlaveMCU Upgrade successfully!",
+      {"battery",
+       {"flash", "battery", batteryFile},
+       "SlaveMCU Upgrade successfully!",
        [&] { EXPECT_EQ(sim.korva.BatteryMemory(), Padded(battery_, 64)); }},
-      {"MCU", {"flash", "mcu", File("mcu.bin", mcu_)}, "MCU Update successfully" + kWide,
+      {"MCU",
+       {"flash", "mcu", File("mcu.bin", mcu_)},
+       "MCU Update successfully" + kWide,
        [&] {
          EXPECT_EQ(sim.korva.McuMemory(), Padded(mcu_, 1024));
          EXPECT_EQ(sim.korva.McuVersion(), "1.39");
        }},
-      {"DSP", {"flash", "dsp", File("dsp.bin", dsp_)}, "DSP Update successfully" + kWide,
+      {"DSP",
+       {"flash", "dsp", File("dsp.bin", dsp_)},
+       "DSP Update successfully" + kWide,
        [&] {
          EXPECT_EQ(sim.korva.DspHeader(), Slice(dsp_, 0, 16));
          EXPECT_EQ(sim.korva.DspMemory(), Padded(Slice(dsp_, 16, dsp_.size() - 16), 64));
        }},
-      {"audio slot 3", {"audio", "--slot", "3", wavFile}, "Audio Upgrade successfully!",
+      {"audio slot 3",
+       {"audio", "--slot", "3", wavFile},
+       "Audio Upgrade successfully!",
        [&] {
          Bytes descriptor(256, 0);
          std::memcpy(descriptor.data(), "cab.wav", 7);
@@ -58,7 +66,9 @@ TEST_F(CliServiceTest, EachCommandEndToEnd) {
          EXPECT_EQ(sim.korva.ReadMemory(0x51300, 256), descriptor);
          EXPECT_EQ(sim.korva.ReadMemory(0x5E000, 0x4000), Slice(wav_, 44, 0x4000));
        }},
-      {"Bluetooth module", {"bluetooth", dfuFile}, "Bluetooth Upgrade successfully" + kWide,
+      {"Bluetooth module",
+       {"bluetooth", dfuFile},
+       "Bluetooth Upgrade successfully" + kWide,
        [&] {
          EXPECT_EQ(sim.module.UpgradedFile(), dfuFile);
          // The module was restarted and the amp is back as the HID device.
@@ -94,14 +104,18 @@ TEST_F(CliServiceTest, VersionLineAndJsonEvents) {
   const auto bluetooth = Cli({"bluetooth", File("m.dfu", Pattern(10, 1)), "--json"});
   EXPECT_EQ(bluetooth.code, 0);
   std::vector<long> percents;
-  for (const auto& line : Events(bluetooth.out, "progress")) percents.push_back(Number(line, "percent"));
+  for (const auto& line : Events(bluetooth.out, "progress"))
+    percents.push_back(Number(line, "percent"));
   EXPECT_EQ(percents, (std::vector<long>{0, 25, 50, 75, 99, 100}));
   EXPECT_TRUE(Contains(bluetooth.out, "\"job\":\"BLUETOOTH\""));
   // The busy prompt once, at the first 99, between the 99 and the 100.
   const auto lines = Lines(bluetooth.out);
-  const auto busy = std::find_if(lines.begin(), lines.end(), [](const auto& l) { return Contains(l, "upgrading"); });
+  const auto busy = std::find_if(lines.begin(), lines.end(),
+                                 [](const auto& l) { return Contains(l, "upgrading"); });
   ASSERT_NE(busy, lines.end());
-  EXPECT_EQ(*busy, "{\"event\":\"message\",\"text\":\"BlueTooth Device is upgrading, \\n please wait for seconds . . .\"}");
+  EXPECT_EQ(*busy,
+            "{\"event\":\"message\",\"text\":\"BlueTooth Device is upgrading, \\n please wait for "
+            "seconds . . .\"}");
   EXPECT_TRUE(Contains(*(busy - 1), "\"percent\":99"));
   EXPECT_TRUE(Contains(Result(bluetooth), "Bluetooth Upgrade successfully" + kWide));
 }
@@ -126,12 +140,26 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
   const auto handed = [&] { LinkHandedToModule(); };
   const auto present = [] {};
   const Case cases[] = {
-      {"link on the module, before the missing file", handed, {"flash", "mcu", Missing()}, 3,
+      {"link on the module, before the missing file",
+       handed,
+       {"flash", "mcu", Missing()},
+       3,
        "PC is connected to BlueTooth now.\nPlease upgrade the BlueTooth First!\n"},
-      {"link on the module, audio", handed, {"audio", "--slot", "2", wavFile}, 3,
+      {"link on the module, audio",
+       handed,
+       {"audio", "--slot", "2", wavFile},
+       3,
        "PC is connected to BlueTooth now.\nPlease upgrade the BlueTooth First!\n"},
-      {"bluetooth goes on with the link on the module", handed, {"bluetooth", Missing()}, 2, "Please select a file!\n"},
-      {"no amp, before the missing file", absent, {"flash", "battery", Missing()}, 3, "Please Connect Device!\n"},
+      {"bluetooth goes on with the link on the module",
+       handed,
+       {"bluetooth", Missing()},
+       2,
+       "Please select a file!\n"},
+      {"no amp, before the missing file",
+       absent,
+       {"flash", "battery", Missing()},
+       3,
+       "Please Connect Device!\n"},
       {"no amp and no module", absent, {"bluetooth", batteryFile}, 3, "Please Connect Device!\n"},
       {"missing file", present, {"flash", "dsp", Missing()}, 2, "Please select a file!\n"},
       {"empty path", present, {"audio", "--slot=1", ""}, 2, "Please select a file!\n"},
@@ -142,17 +170,33 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
       {"a FIFO for the module", present, {"bluetooth", fifo}, 2, "Please select a file!\n"},
       {"a device", present, {"audio", "--slot", "1", "/dev/zero"}, 2, "Please select a file!\n"},
 #endif
-      {"MCU file longer than the application form", present,
-       {"flash", "mcu", File("long.bin", WithMarker(Pattern(0x1A001, 7), 0x10, "APPV1.39"))}, 2,
+      {"MCU file longer than the application form",
+       present,
+       {"flash", "mcu", File("long.bin", WithMarker(Pattern(0x1A001, 7), 0x10, "APPV1.39"))},
+       2,
        "ERROR: The file for upgrading is wrong!\n"},
-      {"battery marker at the wrong offset", present,
-       {"flash", "battery", File("bad.bin", WithMarker(Pattern(1000, 31), 0x20, "BATV1.02"))}, 2,
+      {"battery marker at the wrong offset",
+       present,
+       {"flash", "battery", File("bad.bin", WithMarker(Pattern(1000, 31), 0x20, "BATV1.02"))},
+       2,
        "ERROR: The file for upgrading is wrong!\n"},
-      {"WAV of 16427 bytes", present, {"audio", "--slot", "1", File("short.wav", Wav(16427))}, 2,
+      {"WAV of 16427 bytes",
+       present,
+       {"audio", "--slot", "1", File("short.wav", Wav(16427))},
+       2,
        "ERROR: The file for upgrading is too small!\n"},
-      {"WAV of 44100 Hz", present,
-       {"audio", "--slot", "1", File("44k.wav", [] { Bytes w = Wav(28844); w[24] = 0x44; w[25] = 0xAC; return w; }())},
-       2, "ERROR: The file for upgrading is wrong!\n"},
+      {"WAV of 44100 Hz",
+       present,
+       {"audio", "--slot", "1",
+        File("44k.wav",
+             [] {
+               Bytes w = Wav(28844);
+               w[24] = 0x44;
+               w[25] = 0xAC;
+               return w;
+             }())},
+       2,
+       "ERROR: The file for upgrading is wrong!\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -181,11 +225,21 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
 TEST_F(CliServiceTest, UsageErrorsReachNothing) {
   const std::string wav = File("cab.wav", wav_);
   const std::vector<std::vector<std::string>> wrong = {
-      {"audio", "--slot", "0", wav},  {"audio", "--slot", "8", wav},   {"audio", "--slot=-1", wav},
-      {"audio", "--slot", "03", wav}, {"audio", "--slot", "3x", wav},  {"audio", "--slot=", wav},
-      {"audio", wav},                 {"audio", "--slot", "3"},        {"audio", wav, "--slot"},
-      {"flash", "mcu"},               {"flash", "bt", wav},            {"flash", "mcu", wav, wav},
-      {"flash", "mcu", "--slot", "3", wav}, {"bluetooth"},             {"bluetooth", "--simulate=yes", wav},
+      {"audio", "--slot", "0", wav},
+      {"audio", "--slot", "8", wav},
+      {"audio", "--slot=-1", wav},
+      {"audio", "--slot", "03", wav},
+      {"audio", "--slot", "3x", wav},
+      {"audio", "--slot=", wav},
+      {"audio", wav},
+      {"audio", "--slot", "3"},
+      {"audio", wav, "--slot"},
+      {"flash", "mcu"},
+      {"flash", "bt", wav},
+      {"flash", "mcu", wav, wav},
+      {"flash", "mcu", "--slot", "3", wav},
+      {"bluetooth"},
+      {"bluetooth", "--simulate=yes", wav},
       {"bluetooth", "--dfu-library=", wav},
   };
   for (const auto& args : wrong) {
@@ -193,12 +247,14 @@ TEST_F(CliServiceTest, UsageErrorsReachNothing) {
     EXPECT_EQ(run.code, cli::kExitUsage) << args.size();
     EXPECT_TRUE(Contains(run.err, "Try 'korva-updater-cli --help'."));
   }
-  EXPECT_TRUE(Contains(Cli({"audio", "--slot", "9", wav}).err, "the slot must be a number from 1 to 7, not '9'"));
+  EXPECT_TRUE(Contains(Cli({"audio", "--slot", "9", wav}).err,
+                       "the slot must be a number from 1 to 7, not '9'"));
   EXPECT_TRUE(sim.korva.Writes().empty());
   EXPECT_TRUE(sim.module.Calls().empty());
   const auto help = Cli({"--help"});
-  for (const char* line : {"flash mcu FILE", "flash battery FILE", "audio --slot N FILE", "bluetooth FILE",
-                           "2  usage error, or FILE cannot be read or is not accepted"}) {
+  for (const char* line :
+       {"flash mcu FILE", "flash battery FILE", "audio --slot N FILE", "bluetooth FILE",
+        "2  usage error, or FILE cannot be read or is not accepted"}) {
     EXPECT_TRUE(Contains(help.out, line)) << line;
   }
 }
@@ -213,10 +269,18 @@ TEST(CliServiceOptionsTest, ServiceCommandLines) {
   };
   const Case cases[] = {
       {{"flash", "battery", "b.bin"}, cli::Command::Flash, kJobBattery, "", "b.bin"},
-      {{"--json", "flash", "dsp", "d.bin", "--simulate"}, cli::Command::Flash, kJobDsp, "", "d.bin"},
+      {{"--json", "flash", "dsp", "d.bin", "--simulate"},
+       cli::Command::Flash,
+       kJobDsp,
+       "",
+       "d.bin"},
       {{"audio", "--slot=7", "x.wav"}, cli::Command::Audio, kJobAudio, "7", "x.wav"},
       {{"audio", "x.wav", "--slot", "1"}, cli::Command::Audio, kJobAudio, "1", "x.wav"},
-      {{"bluetooth", "--", "-odd name.dfu"}, cli::Command::Bluetooth, kJobBluetooth, "", "-odd name.dfu"},
+      {{"bluetooth", "--", "-odd name.dfu"},
+       cli::Command::Bluetooth,
+       kJobBluetooth,
+       "",
+       "-odd name.dfu"},
   };
   for (const Case& c : cases) {
     const cli::Options options = cli::ParseOptions(c.args);
@@ -226,7 +290,8 @@ TEST(CliServiceOptionsTest, ServiceCommandLines) {
     EXPECT_EQ(options.slot, c.slot);
     EXPECT_EQ(options.file, c.file);
   }
-  EXPECT_EQ(cli::ParseOptions({"bluetooth", "m.dfu", "--dfu-library=/opt/m.so"}).dfuLibrary, "/opt/m.so");
+  EXPECT_EQ(cli::ParseOptions({"bluetooth", "m.dfu", "--dfu-library=/opt/m.so"}).dfuLibrary,
+            "/opt/m.so");
 }
 
 // A job that fails part-way: exit 1, the page's failure text, the count in the JSON event, and
@@ -248,25 +313,66 @@ TEST_F(CliServiceTest, FailuresOfTheJobs) {
   const VirtualBluetoothModule::Script fine;
   const Case cases[] = {
       // The amp vanishes after the 9th report: the 10th is not written.
-      {"battery", {"flash", "battery", batteryFile}, {.unplugAfterDataReports = 9}, fine, {"Update Version: V 1.02"},
-       true, 9, "SlaveMCU Upgrade Firmware fail!\nPlease try it again!"},
+      {"battery",
+       {"flash", "battery", batteryFile},
+       {.unplugAfterDataReports = 9},
+       fine,
+       {"Update Version: V 1.02"},
+       true,
+       9,
+       "SlaveMCU Upgrade Firmware fail!\nPlease try it again!"},
       // Descriptor (4 data reports), then 40 sample reports: the acknowledgement after the
       // 40th fails.
-      {"audio", {"audio", "--slot", "5", wavFile}, {.unplugAfterDataReports = 44}, fine, {}, true, 40,
+      {"audio",
+       {"audio", "--slot", "5", wavFile},
+       {.unplugAfterDataReports = 44},
+       fine,
+       {},
+       true,
+       40,
        "Audio data Upgrade fail!"},
-      {"Bluetooth result", {"bluetooth", dfuFile}, {}, {.result = 1}, {"BlueTooth Device is upgrading, \n please wait for seconds . . ."},
-       true, 100, "Bluetooth Upgrade fail!"},
-      {"Bluetooth module never answers", {"bluetooth", dfuFile}, {}, {.failedConnects = -1},
-       {"Connect to BlueTooth fail!"}, true, 0, "Bluetooth Upgrade fail!"},
-      {"Bluetooth restart fails", {"bluetooth", dfuFile}, {}, {.resetResult = 1},
+      {"Bluetooth result",
+       {"bluetooth", dfuFile},
+       {},
+       {.result = 1},
+       {"BlueTooth Device is upgrading, \n please wait for seconds . . ."},
+       true,
+       100,
+       "Bluetooth Upgrade fail!"},
+      {"Bluetooth module never answers",
+       {"bluetooth", dfuFile},
+       {},
+       {.failedConnects = -1},
+       {"Connect to BlueTooth fail!"},
+       true,
+       0,
+       "Bluetooth Upgrade fail!"},
+      {"Bluetooth restart fails",
+       {"bluetooth", dfuFile},
+       {},
+       {.resetResult = 1},
        {"BlueTooth Device is upgrading, \n please wait for seconds . . .",
         "Reset BlueTooth Device Fail!\nPlease reset the device manually"},
-       true, 100, "Bluetooth Upgrade fail!"},
+       true,
+       100,
+       "Bluetooth Upgrade fail!"},
       // "INITSTA" is acknowledged, "UA" is not: the switch's own box, then the start failure.
-      {"link switch not acknowledged", {"bluetooth", dfuFile}, {.acknowledgeLimit = 1}, fine,
-       {"Fail to toggle HID to Bluetooth" + kWide}, false, 0, "Upgrade BlueTooth fail!"},
-      {"battery start refused", {"flash", "battery", batteryFile}, {.acknowledgeLimit = 0}, fine,
-       {"Update Version: V 1.02", "Fail to initialize states of device" + kWide}, false, 0, "Update MCU fail!"},
+      {"link switch not acknowledged",
+       {"bluetooth", dfuFile},
+       {.acknowledgeLimit = 1},
+       fine,
+       {"Fail to toggle HID to Bluetooth" + kWide},
+       false,
+       0,
+       "Upgrade BlueTooth fail!"},
+      {"battery start refused",
+       {"flash", "battery", batteryFile},
+       {.acknowledgeLimit = 0},
+       fine,
+       {"Update Version: V 1.02", "Fail to initialize states of device" + kWide},
+       false,
+       0,
+       "Update MCU fail!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -294,7 +400,8 @@ TEST_F(CliServiceTest, FailuresOfTheJobs) {
     EXPECT_TRUE(Contains(Result(run), "\"message\":" + cli::JsonQuoted(c.result)));
     // The job's own boxes come before its failure.
     if (c.started && !c.boxes.empty()) {
-      EXPECT_LT(run.out.find(cli::JsonQuoted(c.boxes.back())), run.out.find("{\"event\":\"failed\""));
+      EXPECT_LT(run.out.find(cli::JsonQuoted(c.boxes.back())),
+                run.out.find("{\"event\":\"failed\""));
     }
     EXPECT_EQ(JobStatus.load(), kJobIdle);
     sim.korva.SetFaults({});
@@ -320,14 +427,18 @@ TEST_F(CliServiceTest, BluetoothWithTheLinkAlreadyOnTheModule) {
 // bluetooth command sends nothing, says where the library is looked for, and exits 1.
 TEST_F(CliServiceTest, BluetoothWithoutTheUpdateLibraryReachesNothing) {
   const std::string library = Missing() + ".so";
-  const auto run = Cli({"bluetooth", File("m.dfu", Pattern(10, 1)), "--device=usb", "--dfu-library=" + library});
+  const auto run =
+      Cli({"bluetooth", File("m.dfu", Pattern(10, 1)), "--device=usb", "--dfu-library=" + library});
   EXPECT_EQ(run.code, cli::kExitUpdateFailed);
   EXPECT_TRUE(sim.korva.Writes().empty());
   EXPECT_TRUE(sim.module.Calls().empty());
   EXPECT_TRUE(sim.korva.Plugged());
-  EXPECT_TRUE(Contains(run.out, std::string(kTextBluetoothLibraryMissing) + "\nNo usable library: no file at " + library +
-                                    " (named by --dfu-library).\nThe library is looked for at --dfu-library=PATH, "
-                                    "else at $KORVA_DFU_LIBRARY, else at " + InstalledDfuLibraryPath() + "."))
+  EXPECT_TRUE(Contains(
+      run.out, std::string(kTextBluetoothLibraryMissing) + "\nNo usable library: no file at " +
+                   library +
+                   " (named by --dfu-library).\nThe library is looked for at --dfu-library=PATH, "
+                   "else at $KORVA_DFU_LIBRARY, else at " +
+                   InstalledDfuLibraryPath() + "."))
       << run.out;
   EXPECT_EQ(run.err, "Upgrade BlueTooth fail!\n");
 }
@@ -340,8 +451,9 @@ TEST_F(CliServiceTest, BluetoothThroughTheLibraryThatTheVariableNames) {
   const auto run = Cli({"bluetooth", File("m.dfu", Pattern(777, 1))});
   EXPECT_EQ(run.code, 0) << run.out;
   EXPECT_EQ(Lines(run.out).back(), "Bluetooth Upgrade successfully" + kWide);
-  EXPECT_EQ(module.Journal(),
-            "connect lasterror upgrade progress progress progress progress result reset disconnect");
+  EXPECT_EQ(
+      module.Journal(),
+      "connect lasterror upgrade progress progress progress progress result reset disconnect");
   EXPECT_EQ(module.UpgradedBytes(), 777);
   EXPECT_TRUE(sim.module.Calls().empty());
 }
@@ -359,11 +471,13 @@ TEST_F(CliServiceTest, InterruptDuringServiceJobs) {
     ++pauses;
     if (pauses == first || pauses == first + 2) interrupts.Press();
   };
-  const auto battery = Cli({"flash", "battery", File("b.bin", WithMarker(Pattern(0x6000, 31), 0x10, "BATV1.02")),
-                            "--json"});
+  const auto battery =
+      Cli({"flash", "battery", File("b.bin", WithMarker(Pattern(0x6000, 31), 0x10, "BATV1.02")),
+           "--json"});
   EXPECT_EQ(battery.code, cli::kExitUpdateFailed);
   ASSERT_EQ(Events(battery.out, "warning").size(), 2u);
-  EXPECT_TRUE(Contains(Events(battery.out, "warning")[1], "Stopping the update after the current report"));
+  EXPECT_TRUE(
+      Contains(Events(battery.out, "warning")[1], "Stopping the update after the current report"));
   ASSERT_EQ(Events(battery.out, "failed").size(), 1u);
   const long count = Number(Events(battery.out, "failed")[0], "count");
   EXPECT_GT(count, 0);
@@ -377,8 +491,10 @@ TEST_F(CliServiceTest, InterruptDuringServiceJobs) {
   const auto bluetooth = Cli({"bluetooth", File("m.dfu", Pattern(10, 1))});
   hooked.hook = nullptr;
   EXPECT_EQ(bluetooth.code, 0);
-  EXPECT_EQ(bluetooth.err, std::string(cli::kTextModuleCannotStop) +
-                               "\nCtrl-C cannot end a Bluetooth update: waiting for the module to report its end.\n");
+  EXPECT_EQ(
+      bluetooth.err,
+      std::string(cli::kTextModuleCannotStop) +
+          "\nCtrl-C cannot end a Bluetooth update: waiting for the module to report its end.\n");
   EXPECT_EQ(Lines(bluetooth.out).back(), "Bluetooth Upgrade successfully" + kWide);
   EXPECT_FALSE(sim.module.UpgradedFile().empty());
   SetProcessClock(&clock);
@@ -387,8 +503,10 @@ TEST_F(CliServiceTest, InterruptDuringServiceJobs) {
 TEST(CliServicePartsTest, BluetoothProgressShowsPercentOnly) {
   EXPECT_EQ(cli::ProgressBarLine({kJobBluetooth, 45, 100, 2000}, 60),
             "Bluetooth firmware [########-----------]  45%  0:02 elapsed");
-  EXPECT_EQ(cli::ProgressStepLine({kJobBluetooth, 99, 100, 61000}), "Bluetooth firmware: 99% (1:01 elapsed)");
-  EXPECT_EQ(cli::ProgressStepLine({kJobAudio, 128, 256, 7000}), "Audio slot: 50% (128/256 reports, 0:07 elapsed)");
+  EXPECT_EQ(cli::ProgressStepLine({kJobBluetooth, 99, 100, 61000}),
+            "Bluetooth firmware: 99% (1:01 elapsed)");
+  EXPECT_EQ(cli::ProgressStepLine({kJobAudio, 128, 256, 7000}),
+            "Audio slot: 50% (128/256 reports, 0:07 elapsed)");
 }
 
 }  // namespace

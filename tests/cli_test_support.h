@@ -44,7 +44,8 @@ class ScriptedInterrupts final : public cli::InterruptSource {
   }
   // Presses while the question waits for its answer, then answers with the line given (when
   // the press has not stopped the command).
-  std::optional<std::string> ReadAnswer(std::istream& in, const std::function<bool()>& stopped) override {
+  std::optional<std::string> ReadAnswer(std::istream& in,
+                                        const std::function<bool()>& stopped) override {
     for (int i = 0; i < pressesAtQuestion; ++i) Press(causeAtQuestion);
     if (stopped()) return std::nullopt;
     return InterruptSource::ReadAnswer(in, stopped);
@@ -83,7 +84,9 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // The JSON lines of one event, and a number field of a line.
 inline std::vector<std::string> Events(const std::string& out, const std::string& event) {
@@ -101,12 +104,21 @@ inline long Number(const std::string& line, const std::string& key) {
 
 class CliTest : public KorvaTest {
  protected:
-  CliRun Cli(const std::vector<std::string>& args, const std::string& input = "", bool terminal = false,
-             int columns = 80) {
+  CliRun Cli(const std::vector<std::string>& args, const std::string& input = "",
+             bool terminal = false, int columns = 80) {
     std::istringstream in(input);
     std::ostringstream out, err;
-    cli::Environment env{in, out, err, terminal, columns, *envClock, *interruptSource, {}, dfuLibraryVariable,
-                         defaultLogPath, inhibitor};
+    cli::Environment env{in,
+                         out,
+                         err,
+                         terminal,
+                         columns,
+                         *envClock,
+                         *interruptSource,
+                         {},
+                         dfuLibraryVariable,
+                         defaultLogPath,
+                         inhibitor};
     const int code = cli::RunCli(args, env);
     EXPECT_EQ(RunningWorkers(), 0);
     return {code, out.str(), err.str()};
@@ -138,7 +150,8 @@ class CliFilesTest : public CliTest {
   std::string File(const std::string& name, const Bytes& bytes) {
     const std::filesystem::path path = dir_ / name;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path.string();
   }
   std::string Missing() const { return (dir_ / "missing.bin").string(); }

@@ -1,12 +1,13 @@
 // korva-updater-cli in process against the virtual KORVA in virtual time: the commands, their
 // texts and exit codes, the JSON events, the y/N prompt, failures, the not-accessible amp and
 // Ctrl-C during a job; then the pieces the front end is made of.
+#include "cli/cli.h"
+
 #include <algorithm>
 #include <regex>
 #include <sstream>
 #include <thread>
 
-#include "cli/cli.h"
 #include "cli/interrupt_policy.h"
 #include "cli/job_traits.h"
 #include "cli/json_line.h"
@@ -28,13 +29,17 @@ using namespace std::chrono_literals;
 TEST_F(CliTest, UsageAndHelp) {
   const auto help = Cli({"--help"});
   EXPECT_EQ(help.code, 0);
-  for (const char* line : {"0  updated, written, or nothing to do", "1  an update failed", "2  usage error",
-                           "3  no KORVA connected", "4  a KORVA is connected but cannot be opened",
-                           "5  stopped by Ctrl-C (or SIGTERM, SIGHUP) before anything was written"}) {
+  for (const char* line :
+       {"0  updated, written, or nothing to do", "1  an update failed", "2  usage error",
+        "3  no KORVA connected", "4  a KORVA is connected but cannot be opened",
+        "5  stopped by Ctrl-C (or SIGTERM, SIGHUP) before anything was written"}) {
     EXPECT_TRUE(Contains(help.out, line)) << line;
   }
-  const std::vector<std::vector<std::string>> wrong = {{}, {"flash"}, {"status", "--frobnicate"},
-                                                       {"status", "update"}, {"--device=serial", "status"}};
+  const std::vector<std::vector<std::string>> wrong = {{},
+                                                       {"flash"},
+                                                       {"status", "--frobnicate"},
+                                                       {"status", "update"},
+                                                       {"--device=serial", "status"}};
   for (const auto& args : wrong) {
     const auto run = Cli(args);
     EXPECT_EQ(run.code, cli::kExitUsage);
@@ -46,10 +51,10 @@ TEST_F(CliTest, UsageAndHelp) {
 TEST_F(CliTest, StatusWithAndWithoutTheAmp) {
   const auto status = Cli({"status"});
   EXPECT_EQ(status.code, 0);
-  EXPECT_EQ(Lines(status.out), (std::vector<std::string>{"KORVA: Connected (/dev/hidraw-korva)",
-                                                           "Current firmware version: Ver1.36.192",
-                                                           "Version to be updated:    Ver1.38.250",
-                                                           "Plan: MCU, then DSP"}));
+  EXPECT_EQ(Lines(status.out),
+            (std::vector<std::string>{
+                "KORVA: Connected (/dev/hidraw-korva)", "Current firmware version: Ver1.36.192",
+                "Version to be updated:    Ver1.38.250", "Plan: MCU, then DSP"}));
   // The window's traffic: "INITSTA", its poll, "RV"; nothing written to the amp's memories.
   EXPECT_EQ(sim.korva.Writes().size(), 3u);
   EXPECT_EQ(sim.korva.CompletedUpdates(), 0);
@@ -78,25 +83,44 @@ TEST_F(CliTest, PlanTexts) {
     std::vector<std::string> lines;  // after the "Connected" line
   };
   const Case cases[] = {
-      {"1.38", "250", 0, 0,
-       {"Current firmware version: Ver1.38.250", "Version to be updated:    Ver1.38.250", "Plan: nothing differs",
-        "Same fimware, no need to update!"}},
-      {"1.38", "192", 0, 1,
-       {"Current firmware version: Ver1.38.192", "Version to be updated:    Ver1.38.250", "Plan: DSP only",
-        "Same MCU fimware, only need to update DSP firmware!"}},
-      {"1x38", "192", 0, 1,
-       {"Current firmware version: Ver1x38.192", "Version to be updated:    Ver1.38.250", "Plan: DSP only",
-        "Same MCU fimware, only need to update DSP firmware!"}},
-      {"1.36", "250", 0, 2,
-       {"Current firmware version: Ver1.36.250", "Version to be updated:    Ver1.38.250", "Plan: MCU only",
-        "Same DSP fimware, only need to update MCU firmware!"}},
+      {"1.38",
+       "250",
+       0,
+       0,
+       {"Current firmware version: Ver1.38.250", "Version to be updated:    Ver1.38.250",
+        "Plan: nothing differs", "Same fimware, no need to update!"}},
+      {"1.38",
+       "192",
+       0,
+       1,
+       {"Current firmware version: Ver1.38.192", "Version to be updated:    Ver1.38.250",
+        "Plan: DSP only", "Same MCU fimware, only need to update DSP firmware!"}},
+      {"1x38",
+       "192",
+       0,
+       1,
+       {"Current firmware version: Ver1x38.192", "Version to be updated:    Ver1.38.250",
+        "Plan: DSP only", "Same MCU fimware, only need to update DSP firmware!"}},
+      {"1.36",
+       "250",
+       0,
+       2,
+       {"Current firmware version: Ver1.36.250", "Version to be updated:    Ver1.38.250",
+        "Plan: MCU only", "Same DSP fimware, only need to update MCU firmware!"}},
       // No version to show: the text stays all zero, so neither part matches.
-      {"1.38", "250", kVersionFlagsNoVersion, 3,
+      {"1.38",
+       "250",
+       kVersionFlagsNoVersion,
+       3,
        {"Current firmware version: (none reported)", "Version to be updated:    Ver1.38.250",
         "Plan: MCU, then DSP"}},
       // Bytes that are no printable text never reach the terminal as they are.
-      {"1\x1b[2", "2\n0", 0, 3,
-       {"Current firmware version: Ver1?[2.2?0", "Version to be updated:    Ver1.38.250", "Plan: MCU, then DSP"}},
+      {"1\x1b[2",
+       "2\n0",
+       0,
+       3,
+       {"Current firmware version: Ver1?[2.2?0", "Version to be updated:    Ver1.38.250",
+        "Plan: MCU, then DSP"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.mcu) + "." + c.dsp);
@@ -112,7 +136,8 @@ TEST_F(CliTest, PlanTexts) {
     const auto json = Cli({"status", "--json"});
     ASSERT_EQ(Events(json.out, "plan").size(), 1u);
     EXPECT_EQ(Number(Events(json.out, "plan")[0], "plan"), c.plan);
-    EXPECT_EQ(Contains(Events(json.out, "versions")[0], "\"device\":null"), c.flags == kVersionFlagsNoVersion);
+    EXPECT_EQ(Contains(Events(json.out, "versions")[0], "\"device\":null"),
+              c.flags == kVersionFlagsNoVersion);
   }
 }
 
@@ -187,10 +212,11 @@ TEST_F(CliTest, FullUpdateIntoALog) {
   for (const std::string label : {"MCU firmware: ", "DSP firmware: "}) {
     std::vector<std::string> steps;
     for (const auto& line : lines) {
-      if (line.rfind(label, 0) == 0 && Contains(line, "%")) steps.push_back(line.substr(label.size(), 4));
+      if (line.rfind(label, 0) == 0 && Contains(line, "%"))
+        steps.push_back(line.substr(label.size(), 4));
     }
-    EXPECT_EQ(steps, (std::vector<std::string>{"10% ", "20% ", "30% ", "40% ", "50% ", "60% ", "70% ", "80% ",
-                                               "90% ", "100%"}))
+    EXPECT_EQ(steps, (std::vector<std::string>{"10% ", "20% ", "30% ", "40% ", "50% ", "60% ",
+                                               "70% ", "80% ", "90% ", "100%"}))
         << label;
   }
   EXPECT_TRUE(Contains(run.out, "MCU firmware: writing 752 reports"));
@@ -215,15 +241,19 @@ TEST_F(CliTest, FullUpdateAsJson) {
   std::vector<std::string> order;
   for (const auto& line : Lines(run.out)) {
     std::smatch match;
-    ASSERT_TRUE(std::regex_search(line, match, std::regex("^\\{\"event\":\"([a-z_]+)\".*\\}$"))) << line;
-    if (match[1] != "progress" && (order.empty() || order.back() != match[1])) order.push_back(match[1]);
+    ASSERT_TRUE(std::regex_search(line, match, std::regex("^\\{\"event\":\"([a-z_]+)\".*\\}$")))
+        << line;
+    if (match[1] != "progress" && (order.empty() || order.back() != match[1]))
+      order.push_back(match[1]);
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"connected", "versions", "plan", "message", "job_started", "done",
-                                             "message", "job_started", "done", "result"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"connected", "versions", "plan", "message", "job_started",
+                                      "done", "message", "job_started", "done", "result"}));
   for (const char* job : {"MCU", "DSP"}) {
     std::vector<long> percents;
     for (const auto& line : Events(run.out, "progress")) {
-      if (Contains(line, std::string("\"job\":\"") + job + "\"")) percents.push_back(Number(line, "percent"));
+      if (Contains(line, std::string("\"job\":\"") + job + "\""))
+        percents.push_back(Number(line, "percent"));
     }
     ASSERT_FALSE(percents.empty());
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
@@ -260,7 +290,8 @@ TEST_F(CliTest, SameVersionPrompt) {
     const int updatesBefore = sim.korva.CompletedUpdates();
     const auto run = Cli(c.args, c.input);
     EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(Contains(run.out, "Same fimware, no need to update!\nUpdate anyway? [y/N] "), c.asked);
+    EXPECT_EQ(Contains(run.out, "Same fimware, no need to update!\nUpdate anyway? [y/N] "),
+              c.asked);
     // "Yes" runs MCU, then DSP.
     EXPECT_EQ(sim.korva.CompletedUpdates() - updatesBefore, c.updates ? 2 : 0);
     EXPECT_EQ(Contains(run.out, kTextUpdateSucceeded), c.updates);
@@ -289,7 +320,8 @@ TEST_F(CliTest, FailureInTheMiddleOfTheDspJob) {
   sim.korva.SetFaults({.unplugAfterDataReports = 1000});
   const auto text = Cli({"update"});
   EXPECT_EQ(text.code, cli::kExitUpdateFailed);
-  EXPECT_EQ(text.err, "DSP firmware: failed after 1000 of 2149 reports.\n" + std::string(kTextUpdateFailed) + "\n");
+  EXPECT_EQ(text.err, "DSP firmware: failed after 1000 of 2149 reports.\n" +
+                          std::string(kTextUpdateFailed) + "\n");
 }
 
 TEST_F(CliTest, FailedStartOfAJob) {
@@ -311,14 +343,15 @@ TEST_F(CliTest, InterruptWhileWriting) {
     std::int64_t gapMs;  // negative: no second press by time
     int secondAtReport;  // negative: no second press by count
     int exitCode;
-    int warnings;        // including "Stopping the update..."
+    int warnings;  // including "Stopping the update..."
     int jobsCompleted;
   };
   const Case cases[] = {
       {"one press warns and goes on", 100, -1, -1, 0, 1, 2},
       {"a second press within 3 s stops between two reports", 100, 1000, -1, 1, 2, 0},
       {"a second press after 3 s warns again", 100, 4000, -1, 0, 2, 2},
-      {"a stop after the last MCU report ends the MCU job; the DSP job is not started", 700, -1, 752, 1, 2, 1},
+      {"a stop after the last MCU report ends the MCU job; the DSP job is not started", 700, -1,
+       752, 1, 2, 1},
   };
   HookedClock hooked(clock);
   SetProcessClock(&hooked);
@@ -358,7 +391,8 @@ TEST_F(CliTest, InterruptWhileWriting) {
       // Stopped between two reports of the MCU job: its count is what the amp took.
       ASSERT_EQ(Events(run.out, "failed").size(), 1u);
       EXPECT_TRUE(Contains(Events(run.out, "failed")[0], "\"job\":\"MCU\""));
-      EXPECT_EQ(Number(Events(run.out, "failed")[0], "count"), sim.korva.DataReportsTaken() - takenBefore);
+      EXPECT_EQ(Number(Events(run.out, "failed")[0], "count"),
+                sim.korva.DataReportsTaken() - takenBefore);
       EXPECT_LT(sim.korva.DataReportsTaken() - takenBefore, 752);
     }
   }
@@ -382,14 +416,16 @@ TEST_F(CliBenchTest, ListShowsEveryAmpWithItsSerialNumberAndWhetherItOpens) {
   second.SetFaults({.permissionDenied = true});
   const auto text = Cli({"list"});
   EXPECT_EQ(text.code, 0);
-  EXPECT_EQ(Lines(text.out), (std::vector<std::string>{"/dev/hidraw-korva  (no serial number)  ready",
-                                                         "/dev/hidraw-korva2  serial KV-0002  permission denied",
-                                                         "2 KORVAs connected."}));
+  EXPECT_EQ(Lines(text.out),
+            (std::vector<std::string>{"/dev/hidraw-korva  (no serial number)  ready",
+                                      "/dev/hidraw-korva2  serial KV-0002  permission denied",
+                                      "2 KORVAs connected."}));
   const auto json = Cli({"list", "--json"});
-  EXPECT_EQ(Events(json.out, "amp"),
-            (std::vector<std::string>{
-                R"({"event":"amp","path":"/dev/hidraw-korva","serial":null,"access":"ready"})",
-                R"({"event":"amp","path":"/dev/hidraw-korva2","serial":"KV-0002","access":"permission denied"})"}));
+  EXPECT_EQ(
+      Events(json.out, "amp"),
+      (std::vector<std::string>{
+          R"({"event":"amp","path":"/dev/hidraw-korva","serial":null,"access":"ready"})",
+          R"({"event":"amp","path":"/dev/hidraw-korva2","serial":"KV-0002","access":"permission denied"})"}));
   EXPECT_EQ(Number(Events(json.out, "result")[0], "exit_code"), 0);
   EXPECT_EQ(Lines(Cli({"list", "--path", "/dev/hidraw-korva2"}).out).size(), 2u);
 
@@ -417,7 +453,8 @@ TEST_F(CliBenchTest, PathUpdatesThatAmpAndNoOther) {
   const auto nowhere = Cli({"status", "--path", "/dev/hidraw-keyboard"});
   EXPECT_EQ(nowhere.code, cli::kExitNoDevice);
   EXPECT_TRUE(Contains(nowhere.err, "No KORVA at /dev/hidraw-keyboard"));
-  const auto service = Cli({"flash", "mcu", "missing.bin", "--path", "/dev/hidraw-korva2", "--json"});
+  const auto service =
+      Cli({"flash", "mcu", "missing.bin", "--path", "/dev/hidraw-korva2", "--json"});
   EXPECT_EQ(service.code, cli::kExitUsage);  // got as far as the file: the amp was there
   EXPECT_TRUE(Events(service.out, "no_amp_at").empty());
 }
@@ -426,7 +463,8 @@ TEST_F(CliBenchTest, WithoutAPathTheFirstAmpIsUsedAndNamedAndNoOtherIsEverWritte
   const auto status = Cli({"status"});
   EXPECT_EQ(status.code, 0);
   EXPECT_EQ(Lines(status.out).front(),
-            "2 KORVAs are connected; this run uses the first, /dev/hidraw-korva. To use another, add --path PATH "
+            "2 KORVAs are connected; this run uses the first, /dev/hidraw-korva. To use another, "
+            "add --path PATH "
             "('korva-updater-cli list' shows them).");
   const auto json = Cli({"status", "--json"});
   ASSERT_EQ(Events(json.out, "amp_chosen").size(), 1u);
@@ -498,10 +536,13 @@ TEST(CliPartsTest, ProgressLines) {
   };
   const Case cases[] = {
       // The bar takes the room that the rest of the line leaves, up to 40 characters.
-      {{kJobMcu, 376, 752, 6000}, 80,
+      {{kJobMcu, 376, 752, 6000},
+       80,
        "MCU firmware [############-------------]  50%  376/752  0:06 elapsed  0:06 left"},
-      {{kJobMcu, 376, 752, 6000}, 200,
-       "MCU firmware [####################--------------------]  50%  376/752  0:06 elapsed  0:06 left"},
+      {{kJobMcu, 376, 752, 6000},
+       200,
+       "MCU firmware [####################--------------------]  50%  376/752  0:06 elapsed  0:06 "
+       "left"},
       {{kJobDsp, 0, 2149, 0}, 60, "DSP firmware [------]   0%  0/2149  0:00 elapsed  -:-- left"},
       // Too narrow for a bar: the line is cut, never wrapped.
       {{kJobDsp, 2149, 2149, 125000}, 30, "DSP firmware 100%  2149/2149 "},
@@ -512,7 +553,8 @@ TEST(CliPartsTest, ProgressLines) {
   for (const Case& c : cases) {
     EXPECT_EQ(cli::ProgressBarLine(c.progress, c.columns), c.line);
   }
-  EXPECT_EQ(cli::ProgressStepLine({kJobMcu, 76, 752, 1500}), "MCU firmware: 10% (76/752 reports, 0:01 elapsed)");
+  EXPECT_EQ(cli::ProgressStepLine({kJobMcu, 76, 752, 1500}),
+            "MCU firmware: 10% (76/752 reports, 0:01 elapsed)");
   EXPECT_EQ(cli::FormatDuration(3723000), "1:02:03");
   EXPECT_EQ(cli::FormatDuration(-5), "0:00");
 }
@@ -524,9 +566,11 @@ TEST(CliPartsTest, ProgressLines) {
 TEST(CliPartsTest, InterruptPolicy) {
   enum Seen { StopBeforeWriting, Warning, Confirmed, Nothing };
   using cli::Interrupt;
-  const std::string firmware = "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n";
+  const std::string firmware =
+      "Stopping now leaves the KORVA's firmware incomplete, so the update goes on.\n";
   const std::string byCtrlC = "Press Ctrl-C again within 3 seconds to stop it anyway.";
-  const std::string bySignal = "Ask again within 3 seconds (SIGTERM, SIGHUP or Ctrl-C) to stop it anyway.";
+  const std::string bySignal =
+      "Ask again within 3 seconds (SIGTERM, SIGHUP or Ctrl-C) to stop it anyway.";
   const std::string sigterm = "Asked to end by SIGTERM: the program ends once the job is done.\n";
   const std::string sighup = "Asked to end by SIGHUP: the program ends once the job is done.\n";
   const std::string stopping = "Stopping the update after the current report...";
@@ -544,38 +588,62 @@ TEST(CliPartsTest, InterruptPolicy) {
     bool stopRequested;  // the running job was asked to stop
   };
   const Row rows[] = {
-      {"before writing: one press stops, the next says nothing", kJobMcu, false,
-       {{0, StopBeforeWriting, ""}, {10, Nothing, ""}}, false},
-      {"before writing: SIGTERM stops at once too", kJobMcu, false,
-       {{0, StopBeforeWriting, "", Interrupt::Terminate}}, false},
-      {"writing: warn, then stop within 3 s", kJobMcu, true,
-       {{10000, Warning, firmware + byCtrlC}, {13000, Confirmed, stopping}}, true},
-      {"writing: a press after 3 s warns again", kJobDsp, true,
+      {"before writing: one press stops, the next says nothing",
+       kJobMcu,
+       false,
+       {{0, StopBeforeWriting, ""}, {10, Nothing, ""}},
+       false},
+      {"before writing: SIGTERM stops at once too",
+       kJobMcu,
+       false,
+       {{0, StopBeforeWriting, "", Interrupt::Terminate}},
+       false},
+      {"writing: warn, then stop within 3 s",
+       kJobMcu,
+       true,
+       {{10000, Warning, firmware + byCtrlC}, {13000, Confirmed, stopping}},
+       true},
+      {"writing: a press after 3 s warns again",
+       kJobDsp,
+       true,
        {{10000, Warning, firmware + byCtrlC},
         {13001, Warning, firmware + byCtrlC},
         {16001, Confirmed, stopping},
         {16002, Nothing, ""}},
        true},
-      {"writing: SIGTERM is named and held off, a SIGHUP within 3 s stops", kJobMcu, true,
+      {"writing: SIGTERM is named and held off, a SIGHUP within 3 s stops",
+       kJobMcu,
+       true,
        {{0, Warning, sigterm + firmware + bySignal, Interrupt::Terminate},
         {2000, Confirmed, stopping, Interrupt::HangUp}},
        true},
-      {"writing: SIGHUP, then Ctrl-C after 3 s warns in Ctrl-C's words", kJobMcu, true,
-       {{0, Warning, sighup + firmware + bySignal, Interrupt::HangUp}, {3001, Warning, firmware + byCtrlC}},
+      {"writing: SIGHUP, then Ctrl-C after 3 s warns in Ctrl-C's words",
+       kJobMcu,
+       true,
+       {{0, Warning, sighup + firmware + bySignal, Interrupt::HangUp},
+        {3001, Warning, firmware + byCtrlC}},
        false},
-      {"audio: its own words", kJobAudio, true,
+      {"audio: its own words",
+       kJobAudio,
+       true,
        {{0, Warning,
          "Stopping now leaves the audio slot incomplete, so the write goes on.\n" + byCtrlC},
         {0, Confirmed, "Stopping the write after the current report..."}},
        true},
-      {"Bluetooth: cannot stop, then waits", kJobBluetooth, true,
+      {"Bluetooth: cannot stop, then waits",
+       kJobBluetooth,
+       true,
        {{0, Warning, cli::kTextModuleCannotStop},
-        {500, Confirmed, "Ctrl-C cannot end a Bluetooth update: waiting for the module to report its end."},
+        {500, Confirmed,
+         "Ctrl-C cannot end a Bluetooth update: waiting for the module to report its end."},
         {600, Nothing, ""}},
        false},
-      {"Bluetooth: SIGTERM is named", kJobBluetooth, true,
+      {"Bluetooth: SIGTERM is named",
+       kJobBluetooth,
+       true,
        {{0, Warning, sigterm + cli::kTextModuleCannotStop, Interrupt::Terminate},
-        {500, Confirmed, "SIGTERM cannot end a Bluetooth update: waiting for the module to report its end.",
+        {500, Confirmed,
+         "SIGTERM cannot end a Bluetooth update: waiting for the module to report its end.",
          Interrupt::Terminate}},
        false},
   };

@@ -14,7 +14,8 @@ namespace {
 // Another HID interface on the bus; it records what it is sent.
 class OtherDevice : public VirtualHidDevice {
  public:
-  OtherDevice(std::string path, std::uint16_t vid, std::uint16_t pid) : info_{std::move(path), vid, pid} {}
+  OtherDevice(std::string path, std::uint16_t vid, std::uint16_t pid)
+      : info_{std::move(path), vid, pid} {}
   HidInterfaceInfo Info() const override { return info_; }
   bool OnWrite(const std::uint8_t*, std::size_t) override { return ++writes, true; }
   int OnRead(std::uint8_t*, std::size_t) override { return 0; }
@@ -119,7 +120,8 @@ TEST_F(PathMemoryTest, AWholeUpdateListsTheInterfacesOnceAndOpensTheAmpForEveryR
 
   EXPECT_EQ(sim.bus.Enumerations(), 1);
   // Still a handle of its own for every report: each write and each read opened the amp.
-  EXPECT_EQ(sim.bus.TotalOpens(), static_cast<int>(sim.korva.Writes().size()) + sim.korva.PollsTaken());
+  EXPECT_EQ(sim.bus.TotalOpens(),
+            static_cast<int>(sim.korva.Writes().size()) + sim.korva.PollsTaken());
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
   EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
@@ -278,7 +280,9 @@ TEST_F(ProtocolTest, InitStatesOnTheWire) {
 // the amp (a poll numbered 255 reads as 0xFF 0x00), so this device stands in for it here.
 class EchoDevice : public VirtualHidDevice {
  public:
-  HidInterfaceInfo Info() const override { return {"/dev/hidraw-echo", kKorvaVendorId, kKorvaProductId}; }
+  HidInterfaceInfo Info() const override {
+    return {"/dev/hidraw-echo", kKorvaVendorId, kKorvaProductId};
+  }
   bool OnWrite(const std::uint8_t* data, std::size_t) override {
     sequences.push_back(data[1]);
     return true;
@@ -313,7 +317,8 @@ TEST_F(ProtocolTest, AcknowledgementRuleCornerCases) {
       {"status 0 on every read: five reads, then 0", {.statusValue = 0}, 5 * kAckReadPauseMs},
       {"right number but status 2 is no acknowledgement", {.statusValue = 2}, 5 * kAckReadPauseMs},
       {"an older sequence number is skipped", {.staleSequence = true}, 5 * kAckReadPauseMs},
-      {"a read that times out ends the wait at once", {.readsTimeOut = true},
+      {"a read that times out ends the wait at once",
+       {.readsTimeOut = true},
        kAckReadPauseMs + kReportTimeoutMs},
   };
   for (const Case& c : cases) {

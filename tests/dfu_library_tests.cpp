@@ -53,8 +53,10 @@ TEST(DfuLibraryChoiceTest, OptionThenVariableThenInstalledPlace) {
 #ifdef _WIN32
   // Beside the program, wherever its zip was unpacked.
   EXPECT_TRUE(installed.ends_with("\\korva-dfu.dll")) << installed;
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(installed).parent_path() / "device_tests.exe") ||
-              std::filesystem::exists(std::filesystem::path(installed).parent_path() / "jobs_tests.exe"))
+  EXPECT_TRUE(
+      std::filesystem::exists(std::filesystem::path(installed).parent_path() /
+                              "device_tests.exe") ||
+      std::filesystem::exists(std::filesystem::path(installed).parent_path() / "jobs_tests.exe"))
       << installed;
 #else
   EXPECT_TRUE(installed.ends_with("/korva-updater/libkorva-dfu.so")) << installed;
@@ -103,7 +105,8 @@ TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunctio
        true},
       {"a function missing",
        {KORVA_SCRIPTED_DFU_WITHOUT_RESULT, DfuLibrarySource::Option},
-       {fs::absolute(KORVA_SCRIPTED_DFU_WITHOUT_RESULT).string() + " lacks the function hidDfuGetResult"},
+       {fs::absolute(KORVA_SCRIPTED_DFU_WITHOUT_RESULT).string() +
+        " lacks the function hidDfuGetResult"},
        true},
   };
   for (const Case& c : cases) {

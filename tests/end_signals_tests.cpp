@@ -1,13 +1,14 @@
 // The window program's end signals: each SIGTERM, SIGHUP and SIGINT arrives once, in order, as
 // a call on the GUI thread, whichever thread the system picks; threads started meanwhile never
 // take one; SIGPIPE ends nothing; the previous handlers come back.
+#include "ui/end_signals.h"
+
 #include <signal.h>
 
 #include <QThread>
 #include <atomic>
 
 #include "tests/ui_test_support.h"
-#include "ui/end_signals.h"
 
 namespace korva::testing {
 namespace {

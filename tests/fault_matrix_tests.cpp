@@ -26,20 +26,41 @@ constexpr long kDone = -2;  // the job ends well: the fault comes too late to to
 constexpr const char* kStartFailed = "start failed";
 constexpr const char* kFailed = "failed";
 
-enum Fault { kUnplug, kNoAck, kWrongStatus, kStaleSequence, kReadsTimeOut, kWriteFails, kFaultCount };
-constexpr const char* kFaultNames[kFaultCount] = {"unplugged",     "no acknowledgement", "wrong status",
-                                                  "stale sequence", "reads time out",    "write fails"};
+enum Fault {
+  kUnplug,
+  kNoAck,
+  kWrongStatus,
+  kStaleSequence,
+  kReadsTimeOut,
+  kWriteFails,
+  kFaultCount
+};
+constexpr const char* kFaultNames[kFaultCount] = {"unplugged",      "no acknowledgement",
+                                                  "wrong status",   "stale sequence",
+                                                  "reads time out", "write fails"};
 
 // The fault, beginning as the device is sent its report number `write`.
 VirtualKorva::Faults FaultFrom(Fault fault, int write) {
   VirtualKorva::Faults faults{.fromWrite = write};
   switch (fault) {
-    case kUnplug: faults.unplug = true; break;
-    case kNoAck: faults.acknowledgeLimit = 0; break;
-    case kWrongStatus: faults.statusValue = 2; break;
-    case kStaleSequence: faults.staleSequence = true; break;
-    case kReadsTimeOut: faults.readsTimeOut = true; break;
-    default: faults.writesFail = true; break;
+    case kUnplug:
+      faults.unplug = true;
+      break;
+    case kNoAck:
+      faults.acknowledgeLimit = 0;
+      break;
+    case kWrongStatus:
+      faults.statusValue = 2;
+      break;
+    case kStaleSequence:
+      faults.staleSequence = true;
+      break;
+    case kReadsTimeOut:
+      faults.readsTimeOut = true;
+      break;
+    default:
+      faults.writesFail = true;
+      break;
   }
   return faults;
 }
@@ -217,24 +238,32 @@ class FaultMatrixTest : public CliFilesTest {
     switch (kind) {
       case kJobMcu:
         return {kJobMcu, WM_MCU_JOB, kJobRunning,
-                [](int run) { ASSERT_EQ(PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, Mcu(run))), 1); },
+                [](int run) {
+                  ASSERT_EQ(PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, Mcu(run))), 1);
+                },
                 [this](int run) { EXPECT_EQ(sim.korva.McuMemory(), Padded(Mcu(run), 1024)); }};
       case kJobDsp:
         return {kJobDsp, WM_DSP_JOB, kJobFailedStatus,
-                [](int run) { ASSERT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, Dsp(run))), 1); },
+                [](int run) {
+                  ASSERT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, Dsp(run))), 1);
+                },
                 [this](int run) {
                   EXPECT_EQ(sim.korva.DspHeader(), Slice(Dsp(run), 0, 16));
                   EXPECT_EQ(sim.korva.DspMemory(), Padded(Slice(Dsp(run), 16, 5000 - 16), 64));
                 }};
       case kJobBattery:
-        return {kJobBattery, WM_BATTERY_JOB, kJobFailedStatus,
-                [](int run) {
-                  ASSERT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, Battery(run))), 1);
-                },
-                [this](int run) { EXPECT_EQ(sim.korva.BatteryMemory(), Padded(Battery(run), 64)); }};
+        return {
+            kJobBattery, WM_BATTERY_JOB, kJobFailedStatus,
+            [](int run) {
+              ASSERT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, Battery(run))),
+                        1);
+            },
+            [this](int run) { EXPECT_EQ(sim.korva.BatteryMemory(), Padded(Battery(run), 64)); }};
       default:
         return {kJobAudio, WM_AUDIO_JOB, kJobFailedStatus,
-                [this](int run) { ASSERT_EQ(PlaceAudioFile(LoadWavFile(File("ir.wav", Audio(run)))), 1); },
+                [this](int run) {
+                  ASSERT_EQ(PlaceAudioFile(LoadWavFile(File("ir.wav", Audio(run)))), 1);
+                },
                 [this](int run) {
                   Bytes descriptor(256, 0);
                   std::copy_n("ir.wav", 6, descriptor.begin());
@@ -269,16 +298,17 @@ TEST_F(FaultMatrixTest, McuJob) {
 // after every 4th and after the last. Every failure sets JobStatus -1.
 TEST_F(FaultMatrixTest, DspJob) {
   //                                                   unplug  no ack  status  stale  timeout  write
-  RunMatrix(FirmwareJob(kJobDsp),
-            {
-                {"begin command", Command(0x55, 0xF1), {0, 0, 0, 0, 0, 0}},
-                {"size command", Command(0x55, 0xF2), {0, 0, 0, 0, 0, 0}},
-                {"header report", Data(1), {0, 1, 1, 1, 1, 0}},
-                {"data report 6", Data(7), {6, 9, 9, 9, 9, 6}},
-                {"acknowledgement after data report 4", PollAfterData(5), {5, 5, 5, 5, 5, 5}},
-                {"acknowledgement after the last report", PollAfterData(79), {79, 79, 79, 79, 79, 79}},
-                {"end command", Command(0x55, 0xF3), {79, kDone, kDone, kDone, kDone, 79}},
-            });
+  RunMatrix(
+      FirmwareJob(kJobDsp),
+      {
+          {"begin command", Command(0x55, 0xF1), {0, 0, 0, 0, 0, 0}},
+          {"size command", Command(0x55, 0xF2), {0, 0, 0, 0, 0, 0}},
+          {"header report", Data(1), {0, 1, 1, 1, 1, 0}},
+          {"data report 6", Data(7), {6, 9, 9, 9, 9, 6}},
+          {"acknowledgement after data report 4", PollAfterData(5), {5, 5, 5, 5, 5, 5}},
+          {"acknowledgement after the last report", PollAfterData(79), {79, 79, 79, 79, 79, 79}},
+          {"end command", Command(0x55, 0xF3), {79, kDone, kDone, kDone, kDone, 79}},
+      });
 }
 
 // The battery job: 16 data reports, a value poll with their sum after every 4th.
@@ -320,7 +350,9 @@ TEST_F(FaultMatrixTest, AudioJob) {
 // the job's own failures post 0 before the update ran and 100 after it.
 TEST_F(FaultMatrixTest, BluetoothJob) {
   const JobSpec job{kJobBluetooth, WM_BLUETOOTH_JOB, kJobFailedStatus,
-                    [this](int run) { dfuPath_ = File("module-" + std::to_string(run) + ".dfu", Pattern(100, run)); },
+                    [this](int run) {
+                      dfuPath_ = File("module-" + std::to_string(run) + ".dfu", Pattern(100, run));
+                    },
                     [this](int) {
                       EXPECT_EQ(sim.module.UpgradedFile(), dfuPath_);
                       // Restarted, disconnected, and the amp is back on its own interface.
@@ -345,7 +377,8 @@ TEST_F(FaultMatrixTest, BluetoothJob) {
     }
     std::vector<std::string> boxes = run.notes;
     boxes.erase(std::remove(boxes.begin(), boxes.end(), kTextBluetoothBusy), boxes.end());
-    EXPECT_EQ(boxes, outcome.box ? std::vector<std::string>{outcome.box} : std::vector<std::string>{});
+    EXPECT_EQ(boxes,
+              outcome.box ? std::vector<std::string>{outcome.box} : std::vector<std::string>{});
     ExpectIdle();
   };
 
@@ -359,10 +392,14 @@ TEST_F(FaultMatrixTest, BluetoothJob) {
     Target target;
     Outcome outcomes[kFaultCount];
   };
-  //                                          unplug    no ack      status      stale       timeout     write
+  //                                          unplug    no ack      status      stale       timeout
+  //                                          write
   const SwitchRow switchRows[] = {
-      {"switch request", Command(0x55, 0x41), {refused, notToggled, notToggled, notToggled, notToggled, refused}},
-      {"its acknowledgement", PollAfterCommand(0x55, 0x41),
+      {"switch request",
+       Command(0x55, 0x41),
+       {refused, notToggled, notToggled, notToggled, notToggled, refused}},
+      {"its acknowledgement",
+       PollAfterCommand(0x55, 0x41),
        {notToggled, notToggled, notToggled, notToggled, notToggled, notToggled}},
       {"switch command", Command(0x55, 0x42), {refused, done, done, done, done, refused}},
   };
@@ -389,7 +426,9 @@ TEST_F(FaultMatrixTest, BluetoothJob) {
       {"100 without 99 before it", {.progress = {0, 50, 98, 100}}, {100, true, nullptr}},
       {"the progress stalls", {.progress = {10, 20}}, {100, true, nullptr}},
       {"the restart fails", {.resetResult = 1}, {100, true, kTextBluetoothResetFailed}},
-      {"the disconnection fails", {.disconnectResults = {1}}, {100, true, kTextBluetoothDisconnectFailed}},
+      {"the disconnection fails",
+       {.disconnectResults = {1}},
+       {100, true, kTextBluetoothDisconnectFailed}},
   };
   for (const ModuleRow& row : moduleRows) {
     SCOPED_TRACE(row.fault);

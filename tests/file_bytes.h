@@ -18,7 +18,8 @@ using Bytes = std::vector<std::uint8_t>;
 // `length` bytes that differ from their neighbours, varied by `seed`.
 inline Bytes Pattern(std::size_t length, int seed) {
   Bytes bytes(length);
-  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i * seed + i / 256 + 1);
+  for (std::size_t i = 0; i < length; ++i)
+    bytes[i] = static_cast<std::uint8_t>(i * seed + i / 256 + 1);
   return bytes;
 }
 // `bytes` with `text` (a marker and its version characters) written at `at`.
@@ -28,7 +29,8 @@ inline Bytes WithMarker(Bytes bytes, std::size_t at, const char* text) {
 }
 // A firmware file of `length` bytes with its marker and version characters at `markerAt`,
 // followed by zero bytes, as a page shows the version ("APPV1.39" shows as "V 1.39").
-inline Bytes FirmwareBytes(std::size_t length, int seed, std::size_t markerAt, const char* markerAndVersion) {
+inline Bytes FirmwareBytes(std::size_t length, int seed, std::size_t markerAt,
+                           const char* markerAndVersion) {
   Bytes bytes = WithMarker(Pattern(length, seed), markerAt, markerAndVersion);
   const std::size_t end = markerAt + std::strlen(markerAndVersion);
   for (std::size_t i = end; i < end + 4 && i < length; ++i) bytes[i] = 0;

@@ -56,7 +56,8 @@ Bytes Wav(std::size_t length) {
 
 class FileRulesTest : public ::testing::Test {
  protected:
-  FileRulesTest() : folder_(fs::path(::testing::TempDir()) / ("korva-files-" + std::to_string(::getpid()))) {
+  FileRulesTest()
+      : folder_(fs::path(::testing::TempDir()) / ("korva-files-" + std::to_string(::getpid()))) {
     fs::create_directories(folder_);
     ResetImageStore();
     ResetPageFileState();
@@ -65,8 +66,9 @@ class FileRulesTest : public ::testing::Test {
 
   std::string Write(const Bytes& bytes, const std::string& name = "file.bin") {
     const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path.string();
   }
   // A file of `length` bytes that takes no disk space and is never meant to be read whole.
@@ -95,24 +97,41 @@ TEST_F(FileRulesTest, FirmwareFilesAtTheirBoundaries) {
   const Bytes mcuFull = Image(0x20000, 0x6010, "APPV", "1.40\0\0\0\0"sv, 0xFF);
   const Bytes batteryFull = Image(0x8000, 0x2010, "BATV", "2.00", 0xFF);
   const FileCase cases[] = {
-      {"MCU, full-flash, last data byte at 0x1A3FF", Mcu, WithByte(mcuFull, 0x1A3FF, 0), ok, 0x1A400, true, "V 1.40"},
-      {"MCU, full-flash, last data byte at 0x1A400", Mcu, WithByte(mcuFull, 0x1A400, 0), ok, 0x1A800, true, "V 1.40"},
-      {"MCU, longer than full-flash", Mcu, Image(0x20001, 0x6010, "APPV", "1.40"), wrong, 0, false, ""},
-      {"DSP, longer than full-memory", Dsp, Image(0x80001, 0x7F004, "DSPV", "0.251"), wrong, 0, false, ""},
-      {"DSP, full-memory", Dsp, Image(0x80000, 0x7F004, "DSPV", "0.251"), ok, 0x80000, true, "V 0.251"},
-      {"battery, largest application-only", Battery, Image(0x6000, 0x10, "BATV", "1.02"), ok, 0x6000, false, "V 1.02"},
-      {"battery, one byte longer", Battery, Image(0x6001, 0x10, "BATV", "1.02"), wrong, 0, false, ""},
+      {"MCU, full-flash, last data byte at 0x1A3FF", Mcu, WithByte(mcuFull, 0x1A3FF, 0), ok,
+       0x1A400, true, "V 1.40"},
+      {"MCU, full-flash, last data byte at 0x1A400", Mcu, WithByte(mcuFull, 0x1A400, 0), ok,
+       0x1A800, true, "V 1.40"},
+      {"MCU, longer than full-flash", Mcu, Image(0x20001, 0x6010, "APPV", "1.40"), wrong, 0, false,
+       ""},
+      {"DSP, longer than full-memory", Dsp, Image(0x80001, 0x7F004, "DSPV", "0.251"), wrong, 0,
+       false, ""},
+      {"DSP, full-memory", Dsp, Image(0x80000, 0x7F004, "DSPV", "0.251"), ok, 0x80000, true,
+       "V 0.251"},
+      {"battery, largest application-only", Battery, Image(0x6000, 0x10, "BATV", "1.02"), ok,
+       0x6000, false, "V 1.02"},
+      {"battery, one byte longer", Battery, Image(0x6001, 0x10, "BATV", "1.02"), wrong, 0, false,
+       ""},
       {"battery, shortest", Battery, Image(0x18, 0x10, "BATV", "1.02"), ok, 0x18, false, "V 1.02"},
-      {"battery, too short for the version", Battery, Image(0x17, 0x10, "BATV", "1.0"), wrong, 0, false, ""},
-      {"battery, four version characters at most", Battery, Image(0x100, 0x10, "BATV", "1.02xyz"), ok, 0x100, false, "V 1.02"},
-      {"battery, full-flash, trimmed", Battery, WithByte(batteryFull, 0x73FF, 0), ok, 0x7400, true, "V 2.00"},
-      {"battery, full-flash, trimmed past 0x7400", Battery, WithByte(batteryFull, 0x7400, 0), ok, 0x7800, true, "V 2.00"},
-      {"battery, full-flash, nothing to trim", Battery, WithByte(batteryFull, 0x7FFF, 0), ok, 0x8000, true, "V 2.00"},
-      {"battery, full-flash with the marker at 0x10", Battery, Image(0x8000, 0x10, "BATV", "1.02"), wrong, 0, false, ""},
-      {"battery, application-only with the marker at 0x2010", Battery, Image(0x4000, 0x2010, "BATV", "1.02"), wrong, 0, false, ""},
-      {"battery, lower-case marker", Battery, Image(0x400, 0x10, "batv", "1.02"), wrong, 0, false, ""},
-      {"battery, between the forms", Battery, Image(0x7FFF, 0x2010, "BATV", "1.02"), wrong, 0, false, ""},
-      {"battery, longer than full-flash", Battery, Image(0x8001, 0x2010, "BATV", "1.02"), wrong, 0, false, ""},
+      {"battery, too short for the version", Battery, Image(0x17, 0x10, "BATV", "1.0"), wrong, 0,
+       false, ""},
+      {"battery, four version characters at most", Battery, Image(0x100, 0x10, "BATV", "1.02xyz"),
+       ok, 0x100, false, "V 1.02"},
+      {"battery, full-flash, trimmed", Battery, WithByte(batteryFull, 0x73FF, 0), ok, 0x7400, true,
+       "V 2.00"},
+      {"battery, full-flash, trimmed past 0x7400", Battery, WithByte(batteryFull, 0x7400, 0), ok,
+       0x7800, true, "V 2.00"},
+      {"battery, full-flash, nothing to trim", Battery, WithByte(batteryFull, 0x7FFF, 0), ok,
+       0x8000, true, "V 2.00"},
+      {"battery, full-flash with the marker at 0x10", Battery, Image(0x8000, 0x10, "BATV", "1.02"),
+       wrong, 0, false, ""},
+      {"battery, application-only with the marker at 0x2010", Battery,
+       Image(0x4000, 0x2010, "BATV", "1.02"), wrong, 0, false, ""},
+      {"battery, lower-case marker", Battery, Image(0x400, 0x10, "batv", "1.02"), wrong, 0, false,
+       ""},
+      {"battery, between the forms", Battery, Image(0x7FFF, 0x2010, "BATV", "1.02"), wrong, 0,
+       false, ""},
+      {"battery, longer than full-flash", Battery, Image(0x8001, 0x2010, "BATV", "1.02"), wrong, 0,
+       false, ""},
   };
   for (const FileCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,7 +147,8 @@ TEST_F(FileRulesTest, FirmwareFilesAtTheirBoundaries) {
 }
 
 TEST_F(FileRulesTest, FilesThatCannotBeOpenedAreNotWrongFiles) {
-  for (const std::string& path : {std::string(), (folder_ / "missing.bin").string(), folder_.string()}) {
+  for (const std::string& path :
+       {std::string(), (folder_ / "missing.bin").string(), folder_.string()}) {
     SCOPED_TRACE(path);
     EXPECT_EQ(LoadFirmwareFile(FirmwareKind::Mcu, path).verdict, FileVerdict::CannotOpen);
     EXPECT_EQ(LoadWavFile(path).verdict, FileVerdict::CannotOpen);
@@ -197,7 +217,8 @@ TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
   // A FIFO whose writer is there but never writes: an ordinary read would wait for ever.
   const int writer = open(fifo.c_str(), O_RDWR);
   ASSERT_GE(writer, 0);
-  EXPECT_EQ(loadWithin([&] { return LoadFirmwareFile(FirmwareKind::Mcu, fifo).verdict; }), FileVerdict::CannotOpen);
+  EXPECT_EQ(loadWithin([&] { return LoadFirmwareFile(FirmwareKind::Mcu, fifo).verdict; }),
+            FileVerdict::CannotOpen);
   close(writer);
   close(listening);
 }
@@ -240,12 +261,18 @@ TEST(WavRule, LengthFirstThenEveryHeaderByte) {
     std::vector<std::uint8_t> value;
   };
   const Field fields[] = {
-      {"chunk ID", 0, {'R', 'I', 'F', 'X'}},       {"RIFF size", 4, {0xA5, 0x70}},
-      {"form type", 8, {'w', 'A', 'V', 'E'}},      {"format chunk ID", 12, {'f', 'm', 't', 0}},
-      {"format chunk size", 16, {0x12}},           {"IEEE float", 20, {0x03}},
-      {"stereo", 22, {0x02}},                      {"44100 Hz", 24, {0x44, 0xAC}},
-      {"byte rate", 28, {0x81}},                   {"block align", 32, {0x06}},
-      {"16-bit", 34, {0x10}},                      {"a LIST chunk first", 36, {'L', 'I', 'S', 'T'}},
+      {"chunk ID", 0, {'R', 'I', 'F', 'X'}},
+      {"RIFF size", 4, {0xA5, 0x70}},
+      {"form type", 8, {'w', 'A', 'V', 'E'}},
+      {"format chunk ID", 12, {'f', 'm', 't', 0}},
+      {"format chunk size", 16, {0x12}},
+      {"IEEE float", 20, {0x03}},
+      {"stereo", 22, {0x02}},
+      {"44100 Hz", 24, {0x44, 0xAC}},
+      {"byte rate", 28, {0x81}},
+      {"block align", 32, {0x06}},
+      {"16-bit", 34, {0x10}},
+      {"a LIST chunk first", 36, {'L', 'I', 'S', 'T'}},
       {"9601 samples", 40, {0x83}},
   };
   for (const Field& f : fields) {
@@ -305,11 +332,16 @@ TEST_F(FileRulesTest, AcceptedFilesArePlacedForTheirJobs) {
 
   // A rejected file places nothing.
   const ImageStore before = Images();
-  EXPECT_EQ(PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, Image(0x1A001, 0x10, "APPV", "9.99"))), 0);
-  EXPECT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, Image(0x10, 4, "XXXX", "0.300"))), 0);
+  EXPECT_EQ(
+      PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, Image(0x1A001, 0x10, "APPV", "9.99"))),
+      0);
+  EXPECT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, Image(0x10, 4, "XXXX", "0.300"))),
+            0);
   EXPECT_EQ(Images().McuImageLength, before.McuImageLength);
   EXPECT_EQ(Images().DspImageLength, before.DspImageLength);
-  EXPECT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, Image(0x6001, 0x10, "BATV", "1"))), 0);
+  EXPECT_EQ(PlaceBatteryFile(
+                AcceptFirmwareBytes(FirmwareKind::Battery, Image(0x6001, 0x10, "BATV", "1"))),
+            0);
   EXPECT_EQ(PlaceAudioFile(LoadWavFile(Write(Wav(100), "short.wav"))), 0);
   EXPECT_EQ(PageFile().PageFileBuffer->size(), 16428u);
 }

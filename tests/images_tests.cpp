@@ -15,7 +15,8 @@ std::vector<std::uint8_t> Image(std::size_t length, std::size_t markerAt, const 
                                 const char* version, std::uint8_t fill = 0x11) {
   std::vector<std::uint8_t> image(length, fill);
   if (markerAt + 4 <= length) std::memcpy(&image[markerAt], marker, 4);
-  if (markerAt + 4 + std::strlen(version) <= length) std::memcpy(&image[markerAt + 4], version, std::strlen(version));
+  if (markerAt + 4 + std::strlen(version) <= length)
+    std::memcpy(&image[markerAt + 4], version, std::strlen(version));
   return image;
 }
 
@@ -34,8 +35,10 @@ TEST(ImageRules, McuBoundaries) {
       {"shortest", Image(0x18, 0x10, "APPV", "1.38"), true, false, 0x18},
       {"too short for the version", Image(0x17, 0x10, "APPV", ""), false, false, 0},
       {"full-flash, trimmed", Image(0x20000, 0x6010, "APPV", "1.38", 0xFF), true, true, 0x6400},
-      {"full-flash with the marker at 0x10 only", Image(0x20000, 0x10, "APPV", "1.38"), false, false, 0},
-      {"application-only with the marker at 0x6010", Image(0x8000, 0x6010, "APPV", "1.38"), false, false, 0},
+      {"full-flash with the marker at 0x10 only", Image(0x20000, 0x10, "APPV", "1.38"), false,
+       false, 0},
+      {"application-only with the marker at 0x6010", Image(0x8000, 0x6010, "APPV", "1.38"), false,
+       false, 0},
       {"lower-case marker", Image(0x400, 0x10, "appv", "1.38"), false, false, 0},
       {"empty", {}, false, false, 0},
   };

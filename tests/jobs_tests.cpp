@@ -24,7 +24,8 @@ class JobsTest : public KorvaTest {
   // Puts an application-only MCU image of `length` bytes into the store.
   void UseMcuApplication(std::size_t length) {
     ImageStore& store = Images();
-    for (std::size_t i = 0; i < length; ++i) store.McuImageBuffer[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    for (std::size_t i = 0; i < length; ++i)
+      store.McuImageBuffer[i] = static_cast<std::uint8_t>(i * 7 + 1);
     std::memcpy(&store.McuImageBuffer[0x10], "APPV2.00", 8);
     store.McuImageLength = length;
     store.McuFullFlashLayout = 0;
@@ -32,7 +33,8 @@ class JobsTest : public KorvaTest {
   // Puts a short-form DSP image of `length` bytes into the store.
   void UseDspImage(std::size_t length) {
     ImageStore& store = Images();
-    for (std::size_t i = 0; i < length; ++i) store.DspImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    for (std::size_t i = 0; i < length; ++i)
+      store.DspImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 5);
     std::memcpy(&store.DspImageBuffer[4], "DSPV0.300", 9);
     store.DspImageLength = length;
   }
@@ -41,7 +43,6 @@ class JobsTest : public KorvaTest {
     EXPECT_EQ(StartJob(&owner, kind), 1);
     return owner.WaitForFinal();
   }
-
 };
 
 TEST_F(JobsTest, McuJobWithTheCarriedImage) {
@@ -95,9 +96,11 @@ TEST_F(JobsTest, DspJobWithTheCarriedImage) {
   EXPECT_EQ(w[4].timeMs - w[3].timeMs, 1374);
   // Header report: four zero bytes, "DSPV0.250", three zero bytes, 48 bytes of 0xFF.
   const auto& header = w[5];
-  const std::uint8_t expectedHeader[16] = {0, 0, 0, 0, 'D', 'S', 'P', 'V', '0', '.', '2', '5', '0', 0, 0, 0};
+  const std::uint8_t expectedHeader[16] = {0,   0,   0,   0,   'D', 'S', 'P', 'V',
+                                           '0', '.', '2', '5', '0', 0,   0,   0};
   EXPECT_TRUE(std::equal(expectedHeader, expectedHeader + 16, header.bytes.begin() + 1));
-  EXPECT_TRUE(std::all_of(header.bytes.begin() + 17, header.bytes.end(), [](auto b) { return b == 0xFF; }));
+  EXPECT_TRUE(
+      std::all_of(header.bytes.begin() + 17, header.bytes.end(), [](auto b) { return b == 0xFF; }));
   EXPECT_TRUE(IsCommand(w.back(), 0x55, 0xF3));
   // One poll after the size, one after the header, 537 in the data.
   EXPECT_EQ(sim.korva.PollsTaken(), 1 + 1 + 1 + 537);
@@ -128,7 +131,8 @@ TEST_F(JobsTest, McuApplicationOf1025BytesPadsItsSecondBlock) {
 TEST_F(JobsTest, FullFlashMcuImageSendsOnlyTheApplication) {
   ImageStore& store = Images();
   std::fill(store.McuImageBuffer.begin(), store.McuImageBuffer.end(), 0xFF);
-  std::fill(store.McuImageBuffer.begin(), store.McuImageBuffer.begin() + 0x6000, 0xB0);  // boot area
+  std::fill(store.McuImageBuffer.begin(), store.McuImageBuffer.begin() + 0x6000,
+            0xB0);  // boot area
   std::memcpy(&store.McuImageBuffer[0x6010], "APPV1.40", 8);
   store.McuImageBuffer[0x7FFF] = 0x42;
   const ImageCheck check = CheckMcuImage(std::span(store.McuImageBuffer));
@@ -166,8 +170,10 @@ TEST_F(JobsTest, DspAcknowledgementPointsAndSmallImages) {
   std::vector<int> pollAfter;  // number of data reports sent before each poll in the data
   int dataSent = 0;
   for (std::size_t i = 7; i + 1 < w.size(); ++i) {  // after the header's poll
-    if (w[i].timeMs - w[i - 1].timeMs == kDspDataAckPauseMs) pollAfter.push_back(dataSent);
-    else ++dataSent;
+    if (w[i].timeMs - w[i - 1].timeMs == kDspDataAckPauseMs)
+      pollAfter.push_back(dataSent);
+    else
+      ++dataSent;
   }
   EXPECT_EQ(pollAfter, (std::vector<int>{4, 5}));
   EXPECT_EQ(sim.korva.PollsTaken(), 1 + 1 + 1 + 2);
@@ -186,7 +192,8 @@ TEST_F(JobsTest, DspAcknowledgementPointsAndSmallImages) {
 
 TEST_F(JobsTest, FullMemoryDspImage) {
   ImageStore& store = Images();
-  for (std::size_t i = 0; i < kDspFullMemoryLength; ++i) store.DspImageBuffer[i] = static_cast<std::uint8_t>(i >> 3);
+  for (std::size_t i = 0; i < kDspFullMemoryLength; ++i)
+    store.DspImageBuffer[i] = static_cast<std::uint8_t>(i >> 3);
   std::memcpy(&store.DspImageBuffer[0x7F000], "\0\0\0\0DSPV0.251\0\0\0", 16);
   store.DspImageLength = kDspFullMemoryLength;
   const auto before = clock.NowMs();
@@ -204,8 +211,9 @@ TEST_F(JobsTest, StartJobRefusedInitStates) {
   sim.korva.SetFaults({.acknowledgeLimit = 0});
   EXPECT_EQ(StartJob(&owner, kJobDsp), 0);
   EXPECT_EQ(StartJob(&owner, kJobMcu), 0);
-  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"Fail to initialize states of device!",
-                                                        "Fail to initialize states of device\xA3\xA1"}));
+  EXPECT_EQ(prompter.Texts(),
+            (std::vector<std::string>{"Fail to initialize states of device!",
+                                      "Fail to initialize states of device\xA3\xA1"}));
   for (const auto& box : prompter.Boxes()) EXPECT_EQ(box.kind, BoxKind::Application);
   EXPECT_EQ(RunningWorkers(), 0);
   EXPECT_TRUE(owner.Messages().empty());
@@ -237,11 +245,14 @@ struct FaultCase {
 TEST_F(JobsTest, FaultsEndInOneFailure) {
   const FaultCase cases[] = {
       {"MCU: acknowledgements stop during the 19th KiB block", kJobMcu,
-       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.acknowledgeLimit = 20}); }, 304, kJobRunning},
+       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.acknowledgeLimit = 20}); }, 304,
+       kJobRunning},
       {"MCU: unplugged after 100 data reports", kJobMcu,
-       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.unplugAfterDataReports = 100}); }, 100, kJobRunning},
+       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.unplugAfterDataReports = 100}); }, 100,
+       kJobRunning},
       {"MCU: the size command is never acknowledged", kJobMcu,
-       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.acknowledgeLimit = 1}); }, 0, kJobRunning},
+       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.acknowledgeLimit = 1}); }, 0,
+       kJobRunning},
       {"MCU: status reports stop coming after report 40", kJobMcu,
        [](VirtualKorva& k, RecordingOwner& o) {
          o.onMessage = [&k](const JobMessage& m) {
@@ -250,9 +261,11 @@ TEST_F(JobsTest, FaultsEndInOneFailure) {
        },
        48, kJobRunning},
       {"DSP: unplugged after the header and 99 data reports", kJobDsp,
-       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.unplugAfterDataReports = 100}); }, 100, kJobFailedStatus},
+       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.unplugAfterDataReports = 100}); }, 100,
+       kJobFailedStatus},
       {"DSP: the header is not acknowledged", kJobDsp,
-       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.acknowledgeLimit = 2}); }, 1, kJobFailedStatus},
+       [](VirtualKorva& k, RecordingOwner&) { k.SetFaults({.acknowledgeLimit = 2}); }, 1,
+       kJobFailedStatus},
       {"DSP: status reports stop coming after report 10", kJobDsp,
        [](VirtualKorva& k, RecordingOwner& o) {
          o.onMessage = [&k](const JobMessage& m) {
@@ -274,7 +287,9 @@ TEST_F(JobsTest, FaultsEndInOneFailure) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back().wParam, JOB_FAILED);
     EXPECT_EQ(messages.back().lParam, c.failedCount);
-    EXPECT_EQ(std::count_if(messages.begin(), messages.end(), [](auto& m) { return m.wParam != JOB_PROGRESS; }), 1);
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](auto& m) { return m.wParam != JOB_PROGRESS; }),
+              1);
     // Every counted report was announced before the failure.
     EXPECT_EQ(caseOwner.ProgressValues().size(), static_cast<std::size_t>(c.failedCount));
     EXPECT_EQ(JobStatus.load(), c.expectedStatus);
@@ -302,7 +317,10 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
       {"audio stopped after sample report 40", kJobAudio, 40, kJobFailedStatus, 4},
   };
   const auto messageOf = [](int kind) {
-    return kind == kJobMcu ? WM_MCU_JOB : kind == kJobDsp ? WM_DSP_JOB : kind == kJobBattery ? WM_BATTERY_JOB : WM_AUDIO_JOB;
+    return kind == kJobMcu       ? WM_MCU_JOB
+           : kind == kJobDsp     ? WM_DSP_JOB
+           : kind == kJobBattery ? WM_BATTERY_JOB
+                                 : WM_AUDIO_JOB;
   };
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   std::vector<std::uint8_t> battery(0x1000, 0x5A);
@@ -335,7 +353,8 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
     blockedOwner.slotIndexText = "2";
     const std::size_t writesBefore = Writes().size();
     ASSERT_EQ(StartJob(&blockedOwner, c.kind), 1);
-    EXPECT_EQ(blockedOwner.WaitForFinal(), (std::vector<JobMessage>{{messageOf(c.kind), JOB_FAILED, 0}}));
+    EXPECT_EQ(blockedOwner.WaitForFinal(),
+              (std::vector<JobMessage>{{messageOf(c.kind), JOB_FAILED, 0}}));
     EXPECT_EQ(Writes().size(), writesBefore + 2);
 
     ResetStopRequests();
@@ -346,7 +365,8 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
   }
   EXPECT_EQ(sim.korva.CompletedUpdates(), 3);  // the slot writes are memory writes, not updates
   EXPECT_EQ(sim.korva.BatteryMemory(), battery);
-  EXPECT_EQ(sim.korva.ReadMemory(0x5A000, 0x4000), std::vector<std::uint8_t>(wav.begin() + 44, wav.begin() + 44 + 0x4000));
+  EXPECT_EQ(sim.korva.ReadMemory(0x5A000, 0x4000),
+            std::vector<std::uint8_t>(wav.begin() + 44, wav.begin() + 44 + 0x4000));
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
 }
 
@@ -367,8 +387,10 @@ TEST_F(JobsTest, ClosedWriteGateStopsEveryJobBeforeItWrites) {
       {"DSP", kJobDsp, WM_DSP_JOB, kLinkHid, 1, kJobFailedStatus},
       {"battery", kJobBattery, WM_BATTERY_JOB, kLinkHid, 1, kJobFailedStatus},
       {"audio", kJobAudio, WM_AUDIO_JOB, kLinkHid, 1, kJobFailedStatus},
-      {"Bluetooth, before the link switch", kJobBluetooth, WM_BLUETOOTH_JOB, kLinkHid, 0, kJobFailedStatus},
-      {"Bluetooth, link already on the module", kJobBluetooth, WM_BLUETOOTH_JOB, kLinkBluetooth, 1, kJobFailedStatus},
+      {"Bluetooth, before the link switch", kJobBluetooth, WM_BLUETOOTH_JOB, kLinkHid, 0,
+       kJobFailedStatus},
+      {"Bluetooth, link already on the module", kJobBluetooth, WM_BLUETOOTH_JOB, kLinkBluetooth, 1,
+       kJobFailedStatus},
   };
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   std::vector<std::uint8_t> battery(0x400, 0x5A);

@@ -12,8 +12,8 @@
 #include <functional>
 #include <iostream>
 #include <mutex>
-#include <utility>
 #include <thread>
+#include <utility>
 
 #include "cli/closed_output.h"
 #include "cli/posix_interrupts.h"
@@ -23,8 +23,8 @@
 namespace korva::testing {
 
 std::vector<std::string> PermissionDeniedAdviceParts() {
-  return {"permission denied", "70-korva.rules", "/etc/udev/rules.d/70-korva.rules", "/usr/lib/udev/rules.d",
-          "uaccess", "udevadm"};
+  return {"permission denied",     "70-korva.rules", "/etc/udev/rules.d/70-korva.rules",
+          "/usr/lib/udev/rules.d", "uaccess",        "udevadm"};
 }
 
 namespace {
@@ -132,7 +132,8 @@ TEST(CliPartsTest, AClosedOutputIsSaidOnceAndNeverEndsTheProgram) {
   EXPECT_EQ(std::string(read, 19), "MCU firmware: 10 %\n");
 
   close(ends[0]);  // the reader goes
-  for (int line = 0; line < 3; ++line) out << "MCU firmware: " << 20 + 10 * line << " %" << std::endl;
+  for (int line = 0; line < 3; ++line)
+    out << "MCU firmware: " << 20 + 10 * line << " %" << std::endl;
   EXPECT_TRUE(out.good());
   EXPECT_TRUE(guard.Closed());
   EXPECT_EQ(said, std::vector<std::string>{std::strerror(EPIPE)});

@@ -2,6 +2,8 @@
 // update only once the update has ended, unless asked twice within 3 seconds, which stops the
 // job between two reports and leaves the next run to update the amp. Signals come through the
 // program's own catcher (ui/end_signals.h) as the system sends them.
+#include "ui/program_ending.h"
+
 #include <signal.h>
 
 #include "images/embedded_images.h"
@@ -10,7 +12,6 @@
 #include "tests/ui_test_support.h"
 #include "ui/device_watchers.h"
 #include "ui/end_signals.h"
-#include "ui/program_ending.h"
 #include "ui/welcome_dlg.h"
 
 namespace korva::testing {

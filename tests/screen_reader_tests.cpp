@@ -1,5 +1,7 @@
 // What a screen reader finds in the windows: every control by a name, names that follow what
 // the windows show, and a job's progress told once for each whole percent, not at every report.
+#include "ui/screen_reader.h"
+
 #include <QAccessible>
 #include <QLineEdit>
 #include <QTabBar>
@@ -13,7 +15,6 @@
 #include "ui/busy_prompt_dlg.h"
 #include "ui/device_watchers.h"
 #include "ui/same_version_dlg.h"
-#include "ui/screen_reader.h"
 #include "ui/service_page_host.h"
 #include "ui/welcome_dlg.h"
 

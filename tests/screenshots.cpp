@@ -12,17 +12,17 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "device/protocol.h"
 #include "jobs/service_texts.h"
+#include "jobs/update_texts.h"
 #include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
-#include "device/protocol.h"
 #include "ui/about_dlg.h"
 #include "ui/busy_prompt_dlg.h"
 #include "ui/device_watchers.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
 #include "ui/service_page_host.h"
-#include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 
 namespace korva::testing {
@@ -39,7 +39,8 @@ class Screenshots : public WindowTest {
     EXPECT_TRUE(picture.save(path)) << path.toStdString();
   }
   // The window with the box that it shows in front of it, centred as the box opens.
-  static void SaveWithBox(QWidget* window, BoxKind kind, const std::string& text, const char* name) {
+  static void SaveWithBox(QWidget* window, BoxKind kind, const std::string& text,
+                          const char* name) {
     auto box = ui::MakeMessageBox(kind, text, window);
     box->show();
     SaveWithWindowOver(window, box.get(), (window->size() - box->size()) / 2, name);
@@ -53,10 +54,12 @@ class Screenshots : public WindowTest {
     const QPixmap overPicture = over->grab();
     painter.drawPixmap(at.width(), at.height(), overPicture);
     painter.setPen(window->palette().color(QPalette::Shadow));
-    painter.drawRect(QRect(QPoint(at.width(), at.height()), overPicture.size()).adjusted(0, 0, -1, -1));
+    painter.drawRect(
+        QRect(QPoint(at.width(), at.height()), overPicture.size()).adjusted(0, 0, -1, -1));
     painter.end();
     QDir().mkpath(KORVA_SCREENSHOT_DIR);
-    EXPECT_TRUE(picture.save(QStringLiteral(KORVA_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name))));
+    EXPECT_TRUE(
+        picture.save(QStringLiteral(KORVA_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name))));
   }
 };
 
@@ -71,12 +74,15 @@ struct ServicePage {
 
 std::vector<ServicePage> ServicePages() {
   return {
-      {"mcu", ui::ServicePageHost::kTabMcu, "KORVA_MCU_V1.39.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"), kJobMcu},
-      {"dsp", ui::ServicePageHost::kTabDsp, "KORVA_DSP_V251.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"), kJobDsp},
+      {"mcu", ui::ServicePageHost::kTabMcu, "KORVA_MCU_V1.39.bin",
+       FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"), kJobMcu},
+      {"dsp", ui::ServicePageHost::kTabDsp, "KORVA_DSP_V251.bin",
+       FirmwareBytes(5000, 13, 4, "DSPV0.251"), kJobDsp},
       {"ir", ui::ServicePageHost::kTabIr, "Cabinet 4x12.wav", Wav(28844), kJobAudio},
-      {"battery", ui::ServicePageHost::kTabBattery, "KORVA_BAT_V1.02.bin", FirmwareBytes(1000, 31, 0x10, "BATV1.02"),
-       kJobBattery},
-      {"bluetooth", ui::ServicePageHost::kTabBluetooth, "KORVA_BT_V2.10.dfu", Pattern(5000, 3), kJobBluetooth},
+      {"battery", ui::ServicePageHost::kTabBattery, "KORVA_BAT_V1.02.bin",
+       FirmwareBytes(1000, 31, 0x10, "BATV1.02"), kJobBattery},
+      {"bluetooth", ui::ServicePageHost::kTabBluetooth, "KORVA_BT_V2.10.dfu", Pattern(5000, 3),
+       kJobBluetooth},
   };
 }
 
@@ -161,7 +167,8 @@ TEST_F(ServiceScreenshots, EachPageAtEightTenAndTwelvePoints) {
       QWidget* page = welcome->PageHost()->Page(p.tab);
       ChooseFile(page, p);
       Child<QLabel>(page, "percent")->setText(QStringLiteral("100%"));
-      Save(welcome.get(), ("service-" + std::string(p.name) + "-" + std::to_string(points) + "pt").c_str());
+      Save(welcome.get(),
+           ("service-" + std::string(p.name) + "-" + std::to_string(points) + "pt").c_str());
     }
   }
   QApplication::setFont(saved);
@@ -182,7 +189,8 @@ TEST_F(Screenshots, WelcomeAboutPromptAndBox) {
   prompt.show();
   Save(&prompt, "prompt");
 
-  auto box = ui::MakeMessageBox(BoxKind::Application, "Fail to initialize states of device\xA3\xA1", nullptr);
+  auto box = ui::MakeMessageBox(BoxKind::Application, "Fail to initialize states of device\xA3\xA1",
+                                nullptr);
   box->show();
   Save(box.get(), "box");
 }
@@ -208,7 +216,8 @@ TEST_F(Screenshots, MainWindowThroughTheRoad) {
   // Halfway through the MCU job, as the user sees it.
   JobEventWatcher watcher;
   watcher.onJob = [&](const ui::JobEvent& e) {
-    if (e.Message() == WM_MCU_JOB && e.WParam() == JOB_PROGRESS && e.LParam() == 376) Save(&main, "main-updating");
+    if (e.Message() == WM_MCU_JOB && e.WParam() == JOB_PROGRESS && e.LParam() == 376)
+      Save(&main, "main-updating");
   };
   main.installEventFilter(&watcher);
   Click(&main, "m_btnUpdate");

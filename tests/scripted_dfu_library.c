@@ -21,17 +21,17 @@ static int connected;
 static int attempts;
 static int polls;
 static long upgradedBytes = -1;
-static const char *lastError = "";
+static const char* lastError = "";
 static char journal[kJournalMax];
 
-static void Journal(const char *call) {
+static void Journal(const char* call) {
   if (strlen(journal) + strlen(call) + 2 >= sizeof journal) return;
   if (journal[0]) strcat(journal, " ");
   strcat(journal, call);
 }
 
 /* Test controls, beside the seven functions. */
-KORVA_DFU_EXPORT void scriptedDfuScript(int failedConnects, const int *progress, int count,
+KORVA_DFU_EXPORT void scriptedDfuScript(int failedConnects, const int* progress, int count,
                                         int result, int resetResult) {
   script.failedConnects = failedConnects;
   script.progressCount = count < kProgressMax ? count : kProgressMax;
@@ -43,12 +43,12 @@ KORVA_DFU_EXPORT void scriptedDfuScript(int failedConnects, const int *progress,
   lastError = "";
   journal[0] = '\0';
 }
-KORVA_DFU_EXPORT const char *scriptedDfuJournal(void) { return journal; }
+KORVA_DFU_EXPORT const char* scriptedDfuJournal(void) { return journal; }
 /* The length of the file that the last accepted update read; -1 before one. */
 KORVA_DFU_EXPORT long scriptedDfuUpgradedBytes(void) { return upgradedBytes; }
 
 int hidDfuConnect(unsigned short vendorId, unsigned short productId, int reserved1, int reserved2,
-                  int *handle) {
+                  int* handle) {
   Journal("connect");
   if (vendorId != 0x0ECB || productId != 0x1EDC || reserved1 || reserved2) {
     lastError = "Unexpected arguments";
@@ -72,13 +72,13 @@ int hidDfuConnect(unsigned short vendorId, unsigned short productId, int reserve
   return 0;
 }
 
-const char *hidDfuGetLastError(void) {
+const char* hidDfuGetLastError(void) {
   Journal("lasterror");
   return lastError;
 }
 
-int hidDfuUpgrade(const char *filePath, int reserved) {
-  FILE *file;
+int hidDfuUpgrade(const char* filePath, int reserved) {
+  FILE* file;
   long length = 0;
   Journal("upgrade");
   if (!connected || reserved) return 1;

@@ -1,6 +1,7 @@
 // The terminal program's lock against sleep and shutdown, through sd-bus, against a stand-in
 // logind on a private bus: what every inhibitor must do, and a job that holds the lock.
 #include "cli/sd_bus_inhibitor.h"
+
 #include "images/embedded_images.h"
 #include "jobs/start_job.h"
 #include "tests/inhibitor_contract.h"

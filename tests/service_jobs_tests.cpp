@@ -1,6 +1,8 @@
 // The battery-controller and audio-slot jobs against the virtual amp, in virtual time: bytes
 // on the wire, sums, pauses, acknowledgement points, messages, and what the amp ends up
 // holding in its battery memory and its slots.
+#include "jobs/service_jobs.h"
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -9,7 +11,6 @@
 #include "device/hid_transport.h"
 #include "images/file_placement.h"
 #include "jobs/job_texts.h"
-#include "jobs/service_jobs.h"
 #include "jobs/start_job.h"
 #include "tests/test_support.h"
 
@@ -22,11 +23,14 @@ bool IsCommand(const VirtualKorva::WireReport& w, std::uint8_t a, std::uint8_t b
   return w.Payload(0) == a && w.Payload(1) == b;
 }
 
-Bytes PayloadOf(const VirtualKorva::WireReport& w) { return Bytes(w.bytes.begin() + 1, w.bytes.end()); }
+Bytes PayloadOf(const VirtualKorva::WireReport& w) {
+  return Bytes(w.bytes.begin() + 1, w.bytes.end());
+}
 
 int FinalCount(const std::vector<JobMessage>& messages) {
-  return static_cast<int>(std::count_if(messages.begin(), messages.end(),
-                                        [](const JobMessage& m) { return m.wParam != JOB_PROGRESS; }));
+  return static_cast<int>(std::count_if(messages.begin(), messages.end(), [](const JobMessage& m) {
+    return m.wParam != JOB_PROGRESS;
+  }));
 }
 
 class ServiceJobsTest : public KorvaTest {
@@ -50,13 +54,15 @@ class ServiceJobsTest : public KorvaTest {
   Bytes UseWav(std::size_t length = 28844) {
     Bytes file(length);
     std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), file.begin());
-    for (std::size_t i = kWavHeaderLength; i < length; ++i) file[i] = static_cast<std::uint8_t>(i * 5 + i / 256);
+    for (std::size_t i = kWavHeaderLength; i < length; ++i)
+      file[i] = static_cast<std::uint8_t>(i * 5 + i / 256);
     PageFile().PageFileBuffer = file;
     return file;
   }
   // Runs a job on this thread, as its worker would after an acknowledged "INITSTA"; the
   // amp's faults are set between the two, so their counts start with the job.
-  std::vector<JobMessage> RunDirect(int (*job)(), const VirtualKorva::Faults& faults, RecordingOwner& jobOwner) {
+  std::vector<JobMessage> RunDirect(int (*job)(), const VirtualKorva::Faults& faults,
+                                    RecordingOwner& jobOwner) {
     EXPECT_EQ(InitStates(), 1);
     sim.korva.SetFaults(faults);
     CurrentJobOwner.store(&jobOwner);
@@ -104,8 +110,8 @@ TEST_F(ServiceJobsTest, BatteryApplicationOf0x6000Bytes) {
 TEST_F(ServiceJobsTest, BatteryValuePollsCarryTheSumOfTheirChunk) {
   // 1000 bytes: 16 reports, the last one 40 bytes of data and 24 of 0xFF fill.
   Bytes file = UseBatteryApplication(1000);
-  std::fill(file.begin() + 256, file.begin() + 512, 0xFF);    // chunk 2 sums to 0xFF00
-  std::fill(file.begin() + 512, file.begin() + 768, 0x00);    // chunk 3 sums to 0x1234
+  std::fill(file.begin() + 256, file.begin() + 512, 0xFF);  // chunk 2 sums to 0xFF00
+  std::fill(file.begin() + 512, file.begin() + 768, 0x00);  // chunk 3 sums to 0x1234
   std::fill(file.begin() + 512, file.begin() + 530, 0xFF);
   file[530] = 0x46;
   PageFile().PageFileBuffer = file;
@@ -132,7 +138,8 @@ TEST_F(ServiceJobsTest, BatteryValuePollsCarryTheSumOfTheirChunk) {
   EXPECT_EQ(w[5 + 2 * 5 + 4].Payload(1), 0x34);
   EXPECT_EQ(w[5 + 2 * 5 + 4].Payload(2), 0x12);
   // The end command still carries bytes 2 to 63 of the last data report.
-  EXPECT_TRUE(std::equal(w.back().bytes.begin() + 3, w.back().bytes.end(), w[w.size() - 3].bytes.begin() + 3));
+  EXPECT_TRUE(std::equal(w.back().bytes.begin() + 3, w.back().bytes.end(),
+                         w[w.size() - 3].bytes.begin() + 3));
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
 }
 
@@ -152,8 +159,10 @@ TEST_F(ServiceJobsTest, BatteryValuePollsAfterEveryFourthAndTheLastReport) {
     std::vector<int> pollsAfter;
     int data = 0;
     for (std::size_t i = 5; i + 1 < w.size(); ++i) {
-      if (w[i].timeMs - w[i - 1].timeMs == kBatterySumPauseMs) pollsAfter.push_back(data);
-      else ++data;
+      if (w[i].timeMs - w[i - 1].timeMs == kBatterySumPauseMs)
+        pollsAfter.push_back(data);
+      else
+        ++data;
     }
     EXPECT_EQ(pollsAfter, c.pollsAfter);
     EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
@@ -246,7 +255,8 @@ TEST_F(ServiceJobsTest, AudioSlot3HoldsDescriptorAndSamples) {
   std::memcpy(descriptor.data(), "cab.wav", 7);
   std::copy(file.begin(), file.begin() + 44, descriptor.begin() + 128);
   EXPECT_EQ(sim.korva.ReadMemory(0x51300, 256), descriptor);
-  EXPECT_EQ(sim.korva.ReadMemory(0x5E000, 0x4000), Bytes(file.begin() + 44, file.begin() + 44 + 0x4000));
+  EXPECT_EQ(sim.korva.ReadMemory(0x5E000, 0x4000),
+            Bytes(file.begin() + 44, file.begin() + 44 + 0x4000));
   // Nothing written next to the slot.
   EXPECT_EQ(sim.korva.ReadMemory(0x5E000 + 0x4000, 1), Bytes{0xFF});
 
@@ -266,7 +276,7 @@ TEST_F(ServiceJobsTest, AudioSlot3HoldsDescriptorAndSamples) {
   sampleBegin[1] = 0xF1;
   EXPECT_EQ(PayloadOf(w[11]), sampleBegin);
   EXPECT_TRUE(IsCommand(w.back(), 0x77, 0xF3));
-  EXPECT_EQ(w[4].timeMs - w[3].timeMs, 1);            // 256 / 150 ms before the window's poll
+  EXPECT_EQ(w[4].timeMs - w[3].timeMs, 1);  // 256 / 150 ms before the window's poll
   EXPECT_EQ(w[13].timeMs - w[12].timeMs, 1000);
   EXPECT_EQ(sim.korva.PollsTaken(), 1 + 67);
   // INITSTA 300; descriptor 50 + 1 + 200 + (10 + 200) + 50; samples 50 + 1000 + 200
@@ -301,13 +311,17 @@ TEST_F(ServiceJobsTest, AudioSlotAddressesAndNames) {
 
     const Bytes descriptor = sim.korva.ReadMemory(c.descriptorAt, 256);
     const std::size_t nameBytes = std::min<std::size_t>(c.fileName.size(), 128);
-    EXPECT_EQ(std::string(descriptor.begin(), descriptor.begin() + nameBytes), c.fileName.substr(0, nameBytes));
-    EXPECT_TRUE(std::all_of(descriptor.begin() + nameBytes, descriptor.begin() + 128, [](auto b) { return b == 0; }));
+    EXPECT_EQ(std::string(descriptor.begin(), descriptor.begin() + nameBytes),
+              c.fileName.substr(0, nameBytes));
+    EXPECT_TRUE(std::all_of(descriptor.begin() + nameBytes, descriptor.begin() + 128,
+                            [](auto b) { return b == 0; }));
     EXPECT_TRUE(std::equal(file.begin(), file.begin() + 44, descriptor.begin() + 128));
-    EXPECT_TRUE(std::all_of(descriptor.begin() + 172, descriptor.end(), [](auto b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(descriptor.begin() + 172, descriptor.end(), [](auto b) { return b == 0; }));
     EXPECT_EQ(sim.korva.ReadMemory(c.samplesAt, 0x4000), Bytes(file.begin() + 44, file.end()));
     const auto w = Writes();
-    EXPECT_EQ(w[3].Payload(2) | w[3].Payload(3) << 8 | w[3].Payload(4) << 16, static_cast<int>(c.descriptorAt));
+    EXPECT_EQ(w[3].Payload(2) | w[3].Payload(3) << 8 | w[3].Payload(4) << 16,
+              static_cast<int>(c.descriptorAt));
     EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
   }
 }

@@ -57,7 +57,9 @@ class ServicePageTest : public WindowTest {
     files.Choose(path);
     Click(page, "m_btnBrowse");
   }
-  void ChooseSlot(QWidget* page, int slot) { Child<QComboBox>(page, "m_cbIndex")->setCurrentIndex(slot - 1); }
+  void ChooseSlot(QWidget* page, int slot) {
+    Child<QComboBox>(page, "m_cbIndex")->setCurrentIndex(slot - 1);
+  }
   // No page's job runs, and the device thread has made every call asked of it.
   bool WaitForIdle() {
     return WaitUntil([&] { return !Host().JobRunning() && deviceWork.Idle(); });
@@ -67,7 +69,8 @@ class ServicePageTest : public WindowTest {
     return Child<QLineEdit>(page, "filePath")->text().toStdString();
   }
   static bool ButtonsEnabled(QWidget* page) {
-    return Child<QPushButton>(page, "m_btnBrowse")->isEnabled() && Child<QPushButton>(page, "m_btnUpgrade")->isEnabled();
+    return Child<QPushButton>(page, "m_btnBrowse")->isEnabled() &&
+           Child<QPushButton>(page, "m_btnUpgrade")->isEnabled();
   }
   static QProgressBar* Bar(QWidget* page) { return Child<QProgressBar>(page, "m_progress"); }
   bool WelcomeButtonsEnabled() {

@@ -2,18 +2,18 @@
 // amp in virtual time: choosing files, the checks of "Upgrade" in their order, whole jobs to
 // their final box and what the amp then holds, failures, the tab rule, job messages that
 // arrive while a box is open, and a window that cannot go while a page's job writes.
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
-#include <sys/stat.h>
-
 #include <memory>
 #include <optional>
 
-#include "jobs/service_texts.h"
 #include "device/amp_lock.h"
+#include "jobs/service_texts.h"
 #include "tests/service_page_test_support.h"
 #include "ui/about_dlg.h"
 
@@ -46,14 +46,14 @@ void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<PageCase> AllPages() {
   return {
-      {"MCU", ServicePageHost::kTabMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"), "V 1.39",
-       Pattern(0x2345, 7), kTextFileWrong, "*.bin bin", kJobMcu,
+      {"MCU", ServicePageHost::kTabMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"),
+       "V 1.39", Pattern(0x2345, 7), kTextFileWrong, "*.bin bin", kJobMcu,
        [](const VirtualKorva& amp, const Bytes& file) {
          EXPECT_EQ(amp.McuMemory(), Padded(file, 1024));
          EXPECT_EQ(amp.McuVersion(), "1.39");
        }},
-      {"DSP", ServicePageHost::kTabDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"), "V 0.251",
-       Pattern(5000, 13), kTextFileWrong, "*.bin bin", kJobDsp,
+      {"DSP", ServicePageHost::kTabDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"),
+       "V 0.251", Pattern(5000, 13), kTextFileWrong, "*.bin bin", kJobDsp,
        [](const VirtualKorva& amp, const Bytes& file) {
          EXPECT_EQ(amp.DspHeader(), Slice(file, 0, 16));
          EXPECT_EQ(amp.DspMemory(), Padded(Slice(file, 16, file.size() - 16), 64));
@@ -110,15 +110,17 @@ TEST_P(EachPageTest, BrowseThenUpgradeRunsTheJobToItsFinalBoxAndTheAmpHoldsTheFi
     int status = kJobIdle;
   } atBox;
   prompter.whileShown = [&](const RecordingPrompter::Box&) {
-    atBox = {Bar(page)->value(), Bar(page)->maximum(), Shown(page, "percent"), ButtonsEnabled(page), JobStatus.load()};
+    atBox = {Bar(page)->value(), Bar(page)->maximum(), Shown(page, "percent"), ButtonsEnabled(page),
+             JobStatus.load()};
   };
   // And while the job runs, at its first progress message: Browse, Upgrade, the tabs, Enter and
   // Exit, and the IR page's slot list, each enabled or not.
   auto* index = page->findChild<QComboBox*>(QStringLiteral("m_cbIndex"));
   auto enabled = [&] {
     return std::vector<bool>{Child<QPushButton>(page, "m_btnBrowse")->isEnabled(),
-                             Child<QPushButton>(page, "m_btnUpgrade")->isEnabled(), Tabs()->tabBar()->isEnabled(),
-                             WelcomeButtonsEnabled(), index && index->isEnabled()};
+                             Child<QPushButton>(page, "m_btnUpgrade")->isEnabled(),
+                             Tabs()->tabBar()->isEnabled(), WelcomeButtonsEnabled(),
+                             index && index->isEnabled()};
   };
   std::vector<bool> whileRunning;
   JobEventWatcher running;
@@ -171,7 +173,8 @@ TEST_P(EachPageTest, FailuresEndInTheirBoxesAndGiveThePageBack) {
   Settle();
   EXPECT_EQ(RunningWorkers(), 0);
   const char* initFailed = c.jobKind == kJobDsp ? kTextInitStatesFailed : kTextInitStatesFailedWide;
-  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{texts.failed, initFailed, texts.startFailed}));
+  EXPECT_EQ(prompter.Texts(),
+            (std::vector<std::string>{texts.failed, initFailed, texts.startFailed}));
   EXPECT_EQ(prompter.Boxes()[2].kind, BoxKind::Window);
   ExpectIdle(page);
 
@@ -222,7 +225,8 @@ TEST_P(EachPageTest, UpgradeChecksTheLinkTheSlotTheAmpAndTheFileInThatOrder) {
   std::filesystem::remove(path);
   upgradeSays(BoxKind::Application, kTextSelectFile);
 
-  for (const auto& write : sim.korva.Writes()) ADD_FAILURE() << "a report went to the amp: " << int(write.Payload(0));
+  for (const auto& write : sim.korva.Writes())
+    ADD_FAILURE() << "a report went to the amp: " << int(write.Payload(0));
   EXPECT_EQ(JobStatus.load(), kJobIdle);
 }
 
@@ -375,7 +379,8 @@ TEST_F(ServicePageTest, AnAmpInUseByAnotherProgramIsNotWritten) {
   running.onJob = [&](const ui::JobEvent& e) {
     if (e.WParam() != JOB_PROGRESS) return;
     ++looked;
-    if (TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere) ++heldWhileWriting;
+    if (TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere)
+      ++heldWhileWriting;
   };
   page->installEventFilter(&running);
   Click(page, "m_btnUpgrade");
@@ -457,8 +462,9 @@ TEST_F(ServicePageTest, JobMessagesThatArriveWhileABoxIsOpenAreActedOnOnce) {
   sim.korva.SetFaults(faults);
   Click(page, "m_btnUpgrade");
   Settle();
-  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextMcuPageSucceeded, kTextInitStatesFailedWide,
-                                                        kTextUpdateMcuFailed}));
+  EXPECT_EQ(prompter.Texts(),
+            (std::vector<std::string>{kTextMcuPageSucceeded, kTextInitStatesFailedWide,
+                                      kTextUpdateMcuFailed}));
   ExpectIdle(page);
 
   // The About box is open while the job reports: its loop delivers the job's messages.
@@ -523,16 +529,16 @@ TEST_P(EachPageTest, AHeldKeyStartsNoJobAndAFreshReturnOnUpgradeDoes) {
 // the page's first step, and Alt+letter keys reach the shown page's controls only.
 TEST_F(ServicePageTest, TheKeyboardGoesThroughTheShownPage) {
   Activate(welcome.get());
-  EXPECT_EQ(TabOrder(welcome.get()), (std::vector<std::string>{"Browse", "Upgrade", "Enter", "Exit", "MCU",
-                                                              "MCU Firmware File:"}));
+  EXPECT_EQ(TabOrder(welcome.get()), (std::vector<std::string>{"Browse", "Upgrade", "Enter", "Exit",
+                                                               "MCU", "MCU Firmware File:"}));
   TapKey(welcome.get(), Qt::Key_F, Qt::AltModifier);
   EXPECT_EQ(welcome->focusWidget(), Child(Host().Page(ServicePageHost::kTabMcu), "filePath"));
 
   QWidget* ir = Open(ServicePageHost::kTabIr);
   TapKey(welcome.get(), Qt::Key_I, Qt::AltModifier);
   EXPECT_EQ(welcome->focusWidget(), Child(ir, "m_cbIndex"));
-  EXPECT_EQ(TabOrder(welcome.get()), (std::vector<std::string>{"Index:", "IR File:", "Browse", "Upgrade",
-                                                              "Enter", "Exit", "IR"}));
+  EXPECT_EQ(TabOrder(welcome.get()), (std::vector<std::string>{"Index:", "IR File:", "Browse",
+                                                               "Upgrade", "Enter", "Exit", "IR"}));
   // A button's key presses it as a click would, a moment later.
   files.Cancel();
   TapKey(welcome.get(), Qt::Key_B, Qt::AltModifier);

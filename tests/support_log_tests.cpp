@@ -1,6 +1,8 @@
 // The support log as the core keeps it, against the virtual amp in virtual time: a job's total,
 // its progress at every tenth, its end or failure with the count, the boxes, a stop request,
 // and the presence test and the plan noted only when they change.
+#include "support/support_log.h"
+
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -14,7 +16,6 @@
 #include "images/embedded_images.h"
 #include "jobs/start_job.h"
 #include "jobs/update_plan.h"
-#include "support/support_log.h"
 #include "tests/scratch_folder.h"
 #include "tests/test_support.h"
 
@@ -173,8 +174,9 @@ TEST_F(SupportLogTest, TheBluetoothUpdateLibraryOrItsProblemIsLogged) {
   const auto logged = Logged();
   ASSERT_EQ(logged.size(), 2u);
   // The path as the program loads it: made absolute (under Wine, a Unix path gets its drive).
-  EXPECT_EQ(logged[0], "Bluetooth update library: " + std::filesystem::absolute(KORVA_SCRIPTED_DFU).string() +
-                           " (named by --dfu-library)");
+  EXPECT_EQ(logged[0],
+            "Bluetooth update library: " + std::filesystem::absolute(KORVA_SCRIPTED_DFU).string() +
+                " (named by --dfu-library)");
   EXPECT_EQ(logged[1].rfind("Bluetooth update library: none. No usable library: ", 0), 0u)
       << logged[1];
   // The problem line says where the library is looked for, escaped onto one line.

@@ -258,7 +258,8 @@ TEST(SupportLogTest, TheDefaultPlaceFollowsTheStateFolderOfTheDesktop) {
   };
 #ifdef _WIN32
   EXPECT_EQ(DefaultSupportLogPath(lookup({{"LOCALAPPDATA", "C:\\Users\\tech\\AppData\\Local"},
-                                          {"HOME", "/c/Users/tech"}, {"XDG_STATE_HOME", "C:\\xdg"}})),
+                                          {"HOME", "/c/Users/tech"},
+                                          {"XDG_STATE_HOME", "C:\\xdg"}})),
             fs::path("C:\\Users\\tech\\AppData\\Local\\korva-updater\\korva-updater.log"));
   // Without LOCALAPPDATA a Unix-like shell's HOME is no place for it.
   EXPECT_EQ(DefaultSupportLogPath(lookup({{"HOME", "/c/Users/tech"}})), fs::path());

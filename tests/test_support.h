@@ -80,7 +80,8 @@ class RecordingOwner : public JobOwner {
   // The lParams of the progress messages, in order.
   std::vector<long> ProgressValues() const {
     std::vector<long> values;
-    for (const auto& m : Messages()) if (m.wParam == JOB_PROGRESS) values.push_back(m.lParam);
+    for (const auto& m : Messages())
+      if (m.wParam == JOB_PROGRESS) values.push_back(m.lParam);
     return values;
   }
 
@@ -194,7 +195,8 @@ class Gate {
 // JOB_DONE.
 inline void ExpectCompleteRun(const std::vector<JobMessage>& messages, int message, long total) {
   ASSERT_EQ(messages.size(), static_cast<std::size_t>(total) + 1);
-  for (long i = 0; i < total; ++i) ASSERT_EQ(messages[i], (JobMessage{message, JOB_PROGRESS, i + 1}));
+  for (long i = 0; i < total; ++i)
+    ASSERT_EQ(messages[i], (JobMessage{message, JOB_PROGRESS, i + 1}));
   EXPECT_EQ(messages.back(), (JobMessage{message, JOB_DONE, 0}));
 }
 

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <thread>
 
+#include "jobs/service_texts.h"
+#include "jobs/update_texts.h"
 #include "tests/file_test_support.h"
 #include "tests/ui_test_support.h"
 #include "ui/about_dlg.h"
@@ -21,9 +23,7 @@
 #include "ui/display_text.h"
 #include "ui/message_box_prompter.h"
 #include "ui/same_version_dlg.h"
-#include "jobs/service_texts.h"
 #include "ui/updater_app.h"
-#include "jobs/update_texts.h"
 #include "ui/welcome_dlg.h"
 #include "ui/window_job_owner.h"
 
@@ -36,11 +36,14 @@ TEST(Percent, TruncatesAndNeverDividesByZeroOrPassesOneHundred) {
     int total;
     const char* shown;
   } cases[] = {
-      {1, 3, "33%"},       {376, 752, "50%"},  {751, 752, "99%"},   {752, 752, "100%"},
-      {2143, 2142, "100%"}, {1, 0, "100%"},    {0, 0, "100%"},      {2147483647L, 2147483647, "100%"},
+      {1, 3, "33%"},         {376, 752, "50%"},
+      {751, 752, "99%"},     {752, 752, "100%"},
+      {2143, 2142, "100%"},  {1, 0, "100%"},
+      {0, 0, "100%"},        {2147483647L, 2147483647, "100%"},
       {30000, 65535, "45%"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ui::PercentText(c.sent, c.total), c.shown) << c.sent << "/" << c.total;
+  for (const Case& c : cases)
+    EXPECT_EQ(ui::PercentText(c.sent, c.total), c.shown) << c.sent << "/" << c.total;
 }
 
 TEST(DisplayText, DecodesTheFullWidthExclamationMark) {
@@ -55,7 +58,8 @@ TEST(MessageBoxes, WindowBoxHasNoIconApplicationBoxAWarning) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("ui_tests"));  // the program file's base name
   EXPECT_EQ(window->text(), QStringLiteral("Update MCU fail!"));
   EXPECT_EQ(window->standardButtons(), QMessageBox::Ok);
-  auto application = ui::MakeMessageBox(BoxKind::Application, "Fail to initialize states of device\xA3\xA1", nullptr);
+  auto application = ui::MakeMessageBox(BoxKind::Application,
+                                        "Fail to initialize states of device\xA3\xA1", nullptr);
   EXPECT_EQ(application->icon(), QMessageBox::Warning);
   EXPECT_TRUE(application->text().endsWith(QChar(0xFF01)));
 }
@@ -89,7 +93,9 @@ TEST(WindowJobOwner, PostsJobEventsAndPreparesTheBarOnTheWindowThread) {
   bar.setValue(3);
   JobEventWatcher target;
   std::vector<std::tuple<int, int, long>> received;
-  target.onJob = [&](const ui::JobEvent& e) { received.emplace_back(e.Message(), e.WParam(), e.LParam()); };
+  target.onJob = [&](const ui::JobEvent& e) {
+    received.emplace_back(e.Message(), e.WParam(), e.LParam());
+  };
   QObject window;
   window.installEventFilter(&target);
   ui::WindowJobOwner owner(&window, &bar);
@@ -107,7 +113,8 @@ TEST(WindowJobOwner, PostsJobEventsAndPreparesTheBarOnTheWindowThread) {
   EXPECT_TRUE(prepared.load());
   EXPECT_EQ(bar.maximum(), 752);
   EXPECT_EQ(bar.value(), 0);
-  EXPECT_EQ(received, (std::vector<std::tuple<int, int, long>>{{WM_MCU_JOB, JOB_PROGRESS, 1}, {WM_MCU_JOB, JOB_DONE, 0}}));
+  EXPECT_EQ(received, (std::vector<std::tuple<int, int, long>>{{WM_MCU_JOB, JOB_PROGRESS, 1},
+                                                               {WM_MCU_JOB, JOB_DONE, 0}}));
 
   // On the bar's own thread it runs in place; a total of 0 keeps the bar a bar.
   owner.PrepareProgressBar(0);
@@ -168,8 +175,10 @@ TEST(DeviceWork, AResultForAWindowThatHasGoneIsDropped) {
   auto window = std::make_unique<QObject>();
   bool handed = false;
   bool laterHanded = false;
-  work.Run(window.get(), [&] { gate.Pass(); }, [&] { handed = true; });
-  work.Run(&work, [] { return 1; }, [&](int) { laterHanded = true; });
+  work.Run(
+      window.get(), [&] { gate.Pass(); }, [&] { handed = true; });
+  work.Run(
+      &work, [] { return 1; }, [&](int) { laterHanded = true; });
   ASSERT_TRUE(gate.WaitUntilHeld());
   window.reset();  // while its call is being made
   gate.Open();
@@ -208,7 +217,8 @@ TEST(DeviceWork, GoingAwayWaitsForTheCallInProgressAndDropsTheRest) {
 // folder of the file chosen.
 TEST(FileDialogChooser, OffersSeveralPatternsInOneEntry) {
   ScratchFolder folder;
-  for (const char* name : {"module.bin", "module.dfu", "cab.wav", "notes.txt"}) folder.File(name, Bytes{1});
+  for (const char* name : {"module.bin", "module.dfu", "cab.wav", "notes.txt"})
+    folder.File(name, Bytes{1});
   ui::FileDialogChooser chooser;
   std::vector<std::string> listed;
   std::string entry, suffix, openedIn;
@@ -227,7 +237,8 @@ TEST(FileDialogChooser, OffersSeveralPatternsInOneEntry) {
       WaitUntil([&] { return view->model()->rowCount(view->rootIndex()) >= 2; }, 5000);
       listed.clear();
       for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
-        listed.push_back(view->model()->index(row, 0, view->rootIndex()).data().toString().toStdString());
+        listed.push_back(
+            view->model()->index(row, 0, view->rootIndex()).data().toString().toStdString());
       }
       std::sort(listed.begin(), listed.end());
       entry = Child<QComboBox>(dialog, "fileTypeCombo")->currentText().toStdString();
@@ -241,11 +252,13 @@ TEST(FileDialogChooser, OffersSeveralPatternsInOneEntry) {
     });
     return chooser.ChooseFileToOpen(nullptr, ui::kBluetoothFileFilter);
   };
-  EXPECT_EQ(choose(QStringLiteral("module.dfu")), QString::fromStdString(folder.PathOf("module.dfu")));
+  EXPECT_EQ(choose(QStringLiteral("module.dfu")),
+            QString::fromStdString(folder.PathOf("module.dfu")));
   EXPECT_EQ(listed, (std::vector<std::string>{"module.bin", "module.dfu"}));
   EXPECT_EQ(entry, "*.bin; *.dfu");
   EXPECT_EQ(suffix, "");
-  EXPECT_EQ(choose(QStringLiteral("module.bin")), QString::fromStdString(folder.PathOf("module.bin")));
+  EXPECT_EQ(choose(QStringLiteral("module.bin")),
+            QString::fromStdString(folder.PathOf("module.bin")));
   EXPECT_EQ(openedIn, std::filesystem::path(folder.PathOf("")).parent_path().string());
 }
 
@@ -281,12 +294,14 @@ class NoClippingTest : public WindowTest, public ::testing::WithParamInterface<i
     for (QLabel* label : dialog->findChildren<QLabel*>()) ExpectFits(label, label->text());
     for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
       const QFontMetrics metrics(button->font());
-      EXPECT_LE(metrics.horizontalAdvance(button->text()) + 2 * metrics.averageCharWidth(), button->width());
+      EXPECT_LE(metrics.horizontalAdvance(button->text()) + 2 * metrics.averageCharWidth(),
+                button->width());
       EXPECT_LE(metrics.height() + 4, button->height()) << button->text().toStdString();
     }
     for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) {
       const QFontMetrics metrics(group->font());
-      EXPECT_LE(metrics.horizontalAdvance(group->title()) + 2 * metrics.averageCharWidth(), group->width());
+      EXPECT_LE(metrics.horizontalAdvance(group->title()) + 2 * metrics.averageCharWidth(),
+                group->width());
     }
     // Every control stays inside the window.
     for (QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -311,13 +326,15 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
   ui::CUpdateDlg main;
   ExpectAllFit(&main);
   auto* status = Child<QLabel>(&main, "status");
-  for (const char* text : {kTextInitializing, kTextConnectCable, kTextInitStatesFailedCheckCable, kTextSameFirmware,
-                           kTextSameMcuFirmware, kTextSameDspFirmware, kTextClickUpdate, kTextClickUpdateAfterMcuStartFailed,
-                           kTextStartUpdating, kTextMcuUpdating, kTextMcuUpdateDone, kTextDspUpdating,
-                           kTextUpdateSucceeded, kTextUpdateFailed}) {
+  for (const char* text :
+       {kTextInitializing, kTextConnectCable, kTextInitStatesFailedCheckCable, kTextSameFirmware,
+        kTextSameMcuFirmware, kTextSameDspFirmware, kTextClickUpdate,
+        kTextClickUpdateAfterMcuStartFailed, kTextStartUpdating, kTextMcuUpdating,
+        kTextMcuUpdateDone, kTextDspUpdating, kTextUpdateSucceeded, kTextUpdateFailed}) {
     ExpectFits(status, QString::fromLatin1(text));
   }
-  for (const DeviceAccess access : {DeviceAccess::PermissionDenied, DeviceAccess::HeldElsewhere, DeviceAccess::NotOpenable}) {
+  for (const DeviceAccess access :
+       {DeviceAccess::PermissionDenied, DeviceAccess::HeldElsewhere, DeviceAccess::NotOpenable}) {
     ExpectFits(status, ui::AmpMissingText(access));
   }
   for (const char* text : {kTextDisconnected, kTextConnected, kTextConnectError}) {
@@ -343,7 +360,8 @@ TEST_P(NoClippingTest, ServicePagesAndTheBusyPromptShowEveryTextTheyCanTake) {
     // The page area of the tabs holds the whole page.
     EXPECT_GE(page->parentWidget()->width(), page->width());
     EXPECT_GE(page->parentWidget()->height(), page->height());
-    if (auto* percent = page->findChild<QLabel*>(QStringLiteral("percent"))) ExpectFits(percent, QStringLiteral("100%"));
+    if (auto* percent = page->findChild<QLabel*>(QStringLiteral("percent")))
+      ExpectFits(percent, QStringLiteral("100%"));
     if (auto* version = page->findChild<QLabel*>(QStringLiteral("updateVersion"))) {
       ExpectFits(version, QStringLiteral("V 12345678"));  // the MCU rule's longest version
       ExpectFits(version, QString::fromLatin1(kTextVersionError));

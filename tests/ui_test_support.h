@@ -143,7 +143,8 @@ inline void ReleaseKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modif
   QTest::simulateEvent(window->windowHandle(), false, key, modifiers, QString(), false);
 }
 // A key event stamped with `timestampMs`, as the platform hands it to the window.
-inline void SendKey(QWidget* window, QEvent::Type type, Qt::Key key, bool repeat, quint64 timestampMs) {
+inline void SendKey(QWidget* window, QEvent::Type type, Qt::Key key, bool repeat,
+                    quint64 timestampMs) {
   QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
   event.setTimestamp(timestampMs);
   QCoreApplication::sendEvent(window->windowHandle(), &event);
@@ -195,7 +196,9 @@ class WindowTest : public KorvaTest {
 
   // Waits until the device thread has made every call the windows asked for and its results
   // have been shown.
-  void Settle() { ASSERT_TRUE(WaitUntil([&] { return deviceWork.Idle(); })) << "the device thread is stuck"; }
+  void Settle() {
+    ASSERT_TRUE(WaitUntil([&] { return deviceWork.Idle(); })) << "the device thread is stuck";
+  }
 
   // The main update window as "Enter" opens it, with LinkMode as the welcome window's probe
   // left it and its opening steps made; active.

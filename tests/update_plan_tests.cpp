@@ -1,9 +1,10 @@
 // The main road's version comparison, its status lines and jobs, and the progress percentage.
+#include "jobs/update_plan.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "jobs/update_plan.h"
 #include "jobs/update_texts.h"
 
 namespace korva::testing {
@@ -66,9 +67,9 @@ TEST(UpdatePlanTest, ProgressPercent) {
     int percent;
   };
   const Case cases[] = {
-      {1, 3, 33},       {376, 752, 50},  {751, 752, 99}, {752, 752, 100},
+      {1, 3, 33},        {376, 752, 50}, {751, 752, 99}, {752, 752, 100},
       {2149, 2148, 100},  // the DSP job's last count includes its header report
-      {6, 5, 100},      {1, 0, 100},     {0, 0, 100},    {-1, 10, 0},
+      {6, 5, 100},       {1, 0, 100},    {0, 0, 100},    {-1, 10, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.count) + "/" + std::to_string(c.total));

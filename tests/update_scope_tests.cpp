@@ -1,7 +1,8 @@
 // The lock against sleep and shutdown as the jobs hold it: taken once for any number of scopes,
 // held from StartJob until the job's thread has returned, said once when it cannot be had.
-#include "images/embedded_images.h"
 #include "jobs/update_scope.h"
+
+#include "images/embedded_images.h"
 #include "jobs/start_job.h"
 #include "tests/test_support.h"
 

@@ -1,17 +1,17 @@
 // The main update window against the virtual amp: what the user sees at the start, at each
 // tick, on "Update" and while the jobs report, in virtual time.
-#include <QKeyEvent>
-
 #include <unistd.h>
+
+#include <QKeyEvent>
 
 #include "device/amp_lock.h"
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
 #include "jobs/job_texts.h"
 #include "jobs/start_job.h"
+#include "jobs/update_texts.h"
 #include "tests/ui_test_support.h"
 #include "ui/job_event.h"
-#include "jobs/update_texts.h"
 
 namespace korva::testing {
 namespace {
@@ -63,7 +63,8 @@ TEST_F(UpdateWindowTest, WithoutTheAmpItOpensDisconnectedAndProbesTheModuleAtEac
   EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect"}));
 
   Tick(*dialog);
-  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
+  EXPECT_EQ(sim.module.Calls(),
+            (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
   EXPECT_EQ(Shown(dialog.get(), "currentVersion"), " ");
   EXPECT_FALSE(Button("m_btnUpdate")->isEnabled());
   EXPECT_TRUE(sim.korva.Writes().empty());
@@ -80,7 +81,8 @@ struct VersionCase {
 
 void PrintTo(const VersionCase& c, std::ostream* out) { *out << "Ver" << c.mcu << "." << c.dsp; }
 
-class VersionComparisonTest : public UpdateWindowTest, public ::testing::WithParamInterface<VersionCase> {};
+class VersionComparisonTest : public UpdateWindowTest,
+                              public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(VersionComparisonTest, ShowsVersionsPlanAndStatus) {
   const VersionCase& c = GetParam();
@@ -113,7 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"2.38", "251", kPlanBoth, kTextInitializing, kTextClickUpdate}),
     [](const auto& info) {
       std::string name = std::string("Mcu") + info.param.mcu + "Dsp" + info.param.dsp;
-      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      std::replace_if(
+          name.begin(), name.end(),
+          [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
       return name;
     });
 
@@ -158,8 +162,8 @@ TEST_F(UpdateWindowTest, AnAmpInUseByAnotherProgramIsLeftAloneUntilItIsFree) {
   ClickUpdate();
   ASSERT_TRUE(WaitForStatus(kTextUpdateSucceeded));
   dialog->removeEventFilter(&jobs);
-  EXPECT_EQ(duringTheJobs,
-            (std::vector<AmpLockOutcome>{AmpLockOutcome::HeldElsewhere, AmpLockOutcome::HeldElsewhere}));
+  EXPECT_EQ(duringTheJobs, (std::vector<AmpLockOutcome>{AmpLockOutcome::HeldElsewhere,
+                                                        AmpLockOutcome::HeldElsewhere}));
   EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
   EXPECT_EQ(sim.korva.DspVersion(), "250");
 }
@@ -197,7 +201,8 @@ TEST_F(UpdateWindowTest, SamePromptNoStartsNothingAndPollingResumes) {
   });
   ClickUpdate();
   EXPECT_EQ(promptText,
-            "The firmware version to be updated is same as the current firmware version. Are you  to update the "
+            "The firmware version to be updated is same as the current firmware version. Are you  "
+            "to update the "
             "software? Press \"Yes\" to update,otherwize press \"No\".");
   EXPECT_EQ(MainRoad().UpdateConfirmed, 0);
   EXPECT_TRUE(sim.korva.Writes().empty());
@@ -256,7 +261,8 @@ TEST_F(UpdateWindowTest, PercentageFollowsTheMcuJobAndDoneClearsBarAndPercentage
   JobEventWatcher watcher;
   watcher.onJob = [&](const ui::JobEvent& e) {
     if (e.WParam() == JOB_PROGRESS && (e.LParam() == 376 || e.LParam() == 751)) {
-      seen[e.LParam()] = {Child<QLabel>(dialog.get(), "percent")->text().toStdString(), Bar()->value()};
+      seen[e.LParam()] = {Child<QLabel>(dialog.get(), "percent")->text().toStdString(),
+                          Bar()->value()};
     }
   };
   dialog->installEventFilter(&watcher);
@@ -374,7 +380,8 @@ TEST_F(UpdateWindowTest, ADspStartRefusedAfterTheMcuJobSaysSo) {
   ASSERT_TRUE(WaitUntil([&] { return prompter.Boxes().size() == 2; }));
   qApp->removeEventFilter(&watcher);
   Settle();
-  EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kTextInitStatesFailed, kTextUpdateDspFailed}));
+  EXPECT_EQ(prompter.Texts(),
+            (std::vector<std::string>{kTextInitStatesFailed, kTextUpdateDspFailed}));
   EXPECT_EQ(Status(), kTextClickUpdate);
   EXPECT_TRUE(Button("m_btnExit")->isEnabled());
   EXPECT_NE(dialog->PollTimerId(), 0);
@@ -445,7 +452,8 @@ TEST_F(UpdateWindowTest, AnAmpThatCannotBeOpenedLooksAbsentButTheStatusSaysWhy) 
     const char* why;
   };
   const Case cases[] = {
-      {{.permissionDenied = true}, "may not open it. Install the udev rule 70-korva.rules in /etc/udev/rules.d"},
+      {{.permissionDenied = true},
+       "may not open it. Install the udev rule 70-korva.rules in /etc/udev/rules.d"},
       {{.openedElsewhere = true}, "another program holds it"},
   };
   Open();

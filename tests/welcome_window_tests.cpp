@@ -9,9 +9,9 @@
 
 #include "device/hid_transport.h"
 #include "images/embedded_images.h"
+#include "jobs/update_texts.h"
 #include "tests/ui_test_support.h"
 #include "ui/device_watchers.h"
-#include "jobs/update_texts.h"
 #include "ui/updater_app.h"
 #include "ui/welcome_dlg.h"
 
@@ -32,15 +32,17 @@ TEST_F(WelcomeWindowTest, ShowsTheInstructions) {
   welcome.show();
   EXPECT_EQ(welcome.windowTitle(), "ORVANTE KORVA Updater");
   std::vector<std::string> texts;
-  for (QLabel* label : welcome.findChildren<QLabel*>()) texts.push_back(label->text().toStdString());
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       "Welcome to the KORVA firmware updater.",
-                       "This application will update the firmware of your KORVA.",
-                       "Update preparation:",
-                       "1.Connect the USB cable to the KORVA.",
-                       "2.Press and hold the \"Guitar Cab Emulation\" button and turn on the KORVA.",
-                       "Click \"Enter\" to begin.",
-                   }));
+  for (QLabel* label : welcome.findChildren<QLabel*>())
+    texts.push_back(label->text().toStdString());
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{
+                "Welcome to the KORVA firmware updater.",
+                "This application will update the firmware of your KORVA.",
+                "Update preparation:",
+                "1.Connect the USB cable to the KORVA.",
+                "2.Press and hold the \"Guitar Cab Emulation\" button and turn on the KORVA.",
+                "Click \"Enter\" to begin.",
+            }));
   EXPECT_TRUE(Child<QPushButton>(&welcome, "btnEnter")->isDefault());
   QWidget* tab = Child(&welcome, "m_tab");
   EXPECT_FALSE(tab->isVisible());
@@ -75,7 +77,8 @@ TEST_F(WelcomeWindowTest, DeviceChangesFromAnyThreadProbeAgainThroughTheUiThread
 
   sim.korva.Unplug();
   ASSERT_TRUE(WaitUntil([] { return LinkMode.load() == kLinkNone; }));
-  EXPECT_EQ(sim.module.Calls(), (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
+  EXPECT_EQ(sim.module.Calls(),
+            (std::vector<std::string>{"disconnect", "connect", "lasterror", "disconnect"}));
 }
 
 // Between device changes the amp is opened where it was found; after one, it is looked for
@@ -126,14 +129,16 @@ TEST_F(WelcomeWindowTest, TheContextMenuOffersTheAboutBox) {
       item = action->text().toStdString();
       WhenModal([&](QWidget* about) {
         aboutTitle = about->windowTitle().toStdString();
-        for (QLabel* label : about->findChildren<QLabel*>()) aboutTexts.push_back(label->text().toStdString());
+        for (QLabel* label : about->findChildren<QLabel*>())
+          aboutTexts.push_back(label->text().toStdString());
         Click(about, "btnOk");
       });
       menu->close();
       action->trigger();
     }
   });
-  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), welcome.mapToGlobal(QPoint(10, 10)));
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                          welcome.mapToGlobal(QPoint(10, 10)));
   QCoreApplication::sendEvent(&welcome, &event);
   EXPECT_EQ(item, "&About Velorin...");
   EXPECT_EQ(aboutTitle, "About KORVA Updater");
@@ -155,7 +160,8 @@ TEST_F(WelcomeWindowTest, ServiceModeFromTheContextMenuGrowsTheWindowAroundTheTa
         if (action->isEnabled()) action->trigger();
       }
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), welcome.mapToGlobal(QPoint(10, 10)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                            welcome.mapToGlobal(QPoint(10, 10)));
     QCoreApplication::sendEvent(&welcome, &event);
     return enabledAndChecked;
   };
@@ -189,7 +195,8 @@ TEST(StartOptions, ServiceModeIsChosenOnTheCommandLine) {
 TEST_F(WelcomeWindowTest, TheMainWindowHasNoAboutItem) {
   ui::CUpdateDlg main;
   main.show();
-  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), main.mapToGlobal(QPoint(10, 10)));
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                          main.mapToGlobal(QPoint(10, 10)));
   QCoreApplication::sendEvent(&main, &event);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
@@ -250,7 +257,8 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
       note();
       // While the DSP job runs, another device arrives (and later leaves): the hidden
       // welcome window probes.
-      if (status->text() == kTextDspUpdating && !sim.bus.IsAttached(&keyboard)) sim.bus.Attach(&keyboard);
+      if (status->text() == kTextDspUpdating && !sim.bus.IsAttached(&keyboard))
+        sim.bus.Attach(&keyboard);
     };
     qApp->installEventFilter(&before);  // the last installed sees events first
     main->installEventFilter(&after);
@@ -271,21 +279,26 @@ TEST_F(WelcomeWindowTest, TheWholeMainRoadFromEnterToTheFinalText) {
   });
   Click(&welcome, "btnEnter");
 
-  EXPECT_EQ(statuses, (std::vector<std::string>{kTextInitializing, kTextStartUpdating, kTextMcuUpdating,
-                                                kTextMcuUpdateDone, kTextDspUpdating, kTextUpdateSucceeded}));
-  EXPECT_EQ(finalStatus, "Update successfully! Please disconnect the USB cable and restart the KORVA.");
+  EXPECT_EQ(statuses,
+            (std::vector<std::string>{kTextInitializing, kTextStartUpdating, kTextMcuUpdating,
+                                      kTextMcuUpdateDone, kTextDspUpdating, kTextUpdateSucceeded}));
+  EXPECT_EQ(finalStatus,
+            "Update successfully! Please disconnect the USB cable and restart the KORVA.");
   EXPECT_EQ(finalVersion, "Ver1.38.250");
   EXPECT_EQ(welcome.result(), QDialog::Accepted);
 
   // The amp holds the carried firmware.
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   const ImageStore& images = Images();
-  std::vector<std::uint8_t> mcu(images.McuImageBuffer.begin(), images.McuImageBuffer.begin() + images.McuImageLength);
+  std::vector<std::uint8_t> mcu(images.McuImageBuffer.begin(),
+                                images.McuImageBuffer.begin() + images.McuImageLength);
   mcu.resize(sim.korva.McuMemory().size(), 0xFF);
   EXPECT_EQ(sim.korva.McuMemory(), mcu);
-  const std::vector<std::uint8_t> dspHeader(images.DspImageBuffer.begin(), images.DspImageBuffer.begin() + 16);
+  const std::vector<std::uint8_t> dspHeader(images.DspImageBuffer.begin(),
+                                            images.DspImageBuffer.begin() + 16);
   EXPECT_EQ(sim.korva.DspHeader(), dspHeader);
-  std::vector<std::uint8_t> dsp(images.DspImageBuffer.begin() + 16, images.DspImageBuffer.begin() + images.DspImageLength);
+  std::vector<std::uint8_t> dsp(images.DspImageBuffer.begin() + 16,
+                                images.DspImageBuffer.begin() + images.DspImageLength);
   dsp.resize(sim.korva.DspMemory().size(), 0xFF);
   EXPECT_EQ(sim.korva.DspMemory(), dsp);
   EXPECT_EQ(sim.korva.McuVersion(), "1.38");

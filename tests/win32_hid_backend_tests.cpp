@@ -3,6 +3,8 @@
 // transfer, report lengths other than 65, the reasons an open fails, and the main road moved
 // report by report through it to the virtual amp. Then the backend on the system's own calls:
 // under Wine, the HID class that Wine itself presents.
+#include "device/win32_hid_backend.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -11,7 +13,6 @@
 
 #include "device/device_access.h"
 #include "device/hid_transport.h"
-#include "device/win32_hid_backend.h"
 #include "device/win32_hid_calls.h"
 #include "images/embedded_images.h"
 #include "jobs/start_job.h"
@@ -77,7 +78,8 @@ class FakeWindowsHid final : public win32::HidCalls {
 
   HDEVINFO SetupDiGetClassDevsA(const GUID* guid, PCSTR, HWND, DWORD flags) override {
     std::lock_guard lock(mutex_);
-    if (std::memcmp(guid, &kHidClass, sizeof kHidClass) != 0 || flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {
+    if (std::memcmp(guid, &kHidClass, sizeof kHidClass) != 0 ||
+        flags != (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {
       violations_.push_back("listed something other than the present HID interfaces");
     }
     HDEVINFO list = NewToken();
@@ -100,11 +102,13 @@ class FakeWindowsHid final : public win32::HidCalls {
                                         PDWORD requiredSize, PSP_DEVINFO_DATA) override {
     std::lock_guard lock(mutex_);
     const std::string& path = lists_.at(list).at(data->Reserved).path;
-    const DWORD required = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1;
+    const DWORD required =
+        offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1;
     if (requiredSize) *requiredSize = required;
     if (!detail) return Fail(ERROR_INSUFFICIENT_BUFFER);
     detailSizeFields_.push_back(detail->cbSize);
-    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return Fail(ERROR_INVALID_USER_BUFFER);
+    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
+      return Fail(ERROR_INVALID_USER_BUFFER);
     if (detailSize < required) return Fail(ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(detail->DevicePath, path.c_str(), path.size() + 1);
     return TRUE;
@@ -115,8 +119,8 @@ class FakeWindowsHid final : public win32::HidCalls {
     return lists_.erase(list) ? TRUE : Fail(ERROR_INVALID_HANDLE);
   }
 
-  HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
-                     HANDLE) override {
+  HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                     DWORD disposition, DWORD flags, HANDLE) override {
     std::lock_guard lock(mutex_);
     calls_.push_back("CreateFileA");
     if (disposition != OPEN_EXISTING || share != (FILE_SHARE_READ | FILE_SHARE_WRITE)) {
@@ -127,9 +131,9 @@ class FakeWindowsHid final : public win32::HidCalls {
       file.device = bus_.Open(path);
       if (!file.device) {
         const HidOpenProblem problem = bus_.DiagnoseOpen(path);
-        Fail(problem == HidOpenProblem::HeldElsewhere       ? ERROR_SHARING_VIOLATION
+        Fail(problem == HidOpenProblem::HeldElsewhere      ? ERROR_SHARING_VIOLATION
              : problem == HidOpenProblem::PermissionDenied ? ERROR_ACCESS_DENIED
-                                                            : ERROR_FILE_NOT_FOUND);
+                                                           : ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
       }
     }
@@ -142,7 +146,8 @@ class FakeWindowsHid final : public win32::HidCalls {
     std::lock_guard lock(mutex_);
     auto it = objects_.find(handle);
     if (it == objects_.end()) return Fail(ERROR_INVALID_HANDLE);
-    calls_.push_back(it->second.kind == Object::Kind::Event ? "CloseHandle(event)" : "CloseHandle(device)");
+    calls_.push_back(it->second.kind == Object::Kind::Event ? "CloseHandle(event)"
+                                                            : "CloseHandle(device)");
     for (const auto& [event, transfer] : transfers_) {
       if (transfer.pending && (event == handle || transfer.file == handle)) {
         violations_.push_back("closed a handle that a pending transfer still uses");
@@ -192,16 +197,19 @@ class FakeWindowsHid final : public win32::HidCalls {
     return preparsed_.erase(data) ? TRUE : Fail(ERROR_INVALID_PARAMETER);
   }
 
-  HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR name) override {
+  HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState,
+                      LPCSTR name) override {
     std::lock_guard lock(mutex_);
     calls_.push_back("CreateEventA");
-    if (!manualReset || initialState || name) violations_.push_back("the event is not an unnamed manual-reset one");
+    if (!manualReset || initialState || name)
+      violations_.push_back("the event is not an unnamed manual-reset one");
     HANDLE event = NewToken();
     objects_.emplace(event, Object{Object::Kind::Event, "", 0, 0, nullptr});
     return event;
   }
 
-  BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD, LPOVERLAPPED overlapped) override {
+  BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD,
+                 LPOVERLAPPED overlapped) override {
     std::lock_guard lock(mutex_);
     calls_.push_back("WriteFile");
     Object& device = Device(file, overlapped);
@@ -213,10 +221,12 @@ class FakeWindowsHid final : public win32::HidCalls {
     written_.emplace_back(bytes, bytes + length);
     if (quirks.writesNeverComplete) return Start(file, overlapped, Transfer::Outcome::Never, 0);
     const bool taken = !quirks.transfersFailInDevice && device.device->Write(bytes, length, 0) >= 0;
-    return Start(file, overlapped, taken ? Transfer::Outcome::Done : Transfer::Outcome::Error, length);
+    return Start(file, overlapped, taken ? Transfer::Outcome::Done : Transfer::Outcome::Error,
+                 length);
   }
 
-  BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD, LPOVERLAPPED overlapped) override {
+  BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD,
+                LPOVERLAPPED overlapped) override {
     std::lock_guard lock(mutex_);
     calls_.push_back("ReadFile");
     readLengths_.push_back(length);
@@ -256,7 +266,8 @@ class FakeWindowsHid final : public win32::HidCalls {
     return TRUE;
   }
 
-  BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait) override {
+  BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred,
+                           BOOL wait) override {
     std::lock_guard lock(mutex_);
     calls_.push_back(wait ? "GetOverlappedResult(wait)" : "GetOverlappedResult");
     Transfer& transfer = transfers_.at(overlapped->hEvent);
@@ -296,7 +307,8 @@ class FakeWindowsHid final : public win32::HidCalls {
   };
 
   static constexpr ULONG_PTR kStatusCancelled = 0xC0000120;
-  static constexpr GUID kHidClass = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+  static constexpr GUID kHidClass = {
+      0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
   HANDLE NewToken() { return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(nextToken_++)); }
   BOOL Fail(DWORD error) {
@@ -342,7 +354,8 @@ thread_local DWORD FakeWindowsHid::t_lastError = 0;
 // the read asks for.
 class CountingDevice : public VirtualHidDevice {
  public:
-  CountingDevice(std::string path, std::uint16_t vid, std::uint16_t pid) : info_{std::move(path), vid, pid} {}
+  CountingDevice(std::string path, std::uint16_t vid, std::uint16_t pid)
+      : info_{std::move(path), vid, pid} {}
   HidInterfaceInfo Info() const override { return info_; }
   bool OnWrite(const std::uint8_t*, std::size_t) override { return true; }
   int OnRead(std::uint8_t* data, std::size_t length) override {
@@ -359,7 +372,9 @@ constexpr const char* kKorvaPath = "/dev/hidraw-korva";  // the virtual amp's pa
 // The simulated amp, reached through the Windows backend on the stand-in stack.
 class Win32BackendTest : public KorvaTest {
  protected:
-  Win32BackendTest() : windows(sim.bus), backend(win32::MakeHidBackend(windows)) { SetHidBackend(backend.get()); }
+  Win32BackendTest() : windows(sim.bus), backend(win32::MakeHidBackend(windows)) {
+    SetHidBackend(backend.get());
+  }
   ~Win32BackendTest() override {
     WaitForWorkers();
     SetHidBackend(&sim.bus);
@@ -390,7 +405,8 @@ TEST_F(Win32BackendTest, ListsTheHidClassWithTheRecordSizesOfThisProcess) {
   EXPECT_EQ(listed[1].vendorId, 0x046D);
   // The detail record's size field is the fixed part as this process lays it out (8 bytes in
   // a 64-bit process); 5, right for a 32-bit process only, would fail every interface here.
-  EXPECT_EQ(windows.DetailSizeFields(), std::vector<DWORD>(3, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)));
+  EXPECT_EQ(windows.DetailSizeFields(),
+            std::vector<DWORD>(3, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)));
   EXPECT_EQ(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A), sizeof(void*) == 8 ? 8u : 5u);
   ExpectEverythingGivenBack();
   sim.bus.Detach(&mouse);
@@ -419,8 +435,9 @@ TEST_F(Win32BackendTest, OneReportEachWayOpensOverlappedAndGivesEverythingBack) 
   const auto transfer = std::find(read.begin(), read.end(), "CreateEventA");
   ASSERT_NE(transfer, read.end());
   EXPECT_EQ(std::vector<std::string>(transfer, read.end()),
-            (std::vector<std::string>{"CreateEventA", "ReadFile", "WaitForSingleObject(3000)", "GetOverlappedResult",
-                                      "CloseHandle(event)", "CloseHandle(device)"}));
+            (std::vector<std::string>{"CreateEventA", "ReadFile", "WaitForSingleObject(3000)",
+                                      "GetOverlappedResult", "CloseHandle(event)",
+                                      "CloseHandle(device)"}));
   ExpectEverythingGivenBack();
 }
 
@@ -429,8 +446,9 @@ TEST_F(Win32BackendTest, ATimedOutTransferIsCancelledAndItsCancellationAwaited) 
   ExpectSilentReadFailsAtTheLimit();
   const std::vector<std::string> read = windows.Calls();
   EXPECT_EQ(std::vector<std::string>(read.end() - 5, read.end()),
-            (std::vector<std::string>{"WaitForSingleObject(3000)", "CancelIo", "GetOverlappedResult(wait)",
-                                      "CloseHandle(event)", "CloseHandle(device)"}));
+            (std::vector<std::string>{"WaitForSingleObject(3000)", "CancelIo",
+                                      "GetOverlappedResult(wait)", "CloseHandle(event)",
+                                      "CloseHandle(device)"}));
   ExpectEverythingGivenBack();
 
   // A write that never leaves.
@@ -441,8 +459,9 @@ TEST_F(Win32BackendTest, ATimedOutTransferIsCancelledAndItsCancellationAwaited) 
   EXPECT_EQ(WriteReport(report, kReportId), 0);
   const std::vector<std::string> write = windows.Calls();
   EXPECT_EQ(std::vector<std::string>(write.end() - 5, write.end()),
-            (std::vector<std::string>{"WaitForSingleObject(3000)", "CancelIo", "GetOverlappedResult(wait)",
-                                      "CloseHandle(event)", "CloseHandle(device)"}));
+            (std::vector<std::string>{"WaitForSingleObject(3000)", "CancelIo",
+                                      "GetOverlappedResult(wait)", "CloseHandle(event)",
+                                      "CloseHandle(device)"}));
   EXPECT_TRUE(sim.korva.Writes().empty());
   ExpectEverythingGivenBack();
 }
@@ -485,7 +504,8 @@ TEST_F(Win32BackendTest, ReportLengthsOtherThan65) {
   EXPECT_EQ(windows.ReadLengths(), std::vector<DWORD>{129});
   for (std::size_t i = 0; i < kPayloadLength; ++i) ASSERT_EQ(area.buffer[i], i + 1) << i;
   EXPECT_EQ(area.buffer[kPayloadLength], kPayloadLength);
-  EXPECT_TRUE(std::all_of(area.guard.begin(), area.guard.end(), [](std::uint8_t b) { return b == 0xEE; }));
+  EXPECT_TRUE(
+      std::all_of(area.guard.begin(), area.guard.end(), [](std::uint8_t b) { return b == 0xEE; }));
 
   // A longer output report leaves padded with zeros; a shorter one would cut the report and
   // is not written at all.
@@ -516,7 +536,8 @@ TEST_F(Win32BackendTest, ATransferRefusedAtTheCallIsNotWaitedFor) {
   std::array<std::uint8_t, kReportLength> buffer{};
   EXPECT_EQ(ReadReport(buffer.data()), 0);
   EXPECT_EQ(clock.NowMs(), before);
-  for (const std::string& call : windows.Calls()) EXPECT_EQ(call.find("Wait"), std::string::npos) << call;
+  for (const std::string& call : windows.Calls())
+    EXPECT_EQ(call.find("Wait"), std::string::npos) << call;
   ExpectEverythingGivenBack();
 }
 
@@ -556,9 +577,11 @@ bool RunningUnderWine() {
 TEST(Win32SystemHidTest, ListsTheSystemsHidClassAndCannotFindAKorvaThere) {
   auto backend = MakeSystemHidBackend();
   const std::vector<HidInterfaceInfo> listed = backend->Enumerate();
-  for (const HidInterfaceInfo& info : listed) EXPECT_EQ(info.path.rfind("\\\\?\\", 0), 0u) << info.path;
+  for (const HidInterfaceInfo& info : listed)
+    EXPECT_EQ(info.path.rfind("\\\\?\\", 0), 0u) << info.path;
   if (RunningUnderWine()) {
-    const bool winesOwn = std::any_of(listed.begin(), listed.end(), [](const auto& i) { return i.vendorId == 0x845E; });
+    const bool winesOwn = std::any_of(listed.begin(), listed.end(),
+                                      [](const auto& i) { return i.vendorId == 0x845E; });
     EXPECT_TRUE(winesOwn) << listed.size() << " interfaces listed";
   }
   SetHidBackend(backend.get());

@@ -2,12 +2,13 @@
 // console control handler into the same interrupt policy, the handler gone after the command,
 // UTF-8 and the live bar's control sequences where the console takes them, and the console
 // given back as it was; and what the advice for a refused amp names here.
+#include "cli/windows_console.h"
+
 #include <atomic>
 #include <map>
 #include <thread>
 
 #include "cli/system_console.h"
-#include "cli/windows_console.h"
 #include "tests/cli_test_support.h"
 
 namespace korva::testing {
@@ -22,8 +23,8 @@ namespace {
 // and runs them as the system does: on a thread of their own.
 class FakeConsole final : public cli::win32::ConsoleCalls {
  public:
-  bool isConsole = true;   // false: the output is a pipe or a file
-  bool takesVt = true;     // false: a console before Windows 10
+  bool isConsole = true;  // false: the output is a pipe or a file
+  bool takesVt = true;    // false: a console before Windows 10
   DWORD mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
   UINT codePage = 850;
   SHORT windowLeft = 0, windowRight = 119;
@@ -37,7 +38,8 @@ class FakeConsole final : public cli::win32::ConsoleCalls {
     }
     bool handled = false;
     std::thread([&] {
-      for (auto it = handlers.rbegin(); it != handlers.rend() && !handled; ++it) handled = (*it)(event) != FALSE;
+      for (auto it = handlers.rbegin(); it != handlers.rend() && !handled; ++it)
+        handled = (*it)(event) != FALSE;
     }).join();
     return handled;
   }
@@ -55,7 +57,9 @@ class FakeConsole final : public cli::win32::ConsoleCalls {
     return TRUE;
   }
   BOOL SetConsoleMode(HANDLE console, DWORD wanted) override {
-    if (console != kOutput || !isConsole || (!takesVt && (wanted & ENABLE_VIRTUAL_TERMINAL_PROCESSING))) return FALSE;
+    if (console != kOutput || !isConsole ||
+        (!takesVt && (wanted & ENABLE_VIRTUAL_TERMINAL_PROCESSING)))
+      return FALSE;
     mode = wanted;
     return TRUE;
   }
@@ -119,7 +123,8 @@ TEST(WindowsConsoleTest, CtrlCReachesTheProgramOnlyWhileStarted) {
   interrupts.Stop();
   EXPECT_EQ(console.Handlers(), 0u);
   EXPECT_FALSE(console.Send(CTRL_C_EVENT));
-  EXPECT_FALSE(cli::win32::ConsoleInterrupts::OnControl(CTRL_C_EVENT));  // even if the system still called it
+  EXPECT_FALSE(cli::win32::ConsoleInterrupts::OnControl(
+      CTRL_C_EVENT));  // even if the system still called it
   EXPECT_EQ(presses.load(), 2);
 }
 
@@ -131,7 +136,8 @@ TEST(WindowsConsoleTest, TheComputerIsKeptFromSleepingWhileTheLockIsHeld) {
   std::string problem;
   std::unique_ptr<Inhibition> lock = inhibitor.Inhibit(problem);
   ASSERT_NE(lock, nullptr);
-  EXPECT_EQ(console.executionState, static_cast<EXECUTION_STATE>(ES_CONTINUOUS | ES_SYSTEM_REQUIRED));
+  EXPECT_EQ(console.executionState,
+            static_cast<EXECUTION_STATE>(ES_CONTINUOUS | ES_SYSTEM_REQUIRED));
   lock.reset();
   EXPECT_EQ(console.executionState, static_cast<EXECUTION_STATE>(ES_CONTINUOUS));
 
@@ -214,7 +220,8 @@ TEST_F(CliTest, CtrlCFromTheWindowsConsole) {
 // The system's console itself, as the tests run: their output goes into a pipe.
 TEST(WindowsConsoleTest, OutputIntoAPipeIsNoTerminal) {
   DWORD mode = 0;
-  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) GTEST_SKIP() << "the output is a console here";
+  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode))
+    GTEST_SKIP() << "the output is a console here";
   cli::SystemConsole console;
   EXPECT_FALSE(console.OutIsTerminal());
   EXPECT_EQ(console.Columns(), cli::kDefaultColumns);

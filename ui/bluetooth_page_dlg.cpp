@@ -16,7 +16,9 @@ namespace {
 
 // The module's firmware is not examined here: the update library reads it. Only a regular
 // file opens (a FIFO would hold the window until a writer came).
-bool FileOpens(const std::string& path) { return !path.empty() && RegularFile::Open(path).has_value(); }
+bool FileOpens(const std::string& path) {
+  return !path.empty() && RegularFile::Open(path).has_value();
+}
 
 }  // namespace
 
@@ -24,7 +26,8 @@ CBluetoothPageDlg::CBluetoothPageDlg(QWidget* parent)
     : CServicePageDlg(kJobBluetooth, parent), ui_(std::make_unique<Ui::CBluetoothPageDlg>()) {
   ui_->setupUi(this);
   setObjectName(QStringLiteral("bluetoothPage"));
-  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath, ui_->percent);
+  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath,
+                     ui_->percent);
   BindText(ui_->loadedVersion, &m_strLoadedVersion);
   NameAfterCaption(ui_->loadedVersion, ui_->labelLoaded->text(), ui_->loadedVersion);
   UpdateData();

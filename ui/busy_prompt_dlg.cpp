@@ -10,7 +10,8 @@
 
 namespace korva::ui {
 
-CBusyPromptDlg::CBusyPromptDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CBusyPromptDlg>()) {
+CBusyPromptDlg::CBusyPromptDlg(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CBusyPromptDlg>()) {
   ui_->setupUi(this);
   setObjectName(QStringLiteral("busyPrompt"));
   ApplyDialogUnits(this, DialogFont(kTemplatePointSize));
@@ -41,7 +42,8 @@ void CBusyPromptDlg::ShowCentredOver(const QWidget* over) {
 
 void CBusyPromptDlg::hideEvent(QHideEvent* event) {
   // Once the window system has taken in that the prompt is gone.
-  QMetaObject::invokeMethod(this, [this] { GiveKeyboardBack(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { GiveKeyboardBack(); }, Qt::QueuedConnection);
   QDialog::hideEvent(event);
 }
 

@@ -12,7 +12,8 @@ namespace {
 
 ConnectionReading Unusable(const DeviceAccessReport& access) {
   const bool there = access.access != DeviceAccess::Absent && access.access != DeviceAccess::Ready;
-  return {there ? ConnectionReading::State::NotAccessible : ConnectionReading::State::Absent, access};
+  return {there ? ConnectionReading::State::NotAccessible : ConnectionReading::State::Absent,
+          access};
 }
 
 // The lock is held for the exchange alone; the window's "Update" takes it anew.
@@ -40,9 +41,12 @@ ConnectionReading ReadConnectionAtOpening() {
 ConnectionReading ReadConnectionAtTick() {
   DeviceAccessReport access;
   switch (ProbeLinkMode(ProbeForm::Full, &access)) {
-    case ProbeOutcome::JobRunning: return {ConnectionReading::State::Skipped, access};
-    case ProbeOutcome::AmpAbsent: return Unusable(access);
-    case ProbeOutcome::AmpPresent: break;
+    case ProbeOutcome::JobRunning:
+      return {ConnectionReading::State::Skipped, access};
+    case ProbeOutcome::AmpAbsent:
+      return Unusable(access);
+    case ProbeOutcome::AmpPresent:
+      break;
   }
   return TalkToAmp(access);
 }
@@ -54,14 +58,17 @@ QString AmpMissingText(DeviceAccess access) {
       return QString::fromLatin1(kTextConnectCable);
     case DeviceAccess::PermissionDenied:
       return QStringLiteral(
-                 "The KORVA is connected, but this user may not open it. Install the udev rule %1 in "
+                 "The KORVA is connected, but this user may not open it. Install the udev rule %1 "
+                 "in "
                  "/etc/udev/rules.d and reconnect the KORVA.")
           .arg(QString::fromLatin1(kUdevRuleName));
     case DeviceAccess::HeldElsewhere:
       return QStringLiteral(
-          "The KORVA is connected, but another program holds it. Close that program to update the KORVA.");
+          "The KORVA is connected, but another program holds it. Close that program to update the "
+          "KORVA.");
     default:
-      return QStringLiteral("The KORVA is connected, but it cannot be opened. Reconnect the KORVA.");
+      return QStringLiteral(
+          "The KORVA is connected, but it cannot be opened. Reconnect the KORVA.");
   }
 }
 

@@ -25,13 +25,16 @@ int UdevDeviceWatcher::Start(std::function<void()> onChange) {
   udev_ = udev_new();
   if (udev_) monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
   // The amp's own interface is a hidraw device; its Bluetooth module a plain usb device.
-  if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
+  if (!monitor_ ||
+      udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
       udev_monitor_filter_add_match_subsystem_devtype(monitor_, "usb", "usb_device") < 0 ||
       udev_monitor_enable_receiving(monitor_) < 0) {
-    std::fprintf(stderr, "korva-updater: no device-change notifications (udev monitor unavailable)\n");
+    std::fprintf(stderr,
+                 "korva-updater: no device-change notifications (udev monitor unavailable)\n");
     return 0;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_), QSocketNotifier::Read);
+  notifier_ =
+      std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor_), QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { TakeEvent(); });
   return 1;
 }
@@ -40,12 +43,14 @@ void UdevDeviceWatcher::TakeEvent() {
   udev_device* device = udev_monitor_receive_device(monitor_);
   if (!device) return;
   const char* action = udev_device_get_action(device);
-  const bool change = action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
+  const bool change =
+      action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
   udev_device_unref(device);
   if (change && onChange_) onChange_();
 }
 
-VirtualBusWatcher::VirtualBusWatcher(VirtualHidBus& bus) : bus_(bus), relay_(std::make_shared<Relay>()) {
+VirtualBusWatcher::VirtualBusWatcher(VirtualHidBus& bus)
+    : bus_(bus), relay_(std::make_shared<Relay>()) {
   relay_->target = &target_;
 }
 

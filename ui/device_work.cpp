@@ -25,7 +25,8 @@ DeviceWork::~DeviceWork() {
   // Results still queued to this object are dropped with it.
 }
 
-void DeviceWork::Enqueue(QObject* receiver, std::function<void()> work, std::function<void()> done) {
+void DeviceWork::Enqueue(QObject* receiver, std::function<void()> work,
+                         std::function<void()> done) {
   assert(QThread::currentThread() == thread());
   ++unfinished_;
   // The guard is made, read and cleared on the GUI thread; the device thread only carries it.

@@ -23,7 +23,8 @@ void PrepareDialog(QDialog* dialog, int templatePointSize, FrameButtons buttons)
 
 QIcon WindowIcon() {
   QIcon icon;
-  for (int size : {16, kWindowIconSize, 48, 64}) icon.addPixmap(QPixmap::fromImage(PaintIcon(kIconWindow, size)));
+  for (int size : {16, kWindowIconSize, 48, 64})
+    icon.addPixmap(QPixmap::fromImage(PaintIcon(kIconWindow, size)));
   return icon;
 }
 

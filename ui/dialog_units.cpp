@@ -17,7 +17,8 @@ int MulDiv(int a, int b, int c) { return (a * b + c / 2) / c; }
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
   // The average width over the 52 letters, rounded, as the window system measures it.
-  static const QString kLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  static const QString kLetters =
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   const QFontMetrics metrics(font);
   return {(metrics.horizontalAdvance(kLetters) / 26 + 1) / 2, metrics.height()};
 }

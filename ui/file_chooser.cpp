@@ -27,7 +27,8 @@ FileChooser& AppFileChooser() {
 
 void SetAppFileChooser(FileChooser* chooser) { g_chooser = chooser; }
 
-std::optional<QString> FileDialogChooser::ChooseFileToOpen(QWidget* parent, const FileFilter& filter) {
+std::optional<QString> FileDialogChooser::ChooseFileToOpen(QWidget* parent,
+                                                           const FileFilter& filter) {
   // No caption of our own: the dialog calls itself "Open", as a file-open dialog does.
   QFileDialog dialog(parent, QString(), lastFolder_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -12,7 +12,7 @@ namespace korva::ui {
 struct FirmwarePageDifferences {
   FirmwareKind kind;  // the file rule
   int jobKind;
-  const char* name;   // the page's object name
+  const char* name;  // the page's object name
   const char* groupTitle;
   const char* fileLabel;
   // Puts an accepted file where the job reads it: the MCU and DSP files into their image
@@ -23,12 +23,12 @@ struct FirmwarePageDifferences {
 namespace {
 
 constexpr FirmwarePageDifferences kPages[] = {
-    {FirmwareKind::Mcu, kJobMcu, "mcuPage", "MCU Upgrade", "MCU Firmware File:",
-     [](FirmwareFile file) { return PlaceMcuFile(file); }},
-    {FirmwareKind::Dsp, kJobDsp, "dspPage", "DSP Upgrade", "DSP Firmware File:",
-     [](FirmwareFile file) { return PlaceDspFile(file); }},
-    {FirmwareKind::Battery, kJobBattery, "batteryPage", "Battery Upgrade", "Battery Firmware File:",
-     [](FirmwareFile file) { return PlaceBatteryFile(std::move(file)); }},
+    {FirmwareKind::Mcu, kJobMcu, "mcuPage", "MCU Upgrade",
+     "MCU Firmware File:", [](FirmwareFile file) { return PlaceMcuFile(file); }},
+    {FirmwareKind::Dsp, kJobDsp, "dspPage", "DSP Upgrade",
+     "DSP Firmware File:", [](FirmwareFile file) { return PlaceDspFile(file); }},
+    {FirmwareKind::Battery, kJobBattery, "batteryPage", "Battery Upgrade",
+     "Battery Firmware File:", [](FirmwareFile file) { return PlaceBatteryFile(std::move(file)); }},
 };
 
 const FirmwarePageDifferences& DifferencesOf(FirmwareKind kind) {
@@ -39,7 +39,9 @@ const FirmwarePageDifferences& DifferencesOf(FirmwareKind kind) {
 }
 
 QString Text(const char* text) { return QString::fromLatin1(text); }
-QString Text(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -51,7 +53,8 @@ CFirmwarePageDlg::CFirmwarePageDlg(FirmwareKind kind, QWidget* parent)
   setObjectName(QString::fromLatin1(m_page.name));
   ui_->group->setTitle(Text(m_page.groupTitle));
   ui_->labelFile->setText(Text(m_page.fileLabel));
-  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath, ui_->percent);
+  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath,
+                     ui_->percent);
   BindText(ui_->loadedVersion, &m_strLoadedVersion);
   BindText(ui_->updateVersion, &m_strUpdateVersion);
   NameAfterCaption(ui_->loadedVersion, ui_->labelLoaded->text(), ui_->loadedVersion);

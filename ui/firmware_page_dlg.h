@@ -53,7 +53,8 @@ class CDspPageDlg final : public CFirmwarePageDlg {
 // Dialog 134; its texts call the battery controller "SlaveMCU".
 class CBatteryPageDlg final : public CFirmwarePageDlg {
  public:
-  explicit CBatteryPageDlg(QWidget* parent = nullptr) : CFirmwarePageDlg(FirmwareKind::Battery, parent) {}
+  explicit CBatteryPageDlg(QWidget* parent = nullptr)
+      : CFirmwarePageDlg(FirmwareKind::Battery, parent) {}
 };
 
 }  // namespace korva::ui

@@ -76,7 +76,8 @@ void PaintLamp(QPainter& p, QColor light, QColor dark) {
 }  // namespace
 
 QImage PaintIcon(int id, int size) {
-  if (id != kIconAbout && id != kIconLampRed && id != kIconLampGreen && id != kIconWindow) return {};
+  if (id != kIconAbout && id != kIconLampRed && id != kIconLampGreen && id != kIconWindow)
+    return {};
   QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter p(&image);

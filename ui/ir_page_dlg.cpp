@@ -15,7 +15,8 @@ CIrPageDlg::CIrPageDlg(QWidget* parent)
   ui_->setupUi(this);
   setObjectName(QStringLiteral("irPage"));
   ui_->m_cbIndex->setCurrentIndex(-1);  // no slot chosen at first
-  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath, ui_->percent);
+  BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath,
+                     ui_->percent);
   connect(ui_->m_cbIndex, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeIndex(); });
   // The slot being written does not change under the user's eyes.
   LockWhileJobRuns(ui_->m_cbIndex);

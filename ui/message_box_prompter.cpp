@@ -14,9 +14,12 @@ QString ApplicationName() {
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-std::unique_ptr<QMessageBox> MakeMessageBox(BoxKind kind, const std::string& text, QWidget* parent) {
-  const QMessageBox::Icon icon = kind == BoxKind::Application ? QMessageBox::Warning : QMessageBox::NoIcon;
-  auto box = std::make_unique<QMessageBox>(icon, ApplicationName(), DisplayText(text), QMessageBox::Ok, parent);
+std::unique_ptr<QMessageBox> MakeMessageBox(BoxKind kind, const std::string& text,
+                                            QWidget* parent) {
+  const QMessageBox::Icon icon =
+      kind == BoxKind::Application ? QMessageBox::Warning : QMessageBox::NoIcon;
+  auto box = std::make_unique<QMessageBox>(icon, ApplicationName(), DisplayText(text),
+                                           QMessageBox::Ok, parent);
   box->setTextFormat(Qt::PlainText);
   return box;
 }

@@ -8,7 +8,8 @@
 
 namespace korva::ui {
 
-PreTranslateFilter::PreTranslateFilter(QWidget* window, std::function<void(const JobEvent&)> onJobMessage,
+PreTranslateFilter::PreTranslateFilter(QWidget* window,
+                                       std::function<void(const JobEvent&)> onJobMessage,
                                        std::function<void()> updateData)
     : window_(window), onJobMessage_(std::move(onJobMessage)), updateData_(std::move(updateData)) {
   QCoreApplication::instance()->installEventFilter(this);

@@ -36,12 +36,15 @@ void CopyIfDifferent(Control* control, const QString& text) {
 }  // namespace
 
 CServicePageDlg::CServicePageDlg(int jobKind, QWidget* parent)
-    : QWidget(parent), m_strPercent(QString::fromLatin1(kPercentIdle)), m_job(ServiceJobTextsOf(jobKind)) {}
+    : QWidget(parent),
+      m_strPercent(QString::fromLatin1(kPercentIdle)),
+      m_job(ServiceJobTextsOf(jobKind)) {}
 
 CServicePageDlg::~CServicePageDlg() = default;
 
-void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* upgrade, QPushButton* browse,
-                                         QLineEdit* filePath, QLabel* percent) {
+void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* upgrade,
+                                         QPushButton* browse, QLineEdit* filePath,
+                                         QLabel* percent) {
   ApplyDialogUnits(this, DialogFont(kTemplatePointSize));
   m_progress = progress;
   m_btnUpgrade = upgrade;
@@ -67,7 +70,9 @@ void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* up
       this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
 }
 
-void CServicePageDlg::BindText(QLabel* label, const QString* text) { m_texts.emplace_back(label, text); }
+void CServicePageDlg::BindText(QLabel* label, const QString* text) {
+  m_texts.emplace_back(label, text);
+}
 
 void CServicePageDlg::FocusOnAltKey(Qt::Key key, QWidget* target) {
   // Only the shown page's keys act: a hidden page's shortcuts do not.
@@ -89,14 +94,18 @@ bool CServicePageDlg::ChooseFile(const FileFilter& filter) {
   return true;
 }
 
-std::string CServicePageDlg::FilePathForOpening() const { return QFile::encodeName(m_strFilePath).toStdString(); }
+std::string CServicePageDlg::FilePathForOpening() const {
+  return QFile::encodeName(m_strFilePath).toStdString();
+}
 
 void CServicePageDlg::TestDevicePresent(std::function<void(bool present)> next) {
   SetDeviceStep(true);
-  AppDeviceWork().Run(this, [] { return IsDevicePresent() == 1; }, [this, next = std::move(next)](bool present) {
-    SetDeviceStep(false);
-    next(present);
-  });
+  AppDeviceWork().Run(
+      this, [] { return IsDevicePresent() == 1; },
+      [this, next = std::move(next)](bool present) {
+        SetDeviceStep(false);
+        next(present);
+      });
 }
 
 void CServicePageDlg::ContinueIfDevicePresent(std::function<void()> next) {
@@ -132,14 +141,16 @@ void CServicePageDlg::StartPageJob() {
       this,
       [owner, kind] {
         Start start{0, std::make_shared<AmpLockAttempt>(LockFoundAmp(SearchKorva().path))};
-        if (start.lock->outcome != AmpLockOutcome::HeldElsewhere) start.started = StartJob(owner, kind);
+        if (start.lock->outcome != AmpLockOutcome::HeldElsewhere)
+          start.started = StartJob(owner, kind);
         return start;
       },
       [this](const Start& start) {
         // A job that ended before this answer has let its amp go already.
         if (m_takingMessages) m_ampLock = std::move(start.lock->lock);
         const bool inUse = start.lock->outcome == AmpLockOutcome::HeldElsewhere;
-        OnStartAnswered(start.started != 0, inUse ? AmpInUseText(start.lock->holder) : std::string());
+        OnStartAnswered(start.started != 0,
+                        inUse ? AmpInUseText(start.lock->holder) : std::string());
       });
 }
 
@@ -169,9 +180,13 @@ void CServicePageDlg::OnStartAnswered(bool started, const std::string& inUseText
   SetJobRunning(false);
 }
 
-void CServicePageDlg::ShowPageBox(const char* text) { AppPrompter().ShowBox(BoxKind::Window, text); }
+void CServicePageDlg::ShowPageBox(const char* text) {
+  AppPrompter().ShowBox(BoxKind::Window, text);
+}
 
-void CServicePageDlg::ShowApplicationBox(const char* text) { AppPrompter().ShowBox(BoxKind::Application, text); }
+void CServicePageDlg::ShowApplicationBox(const char* text) {
+  AppPrompter().ShowBox(BoxKind::Application, text);
+}
 
 void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
   if (!m_takingMessages || event.Message() != m_job.message) return;
@@ -185,7 +200,8 @@ void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
 void CServicePageDlg::ActOnJobMessage(int wParam, long lParam) {
   switch (wParam) {
     case JOB_PROGRESS:
-      SetProgressValue(m_progress, static_cast<int>(std::clamp<long>(lParam, 0, m_progress->maximum())));
+      SetProgressValue(m_progress,
+                       static_cast<int>(std::clamp<long>(lParam, 0, m_progress->maximum())));
       m_strPercent = QString::fromStdString(PercentText(lParam, m_owner->PreparedTotal()));
       OnJobProgress(lParam);
       break;

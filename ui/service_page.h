@@ -43,7 +43,9 @@ class CServicePageDlg : public QWidget {
   // and while "Upgrade" waits for the device thread.
   bool JobRunning() const { return m_jobRunning || m_deviceStep; }
   // Called on every change of JobRunning (the page host follows it).
-  void SetJobStateListener(std::function<void()> listener) { m_jobStateListener = std::move(listener); }
+  void SetJobStateListener(std::function<void()> listener) {
+    m_jobStateListener = std::move(listener);
+  }
 
   // The page's controls in the order the keyboard visits them: top to bottom, left to right.
   virtual std::vector<QWidget*> KeyboardOrder() const;
@@ -134,10 +136,10 @@ class CServicePageDlg : public QWidget {
   bool m_jobRunning = false;
   std::unique_ptr<UpdateScope> m_underWay;  // from the start until the job's final message
   std::unique_ptr<AmpLock> m_ampLock;       // the same
-  bool m_takingMessages = false;  // the job runs and its final message has not come yet
-  bool m_deviceStep = false;      // a presence test or StartJob is on the device thread
-  bool m_starting = false;        // StartJob is; a failure waits for its answer
-  std::optional<long> m_heldFailure;  // the lParam of a failure that came before its answer
+  bool m_takingMessages = false;            // the job runs and its final message has not come yet
+  bool m_deviceStep = false;                // a presence test or StartJob is on the device thread
+  bool m_starting = false;                  // StartJob is; a failure waits for its answer
+  std::optional<long> m_heldFailure;        // the lParam of a failure that came before its answer
   bool m_copying = false;
   std::function<void()> m_jobStateListener;
   std::unique_ptr<PreTranslateFilter> m_preTranslate;

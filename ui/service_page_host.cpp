@@ -26,8 +26,10 @@ ServicePageHost::ServicePageHost(QTabWidget* tab)
       m_pageBluetooth(std::make_unique<CBluetoothPageDlg>()),
       m_pageBattery(std::make_unique<CBatteryPageDlg>()),
       m_pageIr(std::make_unique<CIrPageDlg>()) {
-  m_pageOfTab = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get(), m_pageBluetooth.get()};
-  for (CServicePageDlg* page : m_pageOfTab) page->SetJobStateListener([this] { OnPageJobStateChanged(); });
+  m_pageOfTab = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get(),
+                 m_pageBluetooth.get()};
+  for (CServicePageDlg* page : m_pageOfTab)
+    page->SetJobStateListener([this] { OnPageJobStateChanged(); });
 
   static constexpr const char* kTitles[kTabCount] = {"MCU", "DSP", "IR", "Battery", "Bluetooth"};
   for (int i = 0; i < kTabCount; ++i) m_tab->addTab(Page(i), QString::fromLatin1(kTitles[i]));
@@ -49,7 +51,8 @@ ServicePageHost::~ServicePageHost() {
   disconnect(m_tab, nullptr, this, nullptr);
 }
 
-void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector<QWidget*>& bottomRow) {
+void ServicePageHost::PlaceIn(QWidget* window, QWidget* above,
+                              const std::vector<QWidget*>& bottomRow) {
   const int margin = above->x();
   // The pages have a fixed size and no size hint: the tabs need at least their size.
   const QSize tabSize = m_tab->minimumSizeHint();
@@ -74,7 +77,8 @@ void ServicePageHost::PlaceIn(QWidget* window, QWidget* above, const std::vector
     QRect frame = window->frameGeometry();
     frame.moveBottom(std::min(frame.bottom(), room.bottom()));
     frame.moveRight(std::min(frame.right(), room.right()));
-    frame.moveTopLeft(QPoint(std::max(frame.left(), room.left()), std::max(frame.top(), room.top())));
+    frame.moveTopLeft(
+        QPoint(std::max(frame.left(), room.left()), std::max(frame.top(), room.top())));
     window->move(frame.topLeft());
   }
 }
@@ -121,7 +125,8 @@ void ServicePageHost::RefreshTabs() {
   QTabBar* bar = m_tab->tabBar();
   bar->setEnabled(!JobRunning());
   const bool handedOver = LinkMode.load() == kLinkBluetooth;
-  for (int i = 0; i < kTabCount; ++i) bar->setTabEnabled(i, i == m_shown || i == kTabBluetooth || !handedOver);
+  for (int i = 0; i < kTabCount; ++i)
+    bar->setTabEnabled(i, i == m_shown || i == kTabBluetooth || !handedOver);
 }
 
 void ServicePageHost::OnPageJobStateChanged() {

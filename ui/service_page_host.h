@@ -25,7 +25,14 @@ class CIrPageDlg;
 
 class ServicePageHost final : public QObject {
  public:
-  enum Tab : int { kTabMcu = 0, kTabDsp = 1, kTabIr = 2, kTabBattery = 3, kTabBluetooth = 4, kTabCount = 5 };
+  enum Tab : int {
+    kTabMcu = 0,
+    kTabDsp = 1,
+    kTabIr = 2,
+    kTabBattery = 3,
+    kTabBluetooth = 4,
+    kTabCount = 5
+  };
 
   // Fills `tab` with the five pages and shows the MCU page.
   explicit ServicePageHost(QTabWidget* tab);
@@ -43,7 +50,9 @@ class ServicePageHost final : public QObject {
   // A page's job runs (from its start until its final box is closed).
   bool JobRunning() const;
   // Called whenever a page's job starts or ends.
-  void SetJobStateListener(std::function<void()> listener) { m_jobStateListener = std::move(listener); }
+  void SetJobStateListener(std::function<void()> listener) {
+    m_jobStateListener = std::move(listener);
+  }
 
   int ShownTab() const { return m_shown; }
   QWidget* Page(int tab) const;

@@ -64,10 +64,13 @@ class UnrecordedOnThisThread {
 void PostToThreadOf(QObject* context, std::function<void()> work) {
   Release(g_handOff);
   const UnrecordedOnThisThread queuing;
-  QMetaObject::invokeMethod(context, [work = std::move(work)] {
-    Acquire(g_handOff);
-    work();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      context,
+      [work = std::move(work)] {
+        Acquire(g_handOff);
+        work();
+      },
+      Qt::QueuedConnection);
 }
 
 void RunOnThreadOf(QObject* context, const std::function<void()>& work) {

@@ -13,8 +13,8 @@
 #include "jobs/prompter.h"
 #include "jobs/start_job.h"
 #include "jobs/update_texts.h"
-#include "ui/device_work.h"
 #include "support/support_log.h"
+#include "ui/device_work.h"
 #include "ui/dialog_template.h"
 #include "ui/icons.h"
 #include "ui/job_event.h"
@@ -30,7 +30,9 @@ namespace {
 int g_pollPeriodMs = CUpdateDlg::kPollPeriodMs;
 
 QString Text(const char* text) { return QString::fromLatin1(text); }
-QString Text(const VersionText& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(const VersionText& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 void CopyIfDifferent(QLabel* label, const QString& text) {
   if (label->text() != text) label->setText(text);
@@ -63,9 +65,7 @@ CUpdateDlg::CUpdateDlg(QWidget* parent)
       this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
 }
 
-CUpdateDlg::~CUpdateDlg() {
-  FinishBeforeClosing();
-}
+CUpdateDlg::~CUpdateDlg() { FinishBeforeClosing(); }
 
 void CUpdateDlg::FinishBeforeClosing() {
   if (!UpdateRunning()) return;
@@ -210,7 +210,8 @@ void CUpdateDlg::OnUpdate() {
       this,
       [] {
         Found found{CheckDeviceAccess(), std::make_shared<AmpLockAttempt>()};
-        if (found.access.access == DeviceAccess::Ready) *found.lock = LockFoundAmp(found.access.path);
+        if (found.access.access == DeviceAccess::Ready)
+          *found.lock = LockFoundAmp(found.access.path);
         return found;
       },
       [this](const Found& found) {
@@ -262,25 +263,27 @@ void CUpdateDlg::EndUpdateStart() {
 // says so and returns to the Connected buttons and poll. While it runs the poll stays
 // stopped: the job's messages drive the window. StartJob's own box, when "INITSTA" fails, is
 // asked for from the device thread and shown here.
-void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox, const char* statusAfterFailure) {
+void CUpdateDlg::StartFirmwareJob(int kind, const char* failureBox,
+                                  const char* statusAfterFailure) {
   m_jobActive = true;
   m_starting = true;
   if (!m_road) m_road = std::make_unique<UpdateScope>();
   WindowJobOwner* owner = m_owner.get();
-  AppDeviceWork().Run(this, [owner, kind] { return StartJob(owner, kind); },
-                      [this, failureBox, statusAfterFailure](int started) {
-                        m_starting = false;
-                        if (started) return;
-                        m_jobActive = false;
-                        m_road.reset();
-                        m_ampLock.reset();
-                        AppPrompter().ShowBox(BoxKind::Window, failureBox);
-                        JobStatus.store(kJobIdle);
-                        EnableButtons(true);
-                        m_strStatus = Text(statusAfterFailure);
-                        CurrentTransfer.store(kTransferNone);
-                        StartPollTimer();
-                      });
+  AppDeviceWork().Run(
+      this, [owner, kind] { return StartJob(owner, kind); },
+      [this, failureBox, statusAfterFailure](int started) {
+        m_starting = false;
+        if (started) return;
+        m_jobActive = false;
+        m_road.reset();
+        m_ampLock.reset();
+        AppPrompter().ShowBox(BoxKind::Window, failureBox);
+        JobStatus.store(kJobIdle);
+        EnableButtons(true);
+        m_strStatus = Text(statusAfterFailure);
+        CurrentTransfer.store(kTransferNone);
+        StartPollTimer();
+      });
 }
 
 void CUpdateDlg::HandleJobMessage(const JobEvent& event) {
@@ -363,7 +366,9 @@ void CUpdateDlg::reject() {
   QDialog::reject();
 }
 
-void CUpdateDlg::ShowLamp(bool connected) { ui_->lamp->setPixmap(connected ? m_lampGreen : m_lampRed); }
+void CUpdateDlg::ShowLamp(bool connected) {
+  ui_->lamp->setPixmap(connected ? m_lampGreen : m_lampRed);
+}
 
 void CUpdateDlg::EnableButtons(bool enabled) {
   m_btnUpdate->setEnabled(enabled);
@@ -378,7 +383,8 @@ void CUpdateDlg::StartPollTimer() {
 
 // A reading that is being made arms the timer itself when it comes back.
 void CUpdateDlg::ArmPollTimer() {
-  if (m_pollRunning && !m_readingInFlight && m_pollTimerId == 0) m_pollTimerId = startTimer(g_pollPeriodMs);
+  if (m_pollRunning && !m_readingInFlight && m_pollTimerId == 0)
+    m_pollTimerId = startTimer(g_pollPeriodMs);
 }
 
 void CUpdateDlg::StopPollTimer() {

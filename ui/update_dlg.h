@@ -92,7 +92,7 @@ class CUpdateDlg final : public QDialog {
   std::unique_ptr<UpdateScope> m_road;  // the update under way, across its jobs
   std::unique_ptr<AmpLock> m_ampLock;   // from "Update"'s presence test to the update's end
   int m_pollTimerId = 0;
-  bool m_pollRunning = false;     // the poll is on (its next tick may wait behind a reading)
+  bool m_pollRunning = false;      // the poll is on (its next tick may wait behind a reading)
   bool m_readingInFlight = false;  // the opening steps or a tick are on the device thread
   bool m_initialised = false;
   bool m_starting = false;   // from "Update" until a job started or the road was given up

@@ -10,6 +10,8 @@ MainRoadState& MainRoad() {
 
 void ResetMainRoadState() { MainRoad() = MainRoadState{}; }
 
-std::string PercentText(long count, long total) { return std::to_string(ProgressPercent(count, total)) + "%"; }
+std::string PercentText(long count, long total) {
+  return std::to_string(ProgressPercent(count, total)) + "%";
+}
 
 }  // namespace korva::ui

@@ -21,8 +21,8 @@
 #include "support/support_log.h"
 #include "ui/device_watchers.h"
 #include "ui/device_work.h"
-#include "ui/file_chooser.h"
 #include "ui/end_signals.h"
+#include "ui/file_chooser.h"
 #include "ui/message_box_prompter.h"
 #include "ui/program_ending.h"
 #include "ui/qt_dbus_inhibitor.h"
@@ -72,7 +72,8 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
       options.simulate = false;
     } else if (argument.rfind(kDfuLibraryOption, 0) == 0) {
       options.dfuLibrary = argument.substr(std::string(kDfuLibraryOption).size());
-      if (options.dfuLibrary.empty()) options.error = "--dfu-library= needs the path of the Bluetooth update library";
+      if (options.dfuLibrary.empty())
+        options.error = "--dfu-library= needs the path of the Bluetooth update library";
     } else if (argument == "--service") {
       options.service = true;
     } else if (argument == "--help" || argument == "-h") {
@@ -113,7 +114,8 @@ int CUpdaterApp::Run(int argc, char** argv) {
 
   QApplication app(argc, argv);
   std::vector<std::string> arguments;
-  for (const QString& argument : QApplication::arguments().mid(1)) arguments.push_back(argument.toStdString());
+  for (const QString& argument : QApplication::arguments().mid(1))
+    arguments.push_back(argument.toStdString());
   const StartOptions options = ParseStartOptions(arguments);
   if (options.help || !options.error.empty()) {
     if (!options.error.empty()) std::fprintf(stderr, "korva-updater: %s\n", options.error.c_str());

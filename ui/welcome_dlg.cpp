@@ -52,17 +52,19 @@ void CWelcomeDlg::OnInitDialog() {
   ProbeLink(ProbeForm::Start);
   // The watcher may outlive this window. After a change the amp may sit at another path, or
   // its path may lead to another device: the transport looks for it afresh.
-  if (watcher_) watcher_->Start([self = QPointer<CWelcomeDlg>(this)] {
-    ForgetDevicePath();
-    if (self) self->ProbeLink(ProbeForm::DeviceChange);
-  });
+  if (watcher_)
+    watcher_->Start([self = QPointer<CWelcomeDlg>(this)] {
+      ForgetDevicePath();
+      if (self) self->ProbeLink(ProbeForm::DeviceChange);
+    });
 }
 
 // Sets LinkMode by a presence test, on the device thread; after a device change the amp may
 // have handed its cable to the Bluetooth module, so the library is asked too. Nothing is done
 // while a job runs.
 void CWelcomeDlg::ProbeLink(ProbeForm form) {
-  const korva::ProbeForm probe = form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full;
+  const korva::ProbeForm probe =
+      form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full;
   AppDeviceWork().Run([probe] { ProbeLinkMode(probe); });
 }
 
@@ -111,7 +113,8 @@ void CWelcomeDlg::contextMenuEvent(QContextMenuEvent* event) {
   menu.addAction(QString::fromLatin1(kAboutMenuText), this, &CWelcomeDlg::OnAbout);
 #endif
   // Service mode stays on once chosen; the item then shows that it is.
-  QAction* service = menu.addAction(QString::fromLatin1(kServiceModeMenuText), this, &CWelcomeDlg::EnterServiceMode);
+  QAction* service = menu.addAction(QString::fromLatin1(kServiceModeMenuText), this,
+                                    &CWelcomeDlg::EnterServiceMode);
   service->setCheckable(true);
   service->setChecked(m_host != nullptr);
   service->setEnabled(m_host == nullptr);

@@ -40,6 +40,8 @@ std::string WindowJobOwner::SlotIndexText() {
   return text;
 }
 
-void WindowJobOwner::OnWindowThread(const std::function<void()>& work) { RunOnThreadOf(window_, work); }
+void WindowJobOwner::OnWindowThread(const std::function<void()>& work) {
+  RunOnThreadOf(window_, work);
+}
 
 }  // namespace korva::ui

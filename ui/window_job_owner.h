@@ -1,7 +1,7 @@
 // The JobOwner port for a window: job messages become JobEvents that the window receives on its
-// own thread, in order, and the progress bar is prepared there while the job thread waits. A service page also
-// gives its job the inputs it asks for: the slot index text (read on the window's thread) and
-// the chosen file's path and name (set before the job starts, unchanged while it runs).
+// own thread, in order, and the progress bar is prepared there while the job thread waits. A
+// service page also gives its job the inputs it asks for: the slot index text (read on the window's
+// thread) and the chosen file's path and name (set before the job starts, unchanged while it runs).
 #pragma once
 
 #include <QProgressBar>
@@ -29,7 +29,9 @@ class WindowJobOwner final : public JobOwner {
   int PreparedTotal() const { return preparedTotal_; }
 
   // Window thread, while no job runs.
-  void SetSlotIndexSource(std::function<std::string()> source) { slotIndexSource_ = std::move(source); }
+  void SetSlotIndexSource(std::function<std::string()> source) {
+    slotIndexSource_ = std::move(source);
+  }
   void SetStoredFile(std::string path, std::string name) {
     filePath_ = std::move(path);
     fileName_ = std::move(name);
