@@ -23,10 +23,10 @@
 #include "jobs/prompter.h"
 #include "jobs/update_texts.h"
 #include "jobs/worker.h"
-#include "ui/connection_reading.h"
-#include "ui/device_work.h"
-#include "ui/update_dlg.h"
-#include "ui/update_plan.h"
+#include "qt/connection_reading.h"
+#include "qt/device_work.h"
+#include "qt/update_dlg.h"
+#include "qt/update_plan.h"
 
 namespace korva::bench {
 namespace {
@@ -167,16 +167,16 @@ StallReport WatchGuiThread(const WindowScenario& scenario) {
   if (scenario.silentAmp) sim.korva.SetFaults({.acknowledgeLimit = 0});
   PrintingPrompter prompter;
   SetAppPrompter(&prompter);
-  ui::DeviceWork deviceWork;
-  ui::SetAppDeviceWork(&deviceWork);
-  ui::ResetMainRoadState();
+  qt::DeviceWork deviceWork;
+  qt::SetAppDeviceWork(&deviceWork);
+  qt::ResetMainRoadState();
   GapMeter meter;
 
   if (scenario.ticksOnGuiThread) {
     // The poll as it was made before the device thread: on a 500 ms timer of the GUI thread.
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [] { ui::ReadConnectionAtTick(); });
-    poll.start(ui::CUpdateDlg::kPollPeriodMs);
+    QObject::connect(&poll, &QTimer::timeout, [] { qt::ReadConnectionAtTick(); });
+    poll.start(qt::CUpdateDlg::kPollPeriodMs);
     meter.Start();
     RunFor(scenario.seconds * 1000);
     meter.Stop();
@@ -184,7 +184,7 @@ StallReport WatchGuiThread(const WindowScenario& scenario) {
   } else {
     // As "Enter" opens it after the welcome window's probe.
     LinkMode.store(CheckDeviceAccess().access == DeviceAccess::Ready ? kLinkHid : kLinkNone);
-    ui::CUpdateDlg window;
+    qt::CUpdateDlg window;
     window.show();
     auto* status = window.findChild<QLabel*>(QStringLiteral("status"));
     auto* update = window.findChild<QPushButton*>(QStringLiteral("m_btnUpdate"));
@@ -210,7 +210,7 @@ StallReport WatchGuiThread(const WindowScenario& scenario) {
   meter.Report(report);
   report.loadAverage = LoadAverage();
   report.ticks = InitStatesTaken(sim.korva);
-  ui::SetAppDeviceWork(nullptr);
+  qt::SetAppDeviceWork(nullptr);
   WaitForWorkers();
   SetAppPrompter(nullptr);
   return report;

@@ -12,9 +12,9 @@ korva_packages=(
   # std::thread), GoogleTest's sources to build with it, and Wine to run the tests.
   g++-mingw-w64-x86-64-posix googletest wine64
 )
-# What ./test needs beside them: a private D-Bus for the tests of that lock, and what checks the
-# installation and the Debian package (tools/check_release.sh).
-korva_test_packages=(dbus-daemon)
+# What ./test needs beside them: a private D-Bus for the tests of that lock, clang-format for the
+# layout check, and what checks the installation and the Debian package (tools/check_release.sh).
+korva_test_packages=(dbus-daemon clang-format)
 korva_release_check_packages=(dpkg-dev lintian appstream desktop-file-utils bash-completion man-db)
 
 korva_ensure_packages() {
