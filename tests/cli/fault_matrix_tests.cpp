@@ -10,8 +10,8 @@
 
 #include "cli/interrupt_policy.h"
 #include "cli/job_driver.h"
-#include "cli/link_probe.h"
 #include "images/file_placement.h"
+#include "jobs/link_probe.h"
 #include "jobs/service_texts.h"
 #include "tests/cli/cli_test_support.h"
 
@@ -160,7 +160,7 @@ class FaultMatrixTest : public CliFilesTest {
     cli::Environment env{in, out, err, false, 80, clock, interrupts, {}, {}, ""};
     MatrixReporter reporter;
     cli::InterruptPolicy policy(clock);
-    cli::ProbeLink(job.kind == kJobBluetooth);
+    ProbeLinkForCommand(job.kind == kJobBluetooth);
     cli::JobDriver driver(env, reporter, policy);
     driver.Owner().SetJobInputs("3", "ir.wav", dfuPath_);
     const int code = driver.Execute([&] { return driver.Run(job.kind, kStartFailed, kFailed); });
