@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "jobs/job_names.h"
+#include "jobs/job_facts.h"
 #include "jobs/update_plan.h"
 #include "support/support_log.h"
 
@@ -14,12 +14,12 @@ namespace {
 constexpr int kLoggedSteps = 10;
 
 std::string Name(int message) {
-  const JobName* job = JobNameOfMessage(message);
+  const JobFacts* job = JobFactsOfMessage(message);
   return job ? job->name : std::string("job ") + std::to_string(message);
 }
 
 int ExtraCounts(int message) {
-  const JobName* job = JobNameOfMessage(message);
+  const JobFacts* job = JobFactsOfMessage(message);
   return job ? job->extraCounts : 0;
 }
 

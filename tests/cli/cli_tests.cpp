@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "cli/interrupt_policy.h"
-#include "cli/job_traits.h"
 #include "cli/json_line.h"
 #include "cli/messages.h"
 #include "cli/progress_line.h"
