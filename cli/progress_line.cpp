@@ -6,7 +6,7 @@
 
 #include "cli/job_traits.h"
 #include "cli/messages.h"
-#include "jobs/update_plan.h"
+#include "jobs/job_facts.h"
 
 namespace korva::cli {
 namespace {

@@ -1,6 +1,8 @@
 // The table of job facts.
 #include "jobs/job_facts.h"
 
+#include <algorithm>
+
 #include "device/protocol.h"
 #include "jobs/job_messages.h"
 
@@ -34,6 +36,11 @@ const JobFacts* JobFactsOfMessage(int message) {
     if (job.message == message) return &job;
   }
   return nullptr;
+}
+
+int ProgressPercent(long count, long total) {
+  if (total <= 0) return 100;  // nothing to send: all of it is done
+  return static_cast<int>(std::clamp(count, 0L, total) * 100 / total);
 }
 
 }  // namespace korva

@@ -23,4 +23,9 @@ struct JobFacts {
 const JobFacts* JobFactsOfKind(int kind);
 const JobFacts* JobFactsOfMessage(int message);
 
+// A job's progress in whole percent: count × 100 / total, truncated, never above 100 (the DSP
+// job counts its header report, so its last count is its total + 1), and 100 for a job that
+// has no data report to send (a total of 0: nothing to divide by).
+int ProgressPercent(long count, long total);
+
 }  // namespace korva

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "jobs/job_facts.h"
-#include "jobs/update_plan.h"
 #include "support/support_log.h"
 
 namespace korva {

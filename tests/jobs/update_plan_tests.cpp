@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "jobs/job_facts.h"
 #include "jobs/update_texts.h"
 
 namespace korva::testing {
