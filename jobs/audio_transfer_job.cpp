@@ -11,10 +11,10 @@
 #include "device/clock.h"
 #include "device/command_protocol.h"
 #include "device/hid_transport.h"
+#include "device/report_builder.h"
 #include "images/page_file.h"
 #include "images/wav_file.h"
 #include "jobs/job_report.h"
-#include "jobs/report_builder.h"
 #include "jobs/service_jobs.h"
 
 namespace korva {

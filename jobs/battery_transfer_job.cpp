@@ -8,10 +8,10 @@
 #include "device/clock.h"
 #include "device/command_protocol.h"
 #include "device/hid_transport.h"
+#include "device/report_builder.h"
 #include "images/image_formats.h"
 #include "images/page_file.h"
 #include "jobs/job_report.h"
-#include "jobs/report_builder.h"
 #include "jobs/service_jobs.h"
 
 namespace korva {
@@ -50,8 +50,7 @@ int BatteryTransferJob() {
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);
   Pause(kBatteryCommandPauseMs);
   SetCommand(hid, kBatteryCommand, kBatterySize);
-  PayloadByte(hid, kBatteryCountHighByte) = static_cast<std::uint8_t>((total >> 8) & 0xFF);
-  PayloadByte(hid, kBatteryCountLowByte) = static_cast<std::uint8_t>(total & 0xFF);
+  PutBigEndian16(hid, kBatteryCountHighByte, static_cast<std::uint16_t>(total));
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);
   Pause(kBatteryCommandPauseMs);
   if (!WaitForAck()) return report.FailedWithStatus(0);

@@ -7,10 +7,10 @@
 #include "device/clock.h"
 #include "device/command_protocol.h"
 #include "device/hid_transport.h"
+#include "device/report_builder.h"
 #include "images/image_store.h"
 #include "jobs/firmware_jobs.h"
 #include "jobs/job_report.h"
-#include "jobs/report_builder.h"
 
 namespace korva {
 
@@ -46,8 +46,7 @@ int DspTransferJob() {
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);
   Pause(kDspOpenPauseMs);
   SetCommand(hid, kDspCommand, kDspSize);
-  PayloadByte(hid, kDspCountLowByte) = static_cast<std::uint8_t>(total & 0xFF);
-  PayloadByte(hid, kDspCountHighByte) = static_cast<std::uint8_t>((total >> 8) & 0xFF);
+  PutLittleEndian16(hid, kDspCountLowByte, static_cast<std::uint16_t>(total));
   if (!WriteReport(hid, kReportId)) return report.FailedWithStatus(0);
   Pause(static_cast<int>(dataLength / kDspSizePauseDivisor));
   if (!WaitForAck()) return report.FailedWithStatus(0);

@@ -7,10 +7,10 @@
 #include "device/clock.h"
 #include "device/command_protocol.h"
 #include "device/hid_transport.h"
+#include "device/report_builder.h"
 #include "images/image_store.h"
 #include "jobs/firmware_jobs.h"
 #include "jobs/job_report.h"
-#include "jobs/report_builder.h"
 
 namespace korva {
 
