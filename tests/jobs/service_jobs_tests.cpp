@@ -11,6 +11,7 @@
 #include "device/hid_transport.h"
 #include "images/file_placement.h"
 #include "jobs/job_texts.h"
+#include "jobs/memory_write.h"
 #include "jobs/start_job.h"
 #include "tests/shared/test_support.h"
 
