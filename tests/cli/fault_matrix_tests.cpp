@@ -228,11 +228,7 @@ class FaultMatrixTest : public CliFilesTest {
   static Bytes Mcu(int run) { return WithMarker(Pattern(0x2345, 2 * run + 1), 0x10, "APPV1.39"); }
   static Bytes Dsp(int run) { return WithMarker(Pattern(5000, 2 * run + 1), 4, "DSPV251"); }
   static Bytes Battery(int run) { return WithMarker(Pattern(1000, 2 * run + 1), 0x10, "BATV1.02"); }
-  static Bytes Audio(int run) {
-    Bytes wav = Pattern(28844, 2 * run + 1);
-    std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), wav.begin());
-    return wav;
-  }
+  static Bytes Audio(int run) { return Wav(28844, 2 * run + 1); }
 
   JobSpec FirmwareJob(int kind) {
     switch (kind) {
