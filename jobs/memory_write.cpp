@@ -14,21 +14,20 @@ namespace {
 constexpr DataAcks kMemoryAcks{kReportsPerAckChunk, kMemoryDataAckPauseMs, false};
 
 // A memory-write command with the filler in every payload byte it leaves unused.
-bool WriteMemoryCommand(HidReport& hid, std::uint8_t subcommand, std::uint8_t filler) {
+void MemoryCommand(HidReport& hid, std::uint8_t subcommand, std::uint8_t filler) {
   FillPayload(hid, filler);
   SetCommand(hid, kMemoryCommand, subcommand);
-  return WriteReport(hid, kReportId) != 0;
 }
 
 }  // namespace
 
 bool WriteMemory(HidReport& hid, const MemoryWrite& write, const std::uint8_t* data,
                  const std::function<void()>& opened, const std::function<void()>& written) {
-  if (!WriteMemoryCommand(hid, kMemoryBegin, write.filler)) return false;
+  MemoryCommand(hid, kMemoryBegin, write.filler);
+  if (!WriteReport(hid, kReportId)) return false;
   Pause(kMemoryCommandPauseMs);
   if (opened) opened();
-  FillPayload(hid, write.filler);
-  SetCommand(hid, kMemoryCommand, kMemoryWindow);
+  MemoryCommand(hid, kMemoryWindow, write.filler);
   PutLittleEndian32(hid, kMemoryAddressByte, write.address);
   PutLittleEndian32(hid, kMemoryLengthByte, write.length);
   if (!WriteReport(hid, kReportId)) return false;
@@ -36,7 +35,8 @@ bool WriteMemory(HidReport& hid, const MemoryWrite& write, const std::uint8_t* d
   if (!WaitForAck()) return false;
   if (!SendDataReports(hid, data, write.length / kPayloadLength, kMemoryAcks, written))
     return false;
-  if (!WriteMemoryCommand(hid, kMemoryEnd, write.filler)) return false;
+  MemoryCommand(hid, kMemoryEnd, write.filler);
+  if (!WriteReport(hid, kReportId)) return false;
   Pause(kMemoryCommandPauseMs);
   return true;
 }
