@@ -9,11 +9,11 @@
 
 #include "cli/device_reading.h"
 #include "cli/job_driver.h"
-#include "cli/link_probe.h"
 #include "cli/messages.h"
 #include "device/link_mode.h"
 #include "images/file_placement.h"
 #include "jobs/job_messages.h"
+#include "jobs/link_probe.h"
 #include "jobs/service_texts.h"
 
 namespace korva::cli {
@@ -92,7 +92,7 @@ int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
 int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter,
                       InterruptPolicy& policy) {
   const int kind = options.jobKind;
-  const DeviceAccessReport access = ProbeLink(kind == kJobBluetooth);
+  const DeviceAccessReport access = ProbeLinkForCommand(kind == kJobBluetooth);
   int exitCode = CheckLink(kind, access, reporter);
   // The amp's lock until the job has ended. With the link on the module the amp has no HID
   // path of its own, and there is nothing to lock.
@@ -110,7 +110,7 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
     }
   }
   if (exitCode != kExitOk) {
-    ReleaseModuleConnection();
+    ReleaseKeptModuleConnection();
     return exitCode;
   }
 
@@ -119,7 +119,7 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
                               FullPath(options.file));
   exitCode = driver.Execute([&] { return RunJob(driver, kind, reporter); });
   // Stopped before the module's update: the connection made for it is not needed any more.
-  if (exitCode == kExitStopped) ReleaseModuleConnection();
+  if (exitCode == kExitStopped) ReleaseKeptModuleConnection();
   return exitCode;
 }
 

@@ -10,10 +10,10 @@
 #include "device/hid_dfu.h"
 #include "device/hid_transport.h"
 #include "device/link_mode.h"
+#include "device/report_builder.h"
 #include "jobs/job_report.h"
 #include "jobs/job_texts.h"
 #include "jobs/prompter.h"
-#include "jobs/report_builder.h"
 #include "jobs/service_jobs.h"
 #include "jobs/worker.h"
 

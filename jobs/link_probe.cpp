@@ -1,4 +1,4 @@
-// The probe's decision.
+// The probes' decisions.
 #include "jobs/link_probe.h"
 
 #include "device/hid_dfu.h"
@@ -35,6 +35,25 @@ void ReleaseModuleLink() {
     hidDfuDisconnect();  // result ignored
     LinkMode.store(kLinkNone);
   });
+}
+
+DeviceAccessReport ProbeLinkForCommand(bool keepModuleConnection) {
+  const DeviceAccessReport access = CheckDeviceAccess();
+  if (access.access != DeviceAccess::Absent) {
+    LinkMode.store(access.access == DeviceAccess::Ready ? kLinkHid : kLinkNone);
+    return access;
+  }
+  const bool connected = ConnectBluetoothModuleOnce();
+  if (!connected || !keepModuleConnection)
+    hidDfuDisconnect();  // result ignored, as the windows' probe does
+  LinkMode.store(connected ? kLinkBluetooth : kLinkNone);
+  return access;
+}
+
+void ReleaseKeptModuleConnection() {
+  if (LinkMode.load() != kLinkBluetooth) return;
+  hidDfuDisconnect();  // result ignored: nothing more is done with the module
+  LinkMode.store(kLinkNone);
 }
 
 }  // namespace korva

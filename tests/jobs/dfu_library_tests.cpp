@@ -4,9 +4,9 @@
 // the link probe that stays out of a running job.
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "device/dfu_library_setup.h"
@@ -15,38 +15,13 @@
 #include "jobs/link_probe.h"
 #include "jobs/service_jobs.h"
 #include "jobs/start_job.h"
+#include "tests/jobs/job_test_support.h"
 #include "tests/shared/scripted_dfu.h"
-#include "tests/shared/test_support.h"
 
 namespace korva::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using Calls = std::vector<std::string>;
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// A file of `length` bytes in the test's temporary folder.
-// A file of the running test's own: CTest runs the tests of this fixture side by side.
-std::string WriteFile(const std::string& name, std::size_t length) {
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path path =
-      fs::path(::testing::TempDir()) / ("korva-dfu-" + std::string(test->name()) + "-" + name);
-  std::ofstream(path, std::ios::binary) << std::string(length, '\x5A');
-  return path.string();
-}
-
-JobMessage Bt(int wParam, long lParam) { return {WM_BLUETOOTH_JOB, wParam, lParam}; }
-
-// The virtual module's calls, without the "lasterror" that follows every "connect".
-Calls ModuleCalls(const VirtualBluetoothModule& module) {
-  Calls calls = module.Calls();
-  calls.erase(std::remove(calls.begin(), calls.end(), "lasterror"), calls.end());
-  return calls;
-}
 
 TEST(DfuLibraryChoiceTest, OptionThenVariableThenInstalledPlace) {
   const std::string installed = InstalledDfuLibraryPath();
@@ -71,13 +46,15 @@ class DfuLibraryTest : public KorvaTest {
  protected:
   DfuLibraryTest() {
     LinkMode.store(kLinkHid);
-    owner.filePath = WriteFile("module.dfu", 5000);
+    owner.filePath = files.File("module.dfu", Bytes(5000, 0x5A));
   }
+
+  ScratchFolder files{"korva-dfu"};
 };
 
 TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunction) {
-  const std::string notALibrary = WriteFile("not-a-library.so", 100);
-  const std::string missing = (fs::path(::testing::TempDir()) / "no-such-library.so").string();
+  const std::string notALibrary = files.File("not-a-library.so", Bytes(100, 0x5A));
+  const std::string missing = files.PathOf("no-such-library.so");
   struct Case {
     const char* name;
     DfuLibraryChoice choice;
@@ -114,8 +91,8 @@ TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunctio
     DfuLibraryScope scope(c.choice);
     EXPECT_FALSE(scope.Loaded());
     for (const std::string& part : c.problem)
-      EXPECT_TRUE(Has(scope.Problem(), part)) << scope.Problem();
-    EXPECT_TRUE(Has(
+      EXPECT_TRUE(Contains(scope.Problem(), part)) << scope.Problem();
+    EXPECT_TRUE(Contains(
         scope.Problem(),
         "\nThe library is looked for at --dfu-library=PATH, else at $KORVA_DFU_LIBRARY, else at " +
             InstalledDfuLibraryPath() + "."));
@@ -161,8 +138,7 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
 // Without a library the module could not be reached after "UB": nothing goes to the amp,
 // whatever LinkMode says, and the box says why and where the library is looked for.
 TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
-  DfuLibraryScope scope(
-      ChooseDfuLibrary((fs::path(::testing::TempDir()) / "absent.so").string(), nullptr));
+  DfuLibraryScope scope(ChooseDfuLibrary(files.PathOf("absent.so"), nullptr));
   for (int linkMode : {kLinkHid, kLinkBluetooth}) {
     LinkMode.store(linkMode);
     EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
@@ -177,26 +153,21 @@ TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
   EXPECT_EQ(prompter.Boxes().front().kind, BoxKind::Application);
 }
 
-// A backend that checks that nothing comes between a connect and its last-error text, and
-// counts the other thread's calls that came between two connection attempts.
-class PairCheckingBackend final : public DfuBackend {
+// A backend that notes its calls in the order they come, and runs `duringConnect` inside
+// every connect.
+class OrderedBackend final : public DfuBackend {
  public:
   int Connect(std::uint16_t, std::uint16_t, int, int, int*) override {
-    std::lock_guard lock(mutex_);
-    if (othersSincePair_ > 0) ++interleavings_;
-    othersSincePair_ = 0;
-    awaitingError_ = true;
+    Note("connect");
+    if (duringConnect) duringConnect();
     return 1;
   }
   std::string LastError() override {
-    std::lock_guard lock(mutex_);
-    awaitingError_ = false;
+    Note("lasterror");
     return kDfuAlreadyConnected;
   }
   int Progress() override {
-    std::lock_guard lock(mutex_);
-    if (awaitingError_) ++cutIn_;
-    ++othersSincePair_;
+    Note("progress");
     return 0;
   }
   int Upgrade(const std::string&, int) override { return 1; }
@@ -204,47 +175,48 @@ class PairCheckingBackend final : public DfuBackend {
   int ResetDevice() override { return 1; }
   int Disconnect() override { return 1; }
 
-  int CutIn() {
+  Calls Noted() {
     std::lock_guard lock(mutex_);
-    return cutIn_;
+    return calls_;
   }
-  int Interleavings() {
-    std::lock_guard lock(mutex_);
-    return interleavings_;
-  }
+  std::function<void()> duringConnect;
 
  private:
+  void Note(const char* call) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(call);
+  }
   std::mutex mutex_;
-  bool awaitingError_ = false;
-  int othersSincePair_ = 0;
-  int cutIn_ = 0;          // calls between a connect and its last error
-  int interleavings_ = 0;  // connects that followed a call of the other thread
+  Calls calls_;
 };
 
-// Another thread calls the library as fast as it can while connection attempts are made: its
-// calls come between attempts, never between an attempt and its error text.
+// Inside every connection attempt another thread calls the library: its call comes after the
+// attempt's error text, never between the two.
 TEST(DfuLayerTest, NothingComesBetweenAConnectAndItsLastError) {
-  PairCheckingBackend backend;
+  constexpr int kAttempts = 200;
+  OrderedBackend backend;
   SetDfuBackend(&backend);
-  std::atomic<bool> done{false};
-  std::thread other([&] {
-    // A short spin between calls makes them arrive at any moment, not only when the lock is
-    // handed on, so that a gap in the connect step would be found.
-    std::atomic<unsigned> spin{0};
-    for (unsigned n = 0; !done.load(); ++n) {
-      hidDfuGetProgress();
-      for (unsigned k = 0; k < n % 64; ++k) spin.fetch_add(1, std::memory_order_relaxed);
-    }
-  });
   int connected = 0;
-  const auto end = std::chrono::steady_clock::now() + 500ms;
-  while (std::chrono::steady_clock::now() < end) connected += ConnectBluetoothModuleOnce();
-  done.store(true);
-  other.join();
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::thread other;
+    std::atomic<bool> calling{false};
+    backend.duringConnect = [&] {
+      other = std::thread([&] {
+        calling.store(true);
+        hidDfuGetProgress();
+      });
+      while (!calling.load()) std::this_thread::yield();
+    };
+    connected += ConnectBluetoothModuleOnce();
+    other.join();
+  }
   SetDfuBackend(nullptr);
-  EXPECT_GT(backend.Interleavings(), 0) << "the other thread never got a call in";
-  EXPECT_EQ(backend.CutIn(), 0);
-  EXPECT_GT(connected, 0);  // "Already connected", read in the same step, counts as connected
+  Calls expected;
+  for (int attempt = 0; attempt < kAttempts; ++attempt)
+    expected.insert(expected.end(), {"connect", "lasterror", "progress"});
+  EXPECT_EQ(backend.Noted(), expected);
+  // "Already connected", read in the same step, counts as connected.
+  EXPECT_EQ(connected, kAttempts);
 }
 
 // The welcome window's probe, made on every change of the bus at the moment it happens.
@@ -328,19 +300,26 @@ TEST_F(LinkProbeTest, AfterAFailedUpdateTheLinkStaysWithTheModule) {
 // and a job never talk to the amp or the library at the same time.
 TEST_F(LinkProbeTest, AStartJobWaitsForARunningProbe) {
   SetNoDfuBackend("none");  // the Bluetooth job then refuses at once, sending nothing
-  std::atomic<bool> returned{false};
+  std::mutex mutex;
+  std::vector<std::string> order;
+  const auto note = [&](const char* step) {
+    std::lock_guard lock(mutex);
+    order.push_back(step);
+  };
   std::thread starter;
+  std::atomic<bool> starting{false};
   const bool ran = RunUnlessJobInProgress([&] {
     starter = std::thread([&] {
+      starting.store(true);
       EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
-      returned.store(true);
+      note("StartJob returned");
     });
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(returned.load());
+    while (!starting.load()) std::this_thread::yield();
+    note("probe ends");
   });
   starter.join();
   EXPECT_TRUE(ran);
-  EXPECT_TRUE(returned.load());
+  EXPECT_EQ(order, (std::vector<std::string>{"probe ends", "StartJob returned"}));
   EXPECT_FALSE(JobInProgress());
 }
 
