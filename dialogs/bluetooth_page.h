@@ -9,8 +9,10 @@
 
 namespace korva::dialogs {
 
-class BluetoothPageFace : public PageFace {
+// The busy prompt, beside the page's face.
+class BusyPromptFace {
  public:
+  virtual ~BusyPromptFace() = default;
   // Shows the busy prompt centred over the page (made at its first showing and kept for every
   // later update); shown again when it is up already.
   virtual void ShowBusyPrompt() = 0;
@@ -20,8 +22,8 @@ class BluetoothPageFace : public PageFace {
 
 class BluetoothPage final : public ServicePage {
  public:
-  // The face and the port outlive the page.
-  BluetoothPage(BluetoothPageFace& face, DevicePort& device);
+  // The faces and the port outlive the page.
+  BluetoothPage(PageFace& face, BusyPromptFace& busyPrompt, DevicePort& device);
 
  private:
   void Browse() override;
@@ -30,7 +32,7 @@ class BluetoothPage final : public ServicePage {
   void OnJobEnding() override;
   void OnJobEnded() override;
 
-  BluetoothPageFace& btFace_;
+  BusyPromptFace& busyPrompt_;
 };
 
 }  // namespace korva::dialogs

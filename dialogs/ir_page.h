@@ -13,16 +13,18 @@ namespace korva::dialogs {
 // The index list's items, in order; none is chosen at first.
 inline constexpr const char* kSlotItems[] = {"1", "2", "3", "4", "5", "6", "7"};
 
-class IrPageFace : public PageFace {
+// The index list, beside the page's face.
+class SlotListFace {
  public:
-  // The current text of the index list (empty while none is chosen).
+  virtual ~SlotListFace() = default;
+  // The list's current text (empty while none is chosen).
   virtual std::string SlotListText() = 0;
 };
 
 class IrPage final : public ServicePage {
  public:
-  // The face and the port outlive the page.
-  IrPage(IrPageFace& face, DevicePort& device);
+  // The faces and the port outlive the page.
+  IrPage(PageFace& face, SlotListFace& slotList, DevicePort& device);
 
   // The index list's choice changed.
   void OnSelchangeIndex();
@@ -33,12 +35,13 @@ class IrPage final : public ServicePage {
   void Browse() override;
   void Upgrade() override;
   std::string SlotIndexText() override;
+  void EnableOwnControls(bool enabled) override;
   void UpgradeFile();
   // The WAV rule on the chosen file, with its box when the file is refused; the accepted file
   // (its header and one slot of samples) goes into the page file buffer when `place` is set.
   Load LoadFile(bool place);
 
-  IrPageFace& irFace_;
+  SlotListFace& slotList_;
   std::string audioIndexText_;  // the index last chosen; empty until the first choice
 };
 

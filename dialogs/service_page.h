@@ -67,6 +67,7 @@ class ServicePage : private JobWindow {
   int JobKind() const { return texts_.kind; }
 
  protected:
+  // Made once the face's controls exist: sets the percent label to "0%".
   ServicePage(PageFace& face, DevicePort& device, int jobKind);
 
   virtual void Browse() = 0;
@@ -76,6 +77,8 @@ class ServicePage : private JobWindow {
   virtual void OnJobProgress(long /*value*/) {}
   virtual void OnJobEnding() {}
   virtual void OnJobEnded() {}
+  // A page's own controls that are locked with "Browse" and "Upgrade" while its job runs.
+  virtual void EnableOwnControls(bool /*enabled*/) {}
 
   // Shows the file dialog with `filter`; false when the user cancelled. Keeps the chosen path.
   bool ChooseFile(const FileFilter& filter);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device/amp_lock.h"
+#include "device/device_access.h"
 #include "dialogs/device_port.h"
 #include "dialogs/job_route.h"
 #include "dialogs/window_job_owner.h"
