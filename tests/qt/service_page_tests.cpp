@@ -1,7 +1,9 @@
-// The service pages in the welcome window, driven as a technician would against the virtual
-// amp in virtual time: choosing files, the checks of "Upgrade" in their order, whole jobs to
-// their final box and what the amp then holds, failures, the tab rule, job messages that
-// arrive while a box is open, and a window that cannot go while a page's job writes.
+// The service pages' Qt faces in the welcome window, driven as a technician would against the
+// virtual amp in virtual time: choosing files, whole jobs to their final box with the controls,
+// tabs and window buttons as they are meanwhile, the tab bar, job messages that arrive while a
+// box or another window runs its own loop, the keyboard, and a window that cannot go while a
+// page's job writes. The pages' checks and failures are tested without Qt
+// (tests/dialogs/service_page_tests.cpp).
 #include <sys/stat.h>
 
 #include <QComboBox>
@@ -12,7 +14,6 @@
 #include <memory>
 #include <optional>
 
-#include "device/amp_lock.h"
 #include "jobs/service_texts.h"
 #include "qt/about_dlg.h"
 #include "tests/qt/service_page_test_support.h"
@@ -150,86 +151,6 @@ TEST_P(EachPageTest, BrowseThenUpgradeRunsTheJobToItsFinalBoxAndTheAmpHoldsTheFi
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
 }
 
-TEST_P(EachPageTest, FailuresEndInTheirBoxesAndGiveThePageBack) {
-  const PageCase& c = GetParam();
-  const ServiceJobTexts& texts = ServiceJobTextsOf(c.jobKind);
-  QWidget* page = Prepared();
-
-  // The amp goes away in the middle of the data: one failure box, the page idle again.
-  VirtualKorva::Faults faults;
-  faults.unplugAfterDataReports = 40;
-  sim.korva.SetFaults(faults);
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(prompter.Texts(), std::vector<std::string>{texts.failed});
-  ExpectIdle(page);
-
-  // The amp refuses "INITSTA": the dispatcher's box, then the page's; no job thread.
-  sim.korva.Plug();
-  faults = {};
-  faults.acknowledgeLimit = 0;
-  sim.korva.SetFaults(faults);
-  Click(page, "m_btnUpgrade");
-  Settle();
-  EXPECT_EQ(RunningWorkers(), 0);
-  const char* initFailed = c.jobKind == kJobDsp ? kTextInitStatesFailed : kTextInitStatesFailedWide;
-  EXPECT_EQ(prompter.Texts(),
-            (std::vector<std::string>{texts.failed, initFailed, texts.startFailed}));
-  EXPECT_EQ(prompter.Boxes()[2].kind, BoxKind::Window);
-  ExpectIdle(page);
-
-  // A new Upgrade starts from the beginning and succeeds.
-  sim.korva.SetFaults({});
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(prompter.Texts().back(), texts.succeeded);
-  c.expectOnTheAmp(sim.korva, c.file);
-}
-
-// The checks of "Upgrade" in their order; each refusal writes nothing to the amp and leaves the
-// page idle.
-TEST_P(EachPageTest, UpgradeChecksTheLinkTheSlotTheAmpAndTheFileInThatOrder) {
-  const PageCase& c = GetParam();
-  const bool ir = c.jobKind == kJobAudio;
-  QWidget* page = Open(c.tab);
-  sim.korva.ClearLog();
-  auto upgradeSays = [&](BoxKind kind, const char* text) { ExpectUpgradeSays(page, kind, text); };
-
-  // Nothing chosen at all, the amp gone, and the link handed to the Bluetooth module.
-  sim.korva.Unplug();
-  QCoreApplication::processEvents();  // the welcome window asks for a probe of the unplug
-  Settle();
-  LinkMode.store(kLinkBluetooth);
-  upgradeSays(BoxKind::Window, kTextLinkOnBluetooth);
-  LinkMode.store(kLinkNone);
-  if (ir) {
-    upgradeSays(BoxKind::Window, kTextSelectAudioIndex);
-    ChooseSlot(page, 5);
-  }
-  upgradeSays(BoxKind::Window, kTextConnectDevice);
-  sim.korva.Plug();
-  QCoreApplication::processEvents();
-  Settle();
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  // Accepted at Browse, refused at Upgrade: the file is read again from disk.
-  const std::string path = folder.File(c.fileName, c.file);
-  Browse(page, path);
-  folder.File(c.fileName, c.refusedFile);
-  upgradeSays(BoxKind::Application, c.refusedText);
-  if (c.version) {
-    EXPECT_EQ(Shown(page, "updateVersion"), kTextVersionError);
-  }
-
-  // A file that vanished after Browse.
-  std::filesystem::remove(path);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  for (const auto& write : sim.korva.Writes())
-    ADD_FAILURE() << "a report went to the amp: " << int(write.Payload(0));
-  EXPECT_EQ(JobStatus.load(), kJobIdle);
-}
-
 INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -359,36 +280,6 @@ TEST_F(ServicePageTest, TheTabRule) {
   Tabs()->setCurrentIndex(ServicePageHost::kTabDsp);
   ExpectShowing(ServicePageHost::kTabBattery);
   JobStatus.store(kJobIdle);
-}
-
-// Another program holds the amp: "Upgrade" says who, in a page box, and sends nothing; the job
-// that runs once it is free holds the lock until its final message.
-TEST_F(ServicePageTest, AnAmpInUseByAnotherProgramIsNotWritten) {
-  QWidget* page = Open(ServicePageHost::kTabMcu);
-  Browse(page, folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39")));
-  AmpLockAttempt other = TryLockAmp("/dev/hidraw-korva");
-  ASSERT_EQ(other.outcome, AmpLockOutcome::Taken);
-  const std::string inUse = AmpInUseText(TryLockAmp("/dev/hidraw-korva").holder);
-  ExpectUpgradeSays(page, BoxKind::Window, inUse.c_str());
-  EXPECT_TRUE(sim.korva.Writes().empty());
-
-  other.lock.reset();
-  int looked = 0;
-  int heldWhileWriting = 0;
-  JobEventWatcher running;
-  running.onJob = [&](const qt::JobEvent& e) {
-    if (e.WParam() != JOB_PROGRESS) return;
-    ++looked;
-    if (TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere)
-      ++heldWhileWriting;
-  };
-  page->installEventFilter(&running);
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_GT(looked, 0);
-  EXPECT_EQ(heldWhileWriting, looked);
-  EXPECT_EQ(prompter.Texts().back(), kTextMcuPageSucceeded);
-  EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
 }
 
 TEST_F(ServicePageTest, WhileAPageJobWritesNeitherTabsNorWindowMayGo) {
