@@ -145,6 +145,7 @@ TEST_F(ServiceScreenshots, EachPageIdleAcceptedRunningAndDone) {
     prompter.whileShown = [&](const RecordingPrompter::Box& box) {
       SaveWithBox(welcome.get(), box.kind, box.text, (name + "-done").c_str());
     };
+    Activate(welcome.get());  // again after the last page's final box
     Click(page, "m_btnUpgrade");
     ASSERT_TRUE(WaitUntil([&] { return !welcome->PageHost()->JobRunning(); }));
     page->removeEventFilter(&running);
