@@ -87,7 +87,7 @@ class RecordingPageFace final : public RoutedFace<dialogs::PageFace, dialogs::Se
   using Control = dialogs::PageControl;
 
   std::optional<std::string> ChooseFile(const dialogs::FileFilter& filter) override {
-    filters.push_back(std::string(filter.pattern) + "|" + filter.defaultSuffix);
+    filters.push_back(std::string(filter.pattern) + " " + filter.defaultSuffix);
     return files.Next("file dialog");
   }
   void SetFilePath(const std::string& path) override { pathString = path; }
@@ -126,7 +126,7 @@ class RecordingPageFace final : public RoutedFace<dialogs::PageFace, dialogs::Se
   }
 
   Answers<std::optional<std::string>> files;  // a path, or nothing for a cancel
-  std::vector<std::string> filters;           // pattern|default extension, per dialog
+  std::vector<std::string> filters;           // pattern and default extension, per dialog
   std::string pathString;
   std::string pathShown;
   std::map<dialogs::PageText, std::string> strings;

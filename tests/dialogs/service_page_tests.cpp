@@ -12,61 +12,13 @@
 #include "jobs/start_job.h"
 #include "tests/dialogs/recording_faces.h"
 #include "tests/shared/file_test_support.h"
+#include "tests/shared/service_page_cases.h"
 
 namespace korva::testing {
 namespace {
 
 using Control = dialogs::PageControl;
 using dialogs::PageText;
-
-// A full-flash battery file: boot area, marker, application, and 0xFF from 0x3500 on, so that
-// the accepted length ends at 0x3800 and the application part is 0x1800 bytes.
-Bytes FullFlashBatteryFile() {
-  Bytes bytes = FirmwareBytes(0x8000, 31, 0x2010, "BATV1.02");
-  std::fill(bytes.begin() + 0x3500, bytes.end(), 0xFF);
-  return bytes;
-}
-
-// What differs between the pages for these tests.
-struct PageCase {
-  const char* name;
-  int jobKind;
-  const char* fileName;
-  Bytes file;
-  const char* version;  // beside "Update Version:" after Browse; none on the IR page
-  Bytes refusedFile;    // a file that the page's rule refuses at Upgrade
-  const char* refusedText;
-  const char* filter;
-  std::function<void(const VirtualKorva&, const Bytes&)> expectOnTheAmp;
-};
-
-void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
-
-std::vector<PageCase> FilePages() {
-  return {
-      {"MCU", kJobMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"), "V 1.39",
-       Pattern(0x2345, 7), kTextFileWrong, "*.bin|bin",
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.McuMemory(), Padded(file, 1024));
-       }},
-      {"DSP", kJobDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"), "V 0.251",
-       Pattern(5000, 13), kTextFileWrong, "*.bin|bin",
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.DspMemory(), Padded(Slice(file, 16, file.size() - 16), 64));
-       }},
-      {"Battery", kJobBattery, "battery.bin", FullFlashBatteryFile(), "V 1.02", Pattern(0x6001, 31),
-       kTextFileWrong, "*.bin|bin",
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.BatteryMemory(), Slice(file, 0x2000, 0x1800));
-       }},
-      {"IR", kJobAudio, "cab.wav", Wav(28844), nullptr, Wav(16427), kTextFileTooSmall, "*.wav|WAV",
-       [](const VirtualKorva& amp, const Bytes& file) {
-         // Slot 5: its descriptor names the file; then 16 KiB of samples.
-         EXPECT_EQ(amp.ReadMemory(0x51500, 7), (Bytes{'c', 'a', 'b', '.', 'w', 'a', 'v'}));
-         EXPECT_EQ(amp.ReadMemory(0x66000, 0x4000), Slice(file, 44, 0x4000));
-       }},
-  };
-}
 
 class PageTest : public DialogsTest {
  protected:
@@ -254,7 +206,7 @@ TEST_P(EachFilePageTest, FailuresEndInTheirBoxesAndGiveThePageBack) {
   c.expectOnTheAmp(sim.korva, c.file);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, EachFilePageTest, ::testing::ValuesIn(FilePages()),
+INSTANTIATE_TEST_SUITE_P(Pages, EachFilePageTest, ::testing::ValuesIn(FilePageCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The Bluetooth page: the busy prompt from each progress 99 until the final box opens, over two
@@ -275,7 +227,7 @@ TEST_F(PageTest, TheBluetoothPagesBusyPromptAndItsChecks) {
   Browse(path);
   Browse(std::nullopt);  // a cancel keeps the path
   EXPECT_EQ(face.pathShown, path);
-  EXPECT_EQ(face.filters, std::vector<std::string>(3, "*.bin; *.dfu|"));
+  EXPECT_EQ(face.filters, std::vector<std::string>(3, "*.bin; *.dfu "));
   prompter.whileShown = nullptr;
 
   struct Step {

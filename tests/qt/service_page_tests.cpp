@@ -17,67 +17,23 @@
 #include "jobs/service_texts.h"
 #include "qt/about_dlg.h"
 #include "tests/qt/service_page_test_support.h"
+#include "tests/shared/service_page_cases.h"
 
 namespace korva::testing {
 namespace {
 
-// A full-flash battery file: boot area, marker, application, and 0xFF from 0x3500 on, so that
-// the accepted length ends at 0x3800 and the application part is 0x1800 bytes.
-Bytes FullFlashBatteryFile() {
-  Bytes bytes = FirmwareBytes(0x8000, 31, 0x2010, "BATV1.02");
-  std::fill(bytes.begin() + 0x3500, bytes.end(), 0xFF);
-  return bytes;
-}
-
-// What differs between the pages for these tests.
-struct PageCase {
-  const char* name;
-  int tab;
-  const char* fileName;
-  Bytes file;
-  const char* version;  // beside "Update Version:" after Browse; none on the IR page
-  Bytes refusedFile;    // a file that the page's rule refuses at Upgrade
-  const char* refusedText;
-  const char* filter;
-  int jobKind;
-  std::function<void(const VirtualKorva&, const Bytes&)> expectOnTheAmp;
-};
-
-void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
-
-std::vector<PageCase> AllPages() {
-  return {
-      {"MCU", ServicePageHost::kTabMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"),
-       "V 1.39", Pattern(0x2345, 7), kTextFileWrong, "*.bin bin", kJobMcu,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.McuMemory(), Padded(file, 1024));
-         EXPECT_EQ(amp.McuVersion(), "1.39");
-       }},
-      {"DSP", ServicePageHost::kTabDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"),
-       "V 0.251", Pattern(5000, 13), kTextFileWrong, "*.bin bin", kJobDsp,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.DspHeader(), Slice(file, 0, 16));
-         EXPECT_EQ(amp.DspMemory(), Padded(Slice(file, 16, file.size() - 16), 64));
-         EXPECT_EQ(amp.DspVersion(), "251");
-       }},
-      {"Battery", ServicePageHost::kTabBattery, "battery.bin", FullFlashBatteryFile(), "V 1.02",
-       Pattern(0x6001, 31), kTextFileWrong, "*.bin bin", kJobBattery,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         // The boot area is not sent; the application part ends with its 1 KiB block.
-         EXPECT_EQ(amp.BatteryMemory(), Slice(file, 0x2000, 0x1800));
-       }},
-      {"IR", ServicePageHost::kTabIr, "cab.wav", Wav(28844), nullptr, Wav(16427), kTextFileTooSmall,
-       "*.wav WAV", kJobAudio,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         // Slot 5: its descriptor names the file and repeats its header; then 16 KiB of samples.
-         Bytes descriptor(256, 0);
-         std::memcpy(descriptor.data(), "cab.wav", 7);
-         std::copy_n(file.begin(), 44, descriptor.begin() + 128);
-         EXPECT_EQ(amp.ReadMemory(0x51500, 256), descriptor);
-         EXPECT_EQ(amp.ReadMemory(0x66000, 0x4000), Slice(file, 44, 0x4000));
-         EXPECT_EQ(amp.ReadMemory(0x51400, 256), Bytes(256, 0xFF));  // no other slot written
-       }},
-  };
+// The tab of the page that starts `jobKind`.
+int TabOf(int jobKind) {
+  switch (jobKind) {
+    case kJobDsp:
+      return ServicePageHost::kTabDsp;
+    case kJobAudio:
+      return ServicePageHost::kTabIr;
+    case kJobBattery:
+      return ServicePageHost::kTabBattery;
+    default:
+      return ServicePageHost::kTabMcu;
+  }
 }
 
 class EachPageTest : public ServicePageTest, public ::testing::WithParamInterface<PageCase> {
@@ -85,7 +41,7 @@ class EachPageTest : public ServicePageTest, public ::testing::WithParamInterfac
   // The page with its file chosen (and, on the IR page, slot 5).
   QWidget* Prepared() {
     const PageCase& c = GetParam();
-    QWidget* page = Open(c.tab);
+    QWidget* page = Open(TabOf(c.jobKind));
     if (c.jobKind == kJobAudio) ChooseSlot(page, 5);
     Browse(page, folder.File(c.fileName, c.file));
     return page;
@@ -145,13 +101,13 @@ TEST_P(EachPageTest, BrowseThenUpgradeRunsTheJobToItsFinalBoxAndTheAmpHoldsTheFi
   EXPECT_FALSE(atBox.buttons);
   EXPECT_EQ(atBox.status, kJobSucceeded);
   ExpectIdle(page);
-  ExpectShowing(c.tab);
+  ExpectShowing(TabOf(c.jobKind));
   c.expectOnTheAmp(sim.korva, c.file);
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
+INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(FilePageCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Browse on the firmware pages: accepted (its version), cancelled (nothing changes), refused
@@ -160,10 +116,10 @@ INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
 TEST_F(ServicePageTest, BrowseOnTheFirmwarePages) {
   const std::string fifo = folder.PathOf("pipe.bin");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  for (const PageCase& c : AllPages()) {
+  for (const PageCase& c : FilePageCases()) {
     if (!c.version) continue;
     SCOPED_TRACE(c.name);
-    QWidget* page = Open(c.tab);
+    QWidget* page = Open(TabOf(c.jobKind));
     EXPECT_EQ(Shown(page, "loadedVersion"), "");
     EXPECT_EQ(Shown(page, "updateVersion"), "");
     EXPECT_EQ(Shown(page, "percent"), "0%");
