@@ -2,10 +2,8 @@
 // time: the busy prompt through an update (shown and centred at each 99, gone before the final
 // box, the same window at the next update), every way the update can fail ending in its own
 // boxes and one page box, the link already handed to the module, a device change during the
-// update, no update library, and the checks of "Browse" and "Upgrade". A job that ends before
-// its start's answer is tested without Qt (tests/dialogs/service_page_tests.cpp).
-#include <sys/stat.h>
-
+// update, and no update library. The checks of "Browse" and "Upgrade", and a job that ends
+// before its start's answer, are tested without Qt (tests/dialogs/service_page_tests.cpp).
 #include <algorithm>
 #include <functional>
 #include <future>
@@ -359,49 +357,6 @@ TEST_F(BluetoothPageTest, WithoutALibraryTheAmpSeesNothing) {
   EXPECT_TRUE(sim.module.Calls().empty());
   EXPECT_EQ(RunningWorkers(), 0);
   ExpectIdle(page);
-}
-
-// "Browse" takes any file that opens, without looking into it; "Upgrade" wants the amp (or the
-// link already with the module), then a file that opens. Nothing reaches the amp or the module.
-TEST_F(BluetoothPageTest, BrowseAndTheChecksOfUpgrade) {
-  auto upgradeSays = [&](BoxKind kind, const char* text) { ExpectUpgradeSays(page, kind, text); };
-  EXPECT_EQ(Shown(page, "loadedVersion"), "");
-  sim.korva.Unplug();
-  Probed();
-  ASSERT_EQ(LinkMode.load(), kLinkNone);
-  const std::size_t callsBefore = sim.module.Calls().size();
-  upgradeSays(BoxKind::Window, kTextConnectDevice);
-  LinkMode.store(kLinkBluetooth);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-  LinkMode.store(kLinkNone);
-  sim.korva.Plug();
-  Probed();
-  ASSERT_EQ(LinkMode.load(), kLinkHid);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  Browse(page, folder.File("module.bin", Bytes{0x00}));
-  EXPECT_EQ(PathShown(page), folder.PathOf("module.bin"));
-  files.Cancel();
-  Click(page, "m_btnBrowse");
-  EXPECT_EQ(PathShown(page), folder.PathOf("module.bin"));
-  EXPECT_EQ(prompter.Boxes().size(), 3u);
-  Browse(page, folder.PathOf("gone.dfu"));
-  EXPECT_EQ(PathShown(page), folder.PathOf("gone.dfu"));
-  EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
-  EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-  // A FIFO is refused at once, at Browse and at Upgrade: the window never waits for a writer.
-  const std::string fifo = folder.PathOf("pipe.dfu");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::size_t boxesBefore = prompter.Boxes().size();
-  Browse(page, fifo);
-  ASSERT_EQ(prompter.Boxes().size(), boxesBefore + 1);
-  EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  EXPECT_EQ(files.filters, std::vector<std::string>(4, "*.bin; *.dfu "));  // no default extension
-  EXPECT_TRUE(sim.korva.Writes().empty());
-  EXPECT_EQ(CallsSince(callsBefore), Calls{});
 }
 
 }  // namespace
