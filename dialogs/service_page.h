@@ -63,6 +63,8 @@ class ServicePage : private JobWindow {
   bool JobRunning() const { return jobRunning_ || deviceStep_; }
   // Called on every change of JobRunning (the page host follows it).
   void SetJobStateListener(std::function<void()> listener) { listener_ = std::move(listener); }
+  // The job kind that the page starts.
+  int JobKind() const { return texts_.kind; }
 
  protected:
   // Made once the face's controls exist: sets the percent label to "0%".

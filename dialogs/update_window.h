@@ -77,6 +77,9 @@ class UpdateWindow final : private JobWindow {
   // From the start of the update's first job until its last final message has been handled. A
   // face whose window is being destroyed meanwhile waits for it: the job reports to this window.
   bool UpdateRunning() const { return road_ != nullptr; }
+  // The poll's timer is armed (it is not while a reading is on the device port, nor while the
+  // poll is stopped).
+  bool PollArmed() const { return timerArmed_; }
 
  private:
   void OnPrepareProgressBar(int total) override;
