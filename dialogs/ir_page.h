@@ -10,6 +10,9 @@
 
 namespace korva::dialogs {
 
+// The index list's items, in order; none is chosen at first.
+inline constexpr const char* kSlotItems[] = {"1", "2", "3", "4", "5", "6", "7"};
+
 // The index list, beside the page's face.
 class SlotListFace {
  public:

@@ -10,6 +10,7 @@ CIrPageDlg::CIrPageDlg(QWidget* parent)
     : CServicePageDlg(parent), ui_(std::make_unique<Ui::CIrPageDlg>()) {
   ui_->setupUi(this);
   setObjectName(QStringLiteral("irPage"));
+  for (const char* item : dialogs::kSlotItems) ui_->m_cbIndex->addItem(QString::fromLatin1(item));
   ui_->m_cbIndex->setCurrentIndex(-1);  // no slot chosen at first
   BindCommonControls(ui_->m_progress, ui_->m_btnUpgrade, ui_->m_btnBrowse, ui_->filePath,
                      ui_->percent);
