@@ -26,6 +26,9 @@ class ServicePageTest : public WindowTest {
   ServicePageTest() : watcher(sim.bus), welcome(std::make_unique<qt::CWelcomeDlg>(&watcher)) {
     welcome->EnterServiceMode();
     welcome->show();
+    // The window's opening probe sets LinkMode on the device thread; a test that sets LinkMode
+    // itself must not have it overwritten later (on a loaded machine the probe can come late).
+    Settle();
   }
   ~ServicePageTest() override { welcome.reset(); }
 
