@@ -6,15 +6,22 @@
 
 namespace korva::cli {
 
-DeviceAccessReport ProbeLink(bool keepModuleConnection) {
+DeviceAccessReport ProbeLink(bool keepModuleConnection, AmpLockAttempt& module) {
   const DeviceAccessReport access = CheckDeviceAccess();
   if (access.access != DeviceAccess::Absent) {
     LinkMode.store(access.access == DeviceAccess::Ready ? kLinkHid : kLinkNone);
     return access;
   }
-  const bool connected = ConnectBluetoothModuleOnce();
-  if (!connected || !keepModuleConnection)
+  module = ClaimBluetoothModule();
+  if (module.outcome == AmpLockOutcome::HeldElsewhere) {
+    LinkMode.store(kLinkNone);
+    return access;
+  }
+  const bool connected = ConnectBluetoothModuleOnce(kDfuProbeCallLimitMs);
+  if (!connected || !keepModuleConnection) {
     hidDfuDisconnect();  // result ignored, as the windows' probe does
+    module.lock.reset();
+  }
   LinkMode.store(connected ? kLinkBluetooth : kLinkNone);
   return access;
 }

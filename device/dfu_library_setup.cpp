@@ -54,7 +54,10 @@ DfuLibraryScope::DfuLibraryScope(const DfuLibraryChoice& choice) : source_(choic
 }
 
 DfuLibraryScope::~DfuLibraryScope() {
+  const bool stuck = DfuLibraryStuck();
   SetDfuBackend(nullptr);  // no call can reach the library once it is gone
+  // A call that never returned is still inside the library: it stays loaded until the end.
+  if (stuck) static_cast<void>(library_.release());
 }
 
 bool DfuLibraryScope::WorthMentioning() const {

@@ -28,10 +28,10 @@ enum class ProbeOutcome {
 ProbeOutcome ProbeLinkMode(ProbeForm form, DeviceAccessReport* access = nullptr);
 
 // For the owner of a Bluetooth job once it has handled the job's final message: the device
-// changes of the job went unprobed, so a presence test catches the amp's return after the
-// module's restart (LinkMode 1). When the amp is still absent LinkMode stays as the job left
-// it (2 while the link is with the module, so that another attempt goes straight to the
-// update), and the library is not called.
+// changes of the job went unprobed, so LinkMode is set anew from what is found, either way: 1
+// when the amp's own interface is back (after the module's restart), 2 when it is absent and
+// the module answers a probe (the link is still with it, as after a failed update: another
+// attempt goes straight to the module, and connects again), else 0.
 void SettleLinkModeAfterJob();
 
 // The main window's start when the amp was not found: a lone hidDfuDisconnect and LinkMode 0,

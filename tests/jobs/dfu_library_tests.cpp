@@ -305,23 +305,31 @@ TEST_F(LinkProbeTest, DeviceChangesDuringABluetoothUpdateDisturbNothing) {
   sim.bus.Detach(&other);
 }
 
-// An update that failed leaves the link with the module (the amp is not back): settling keeps
-// LinkMode 2 for another attempt; the next device change is probed as usual.
-TEST_F(LinkProbeTest, AfterAFailedUpdateTheLinkStaysWithTheModule) {
+// An update that failed leaves the link with the module (the amp is not back): settling finds
+// the module answering and sets LinkMode 2 for another attempt; once the module has gone too it
+// sets 0, whatever the job left. The next device change is probed as usual.
+TEST_F(LinkProbeTest, AfterAFailedUpdateLinkModeIsSetFromWhatIsFound) {
   sim.module.SetScript({.progress = {97, 98, 100}});
   ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
   EXPECT_EQ(owner.WaitForFinal().back(), Bt(JOB_FAILED, 100));
-  const Calls jobCalls = sim.module.Calls();
+  Calls expected = sim.module.Calls();
 
+  LinkMode.store(kLinkNone);  // whatever it was, it is set from what answers
   SettleLinkModeAfterJob();
   EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
-  EXPECT_EQ(sim.module.Calls(), jobCalls);
+  expected.insert(expected.end(), {"connect", "lasterror", "disconnect"});
+  EXPECT_EQ(sim.module.Calls(), expected);
+  EXPECT_FALSE(DfuConnectionOpen());
 
   EXPECT_EQ(ProbeLinkMode(ProbeForm::Full), ProbeOutcome::AmpAbsent);
   EXPECT_EQ(LinkMode.load(), kLinkNone);
-  Calls probed = jobCalls;
-  probed.insert(probed.end(), {"connect", "lasterror", "disconnect"});
-  EXPECT_EQ(sim.module.Calls(), probed);
+  expected.insert(expected.end(), {"connect", "lasterror", "disconnect"});
+  EXPECT_EQ(sim.module.Calls(), expected);
+
+  sim.module.SetScript({.failedConnects = -1});
+  LinkMode.store(kLinkBluetooth);
+  SettleLinkModeAfterJob();
+  EXPECT_EQ(LinkMode.load(), kLinkNone);
 }
 
 // A StartJob from another thread waits until a probe that runs has finished, so that a window
