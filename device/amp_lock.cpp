@@ -152,6 +152,7 @@ AmpLockAttempt ClaimBluetoothModule() {
 void SetAmpLockWarning(std::function<void(const std::string&)> warn) {
   std::lock_guard lock(g_warnMutex);
   g_warn = std::move(warn);
+  g_saidNoLock.store(false);  // said once to each listener
 }
 
 std::string ModuleInUseText(const AmpLockHolder& holder) {

@@ -92,6 +92,7 @@ inline constexpr const char* kModuleLockName = "Bluetooth module 0ecb:1edc";
 
 // Where the user hears that a lock could not be had: the front end's own warning (the terminal
 // program's reporter), or, while none is set, the support log's warning. Empty: back to that.
+// Each listener hears it once.
 void SetAmpLockWarning(std::function<void(const std::string&)> warn);
 
 // "korva-updater-cli (process 1234)", or "another program" when the holder is unknown.
