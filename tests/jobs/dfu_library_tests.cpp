@@ -1,12 +1,12 @@
 // The Bluetooth update library loaded at run time: which one is chosen, the refusal of one
-// that cannot be used, a whole Bluetooth update through the in-tree scripted library, the
-// refusal of a Bluetooth job when there is no library, the library layer's connect step, and
-// the link probe that stays out of a running job.
+// that cannot be used, a whole Bluetooth update and its retry through the in-tree scripted
+// library, a library that hangs, the refusal of a Bluetooth job when there is no library, the
+// library layer's connect step, and the link probe that stays out of a running job.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <future>
 #include <thread>
 
 #include "device/dfu_library_setup.h"
@@ -27,16 +27,6 @@ using Calls = std::vector<std::string>;
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-// A file of `length` bytes in the test's temporary folder.
-// A file of the running test's own: CTest runs the tests of this fixture side by side.
-std::string WriteFile(const std::string& name, std::size_t length) {
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path path =
-      fs::path(::testing::TempDir()) / ("korva-dfu-" + std::string(test->name()) + "-" + name);
-  std::ofstream(path, std::ios::binary) << std::string(length, '\x5A');
-  return path.string();
 }
 
 JobMessage Bt(int wParam, long lParam) { return {WM_BLUETOOTH_JOB, wParam, lParam}; }
@@ -73,11 +63,21 @@ class DfuLibraryTest : public KorvaTest {
     LinkMode.store(kLinkHid);
     owner.filePath = WriteFile("module.dfu", 5000);
   }
+  // A file of `length` bytes in the test's own folder.
+  std::string WriteFile(const std::string& name, std::size_t length) {
+    return files.File(name, std::vector<std::uint8_t>(length, 0x5A));
+  }
+  // Waits until the scripted library's hanging call has been entered `times` times.
+  static void WaitUntilEntered(const ScriptedDfuControls& module, int times) {
+    while (module.HangEntered() < times) std::this_thread::yield();
+  }
+
+  ScratchFolder files{"korva-dfu"};
 };
 
 TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunction) {
   const std::string notALibrary = WriteFile("not-a-library.so", 100);
-  const std::string missing = (fs::path(::testing::TempDir()) / "no-such-library.so").string();
+  const std::string missing = files.PathOf("no-such-library.so");
   struct Case {
     const char* name;
     DfuLibraryChoice choice;
@@ -158,11 +158,81 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
   EXPECT_TRUE(sim.module.Calls().empty());  // the virtual module took no part
 }
 
+// An update that failed through the library closed its connection, while the amp's link stayed
+// with the module: settling finds the module answering (LinkMode 2), and Upgrade again goes
+// straight to the module, connects anew and succeeds, with nothing unplugged.
+TEST_F(DfuLibraryTest, ARetryAfterAFailedUpdateSucceeds) {
+  ScriptedDfuControls module;
+  DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
+  ASSERT_TRUE(scope.Loaded()) << scope.Problem();
+  module.Script(0, {0, 50, 100});
+  ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+  EXPECT_EQ(owner.WaitForFinal().back(), Bt(JOB_FAILED, 100));
+  JobStatus.store(kJobIdle);
+  SettleLinkModeAfterJob();
+  EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
+  const std::size_t writes = Writes().size();
+
+  module.Script(0, {60, 99, 100});
+  RecordingOwner retry;
+  retry.filePath = owner.filePath;
+  ASSERT_EQ(StartJob(&retry, kJobBluetooth), 1);
+  EXPECT_EQ(retry.WaitForFinal().back(), Bt(JOB_DONE, 0));
+  EXPECT_EQ(module.Journal(),
+            "connect lasterror upgrade progress progress progress result reset disconnect");
+  EXPECT_EQ(module.UpgradedBytes(), 5000);
+  EXPECT_EQ(Writes().size(), writes);  // no "INITSTA", no switch: the amp is not there
+}
+
+// A library that never returns from a call holds only its own thread: a probe gives up at its
+// limit (virtual time here), a program asked to end stops waiting for the update's call, and
+// from then on nothing goes into the library; the user is told what that leaves the module with.
+TEST_F(DfuLibraryTest, ALibraryThatHangsIsGivenUpAndNotCalledAgain) {
+  ScriptedDfuControls module;
+  {
+    DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
+    module.Hang("connect");
+    bool connected = true;
+    std::thread probe([&] { connected = ConnectBluetoothModuleOnce(kDfuProbeCallLimitMs); });
+    WaitUntilEntered(module, 1);
+    clock.Pause(kDfuProbeCallLimitMs);
+    probe.join();
+    EXPECT_FALSE(connected);
+    EXPECT_TRUE(DfuLibraryStuck());
+    EXPECT_EQ(hidDfuDisconnect(), -1);
+    EXPECT_FALSE(ConnectBluetoothModuleOnce());
+    EXPECT_EQ(module.Journal(), "connect");
+    EXPECT_EQ(TakeDfuStuckText(),
+              "The Bluetooth update library did not return from hidDfuConnect. Nothing was "
+              "written to the module. Switch the KORVA off and on before using its Bluetooth.");
+    EXPECT_EQ(TakeDfuStuckText(), "");  // said once
+  }
+  {
+    DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
+    EXPECT_FALSE(DfuLibraryStuck());
+    module.Hang(nullptr);  // the first call stays where it is
+    module.Script(0, {10, 20});
+    ASSERT_TRUE(ConnectBluetoothModuleOnce());
+    LinkMode.store(kLinkBluetooth);
+    module.Hang("progress");
+    ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+    WaitUntilEntered(module, 1);
+    EXPECT_EQ(StopWaitingForDfuCall(), true);
+    EXPECT_EQ(owner.WaitForFinal(), (std::vector<JobMessage>{Bt(JOB_FAILED, 100)}));
+    EXPECT_EQ(module.Journal(), "connect lasterror upgrade progress");  // no disconnect reaches it
+    EXPECT_NE(DfuStuckText().find("hidDfuGetProgress. The module's update had started and not "
+                                  "ended: its firmware may be incomplete."),
+              std::string::npos)
+        << DfuStuckText();
+    EXPECT_FALSE(StopWaitingForDfuCall());  // nothing is waited for any more
+  }
+  module.Release();  // the two calls come back; the library was never unloaded under them
+}
+
 // Without a library the module could not be reached after "UB": nothing goes to the amp,
 // whatever LinkMode says, and the box says why and where the library is looked for.
 TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
-  DfuLibraryScope scope(
-      ChooseDfuLibrary((fs::path(::testing::TempDir()) / "absent.so").string(), nullptr));
+  DfuLibraryScope scope(ChooseDfuLibrary(files.PathOf("absent.so"), nullptr));
   for (int linkMode : {kLinkHid, kLinkBluetooth}) {
     LinkMode.store(linkMode);
     EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
@@ -177,26 +247,22 @@ TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
   EXPECT_EQ(prompter.Boxes().front().kind, BoxKind::Application);
 }
 
-// A backend that checks that nothing comes between a connect and its last-error text, and
-// counts the other thread's calls that came between two connection attempts.
-class PairCheckingBackend final : public DfuBackend {
+// A backend whose connection attempt lets another thread's call go as far as the layer lets it,
+// and records the order in which the calls reach it.
+class OrderRecordingBackend final : public DfuBackend {
  public:
   int Connect(std::uint16_t, std::uint16_t, int, int, int*) override {
-    std::lock_guard lock(mutex_);
-    if (othersSincePair_ > 0) ++interleavings_;
-    othersSincePair_ = 0;
-    awaitingError_ = true;
+    Record("connect");
+    otherStarting_.get_future().wait();  // the other thread is on its way into the layer
+    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
     return 1;
   }
   std::string LastError() override {
-    std::lock_guard lock(mutex_);
-    awaitingError_ = false;
+    Record("lasterror");
     return kDfuAlreadyConnected;
   }
   int Progress() override {
-    std::lock_guard lock(mutex_);
-    if (awaitingError_) ++cutIn_;
-    ++othersSincePair_;
+    Record("progress");
     return 0;
   }
   int Upgrade(const std::string&, int) override { return 1; }
@@ -204,47 +270,39 @@ class PairCheckingBackend final : public DfuBackend {
   int ResetDevice() override { return 1; }
   int Disconnect() override { return 1; }
 
-  int CutIn() {
+  void OtherStarting() { otherStarting_.set_value(); }
+  std::vector<std::string> Order() {
     std::lock_guard lock(mutex_);
-    return cutIn_;
-  }
-  int Interleavings() {
-    std::lock_guard lock(mutex_);
-    return interleavings_;
+    return order_;
   }
 
  private:
+  void Record(const char* call) {
+    std::lock_guard lock(mutex_);
+    order_.push_back(call);
+  }
+  std::promise<void> otherStarting_;
   std::mutex mutex_;
-  bool awaitingError_ = false;
-  int othersSincePair_ = 0;
-  int cutIn_ = 0;          // calls between a connect and its last error
-  int interleavings_ = 0;  // connects that followed a call of the other thread
+  std::vector<std::string> order_;
 };
 
-// Another thread calls the library as fast as it can while connection attempts are made: its
-// calls come between attempts, never between an attempt and its error text.
+// Another thread calls the library while a connection attempt is in the library: its call
+// comes after the attempt's error text, never between the two.
 TEST(DfuLayerTest, NothingComesBetweenAConnectAndItsLastError) {
-  PairCheckingBackend backend;
+  OrderRecordingBackend backend;
   SetDfuBackend(&backend);
-  std::atomic<bool> done{false};
-  std::thread other([&] {
-    // A short spin between calls makes them arrive at any moment, not only when the lock is
-    // handed on, so that a gap in the connect step would be found.
-    std::atomic<unsigned> spin{0};
-    for (unsigned n = 0; !done.load(); ++n) {
-      hidDfuGetProgress();
-      for (unsigned k = 0; k < n % 64; ++k) spin.fetch_add(1, std::memory_order_relaxed);
-    }
+  std::thread other;
+  std::thread connecting([&] { EXPECT_TRUE(ConnectBluetoothModuleOnce()); });
+  while (backend.Order().empty()) std::this_thread::yield();  // the attempt is in the library
+  other = std::thread([&] {
+    backend.OtherStarting();
+    hidDfuGetProgress();
   });
-  int connected = 0;
-  const auto end = std::chrono::steady_clock::now() + 500ms;
-  while (std::chrono::steady_clock::now() < end) connected += ConnectBluetoothModuleOnce();
-  done.store(true);
+  connecting.join();
   other.join();
   SetDfuBackend(nullptr);
-  EXPECT_GT(backend.Interleavings(), 0) << "the other thread never got a call in";
-  EXPECT_EQ(backend.CutIn(), 0);
-  EXPECT_GT(connected, 0);  // "Already connected", read in the same step, counts as connected
+  // "Already connected", read in the same step, counts as connected.
+  EXPECT_EQ(backend.Order(), (std::vector<std::string>{"connect", "lasterror", "progress"}));
 }
 
 // The welcome window's probe, made on every change of the bus at the moment it happens.
@@ -333,22 +391,32 @@ TEST_F(LinkProbeTest, AfterAFailedUpdateLinkModeIsSetFromWhatIsFound) {
 }
 
 // A StartJob from another thread waits until a probe that runs has finished, so that a window
-// and a job never talk to the amp or the library at the same time.
+// and a job never talk to the amp or the library at the same time: the job's refusal comes
+// after the probe's end, though the starter was on its way while the probe ran.
 TEST_F(LinkProbeTest, AStartJobWaitsForARunningProbe) {
-  SetNoDfuBackend("none");  // the Bluetooth job then refuses at once, sending nothing
-  std::atomic<bool> returned{false};
+  SetNoDfuBackend("none");  // the Bluetooth job then refuses at once, with a box
+  std::mutex orderMutex;
+  std::vector<std::string> order;
+  const auto note = [&](const std::string& what) {
+    std::lock_guard lock(orderMutex);
+    order.push_back(what);
+  };
+  prompter.whileShown = [&](const RecordingPrompter::Box&) { note("refused"); };
+  std::promise<void> starting;
   std::thread starter;
   const bool ran = RunUnlessJobInProgress([&] {
     starter = std::thread([&] {
+      starting.set_value();
       EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
-      returned.store(true);
     });
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(returned.load());
+    starting.get_future().wait();
+    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    note("probe ends");
   });
   starter.join();
+  prompter.whileShown = nullptr;
   EXPECT_TRUE(ran);
-  EXPECT_TRUE(returned.load());
+  EXPECT_EQ(order, (std::vector<std::string>{"probe ends", "refused"}));
   EXPECT_FALSE(JobInProgress());
 }
 
