@@ -26,6 +26,7 @@ std::filesystem::path DefaultAmpLockFolder(const EnvironmentLookup& variable) {
 namespace {
 
 constexpr DWORD kLongestRecord = 256;
+constexpr DWORD kLongestInstancePath = 200;  // MAX_DEVICE_ID_LEN of the device manager
 // The module's key: the update library reaches it by these IDs alone.
 constexpr const char* kModuleKey = "USB\\VID_0ECB&PID_1EDC";
 constexpr DWORD kLockedByteOffset = 0x40000000;  // far past any record
@@ -95,7 +96,7 @@ std::string ResolvedInstancePath(const std::string& path) {
   interfaceData.cbSize = sizeof interfaceData;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
-  char text[MAX_DEVICE_ID_LEN] = {};
+  char text[kLongestInstancePath] = {};
   if (SetupDiOpenDeviceInterfaceA(list, path.c_str(), 0, &interfaceData)) {
     // Without a buffer for the detail this fails, but names the device the interface belongs to.
     SetupDiGetDeviceInterfaceDetailA(list, &interfaceData, nullptr, 0, nullptr, &device);
