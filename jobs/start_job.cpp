@@ -83,6 +83,11 @@ int StartKind(JobOwner* owner, int kind) {
                                                         "\n" + NoDfuBackendReason());
         return 0;
       }
+      // Nor with a library that did not return from a call: it is called no more.
+      if (DfuLibraryStuck()) {
+        AppPrompter().ShowBox(BoxKind::Application, DfuStuckText());
+        return 0;
+      }
       // Nor while another program uses the module: the job could not reach it.
       AmpLockAttempt claim = ClaimBluetoothModule();
       if (claim.outcome == AmpLockOutcome::HeldElsewhere) {

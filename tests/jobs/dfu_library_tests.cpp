@@ -206,6 +206,11 @@ TEST_F(DfuLibraryTest, ALibraryThatHangsIsGivenUpAndNotCalledAgain) {
               "The Bluetooth update library did not return from hidDfuConnect. Nothing was "
               "written to the module. Switch the KORVA off and on before using its Bluetooth.");
     EXPECT_EQ(TakeDfuStuckText(), "");  // said once
+    // No Bluetooth job starts on it: the amp would hand its link to a module nobody can reach.
+    EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
+    JobStatus.store(kJobIdle);
+    EXPECT_TRUE(Writes().empty());
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{DfuStuckText()});
   }
   {
     DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
