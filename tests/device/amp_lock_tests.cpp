@@ -286,6 +286,19 @@ TEST_F(AmpLockTest, ANodeThatCannotBeLockedFallsBackToALockFileAndSaysSo) {
   EXPECT_EQ(absent.outcome, AmpLockOutcome::Taken);
   EXPECT_EQ(absent.notice, "");
   EXPECT_EQ(warnings, std::vector<std::string>{first.notice});
+
+  // No lock at all (a runtime folder that is not this user's own, as sudo -E leaves it): said
+  // too, to the user and not only to the log.
+  const auto open = folder / "open";
+  std::filesystem::create_directory(open);
+  chmod(open.c_str(), 0777);
+  SetAmpLockFolder(open);
+  SetAmpLockWarning([&](const std::string& text) { warnings.push_back(text); });
+  const AmpLockAttempt none = LockFoundAmp(kAmp);
+  EXPECT_EQ(none.outcome, AmpLockOutcome::NoLockFile);
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[1], "No lock for the KORVA (" + none.problem +
+                             "): another program could write to it at the same time.");
   SetAmpLockWarning(nullptr);
 }
 
