@@ -37,11 +37,10 @@ std::string Filled(const char* format, const char* value) {
 }  // namespace
 
 std::string InterruptWarning(int kind, Interrupt cause) {
-  const JobTraits& traits = TraitsOf(kind);
   std::string text;
   if (cause != Interrupt::CtrlC) text = Filled(kTextAskedToEnd, CauseName(cause)) + "\n";
-  text += traits.words.goesOn;
-  if (traits.stoppable) {
+  text += InterruptWordsOf(kind).goesOn;
+  if (FactsOf(kind).stoppable) {
     text += "\n";
     text += cause == Interrupt::CtrlC ? kTextInsistByCtrlC : kTextInsistBySignal;
   }
@@ -49,7 +48,7 @@ std::string InterruptWarning(int kind, Interrupt cause) {
 }
 
 std::string InterruptConfirmation(int kind, Interrupt cause) {
-  return Filled(TraitsOf(kind).words.confirmed, CauseName(cause));
+  return Filled(InterruptWordsOf(kind).confirmed, CauseName(cause));
 }
 
 InterruptPolicy::InterruptPolicy(const Clock& clock) : clock_(clock), kind_(kJobMcu) {
@@ -80,7 +79,7 @@ void InterruptPolicy::OnInterrupt(Interrupt cause) {
     warnings_.push_back(InterruptWarning(kind_, cause));
     return;
   }
-  if (TraitsOf(kind_).stoppable) {
+  if (FactsOf(kind_).stoppable) {
     stopConfirmed_ = true;
     RequestJobStop();
   } else {

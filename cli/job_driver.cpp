@@ -57,15 +57,15 @@ int JobDriver::Run(int kind, const char* startFailedText, const char* failedText
   if (policy_.StoppedBeforeWriting()) return Result(kExitStopped, kTextStoppedBeforeWriting);
   if (policy_.StopConfirmed()) {
     ReportWarnings();
-    if (const char* stopped = TraitsOf(kind).words.stopped) reporter_.Note(stopped);
+    if (const char* stopped = InterruptWordsOf(kind).stopped) reporter_.Note(stopped);
     return Result(kExitUpdateFailed, failedText);
   }
   return Result(kExitUpdateFailed, started ? failedText : startFailedText);
 }
 
 JobDriver::Outcome JobDriver::Follow(int kind) {
-  const JobTraits& traits = TraitsOf(kind);
-  JobProgress progress{kind, 0, traits.fixedTotal, 0};
+  const JobFacts& facts = FactsOf(kind);
+  JobProgress progress{kind, 0, facts.fixedTotal, 0};
   std::int64_t startMs = env_.clock.NowMs();
   // "job_started" comes once, before anything else of the job: at once when its total is
   // known, else when the job prepares its bar, or at its final message when it fails first.
@@ -77,14 +77,14 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
     startMs = atMs;
     reporter_.JobStarted(progress);
   };
-  if (traits.fixedTotal > 0) startOnce(startMs);
+  if (facts.fixedTotal > 0) startOnce(startMs);
   bool busyShown = false;
   for (;;) {
     std::optional<OwnerEvent> event = owner_.Next(kIdleWait);
     ReportWarnings();
     if (!event) continue;
     if (event->type == OwnerEvent::Type::Prepare) {
-      if (!started) progress.reports = event->lParam + traits.extraReports;
+      if (!started) progress.reports = event->lParam + facts.extraCounts;
       startOnce(event->atMs);
       owner_.Handled();
       continue;
@@ -94,7 +94,7 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
       owner_.Handled();
       continue;
     }
-    if (event->message != traits.message) continue;
+    if (event->message != facts.message) continue;
     startOnce(event->atMs);
     progress.elapsedMs = event->atMs - startMs;
     switch (event->wParam) {

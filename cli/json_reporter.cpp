@@ -6,6 +6,7 @@
 #include "cli/json_line.h"
 #include "cli/messages.h"
 #include "cli/reporter.h"
+#include "jobs/job_facts.h"
 #include "jobs/update_plan.h"
 #include "jobs/update_texts.h"
 

@@ -61,7 +61,7 @@ std::string PrintableVersion(const VersionText& text) {
   return PrintableText({text.data(), text.size()});
 }
 
-const char* JobName(int kind) { return TraitsOf(kind).name; }
-const char* JobLabel(int kind) { return TraitsOf(kind).label; }
+const char* JobName(int kind) { return FactsOf(kind).name; }
+const char* JobLabel(int kind) { return FactsOf(kind).label; }
 
 }  // namespace korva::cli

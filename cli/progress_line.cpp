@@ -6,7 +6,7 @@
 
 #include "cli/job_traits.h"
 #include "cli/messages.h"
-#include "jobs/update_plan.h"
+#include "jobs/job_facts.h"
 
 namespace korva::cli {
 namespace {
@@ -42,7 +42,7 @@ std::string ProgressBarLine(const JobProgress& p, int columns) {
   const int percent = ProgressPercent(p.sent, p.reports);
   const auto left = RemainingMs(p);
   char tail[128];
-  if (TraitsOf(p.kind).percentOnly) {
+  if (FactsOf(p.kind).percentOnly) {
     std::snprintf(tail, sizeof tail, " %3d%%  %s elapsed", percent,
                   FormatDuration(p.elapsedMs).c_str());
   } else {
@@ -67,7 +67,7 @@ std::string ProgressBarLine(const JobProgress& p, int columns) {
 
 std::string ProgressStepLine(const JobProgress& p) {
   char text[160];
-  if (TraitsOf(p.kind).percentOnly) {
+  if (FactsOf(p.kind).percentOnly) {
     std::snprintf(text, sizeof text, "%s: %d%% (%s elapsed)", JobLabel(p.kind),
                   ProgressPercent(p.sent, p.reports), FormatDuration(p.elapsedMs).c_str());
   } else {

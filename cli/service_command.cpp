@@ -9,12 +9,12 @@
 
 #include "cli/device_reading.h"
 #include "cli/job_driver.h"
-#include "cli/link_probe.h"
 #include "cli/messages.h"
 #include "device/hid_dfu.h"
 #include "device/link_mode.h"
 #include "images/file_placement.h"
 #include "jobs/job_messages.h"
+#include "jobs/link_probe.h"
 #include "jobs/service_texts.h"
 
 namespace korva::cli {
@@ -104,11 +104,11 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
                       InterruptPolicy& policy) {
   const int kind = options.jobKind;
   AmpLockAttempt module;
-  const DeviceAccessReport access = ProbeLink(kind == kJobBluetooth, module);
+  const DeviceAccessReport access = ProbeLinkForCommand(kind == kJobBluetooth, module);
   // A probe that the library never answered was given up: the user hears what that leaves.
   if (const std::string stuck = TakeDfuStuckText(); !stuck.empty()) reporter.Warning(stuck);
   if (policy.StoppedBeforeWriting()) {
-    ReleaseModuleConnection();
+    ReleaseKeptModuleConnection();
     reporter.Result(kExitStopped, kTextStoppedBeforeWriting);
     return kExitStopped;
   }
@@ -136,7 +136,7 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
     }
   }
   if (exitCode != kExitOk) {
-    ReleaseModuleConnection();
+    ReleaseKeptModuleConnection();
     return exitCode;
   }
 
@@ -145,7 +145,7 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
                               FullPath(options.file));
   exitCode = driver.Execute([&] { return RunJob(driver, kind, reporter); });
   // Stopped before the module's update: the connection made for it is not needed any more.
-  if (exitCode == kExitStopped) ReleaseModuleConnection();
+  if (exitCode == kExitStopped) ReleaseKeptModuleConnection();
   return exitCode;
 }
 

@@ -21,8 +21,8 @@ constexpr std::int64_t kRedrawEveryMs = 100;
 constexpr const char* kEraseToEnd = "\x1b[K";
 
 std::string WorkText(const JobProgress& p) {
-  return TraitsOf(p.kind).percentOnly ? "through the module's update library"
-                                      : std::to_string(p.reports) + " reports";
+  return FactsOf(p.kind).percentOnly ? "through the module's update library"
+                                     : std::to_string(p.reports) + " reports";
 }
 
 class TextReporter final : public Reporter {
@@ -93,7 +93,7 @@ class TextReporter final : public Reporter {
     }
   }
   void JobFailed(const JobProgress& p) override {
-    if (TraitsOf(p.kind).percentOnly) {
+    if (FactsOf(p.kind).percentOnly) {
       ToErrorStream(std::string(JobLabel(p.kind)) + ": failed.");
     } else {
       ToErrorStream(std::string(JobLabel(p.kind)) + ": failed after " + std::to_string(p.sent) +

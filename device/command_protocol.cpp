@@ -6,6 +6,7 @@
 
 #include "device/clock.h"
 #include "device/hid_transport.h"
+#include "device/report_builder.h"
 
 namespace korva {
 
@@ -17,17 +18,11 @@ std::mutex g_versionMutex;
 VersionRecord g_record;
 VersionText g_deviceText{};
 
-// Payload byte k is report byte k + 1.
-constexpr std::size_t At(std::size_t payloadOffset) { return payloadOffset + 1; }
-
 int PollAndWait(bool withValue, int value) {
   const std::uint8_t sequence = NextSequenceNumber();
   HidReport poll{};
-  poll[At(kPollSequenceByte)] = sequence;
-  if (withValue) {
-    poll[At(kPollValueLowByte)] = static_cast<std::uint8_t>(value & 0xFF);
-    poll[At(kPollValueHighByte)] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-  }
+  PayloadByte(poll, kPollSequenceByte) = sequence;
+  if (withValue) PutLittleEndian16(poll, kPollValueLowByte, static_cast<std::uint16_t>(value));
   if (!WriteReport(poll, kReportId)) return 0;
   std::array<std::uint8_t, kReportLength> status{};
   for (int attempt = 0; attempt < kAckReadAttempts; ++attempt) {
@@ -70,7 +65,7 @@ int SendValueWithAck(int value) { return PollAndWait(true, value); }
 
 int InitStates() {
   HidReport report{};
-  std::copy(kInitStatesText.begin(), kInitStatesText.end(), report.begin() + At(kCommandByte));
+  std::copy(kInitStatesText.begin(), kInitStatesText.end(), &PayloadByte(report, kCommandByte));
   if (!WriteReport(report, kReportId)) return 0;
   Pause(kInitStatesPauseMs);
   return WaitForAck();
@@ -78,7 +73,7 @@ int InitStates() {
 
 int ReadVersionRecord() {
   HidReport report{};
-  std::copy(kReadVersionText.begin(), kReadVersionText.end(), report.begin() + At(kCommandByte));
+  std::copy(kReadVersionText.begin(), kReadVersionText.end(), &PayloadByte(report, kCommandByte));
   if (!WriteReport(report, kReportId)) return 0;
   Pause(kReadVersionPauseMs);
   std::array<std::uint8_t, kReportLength> reply{};

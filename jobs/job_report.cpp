@@ -3,8 +3,7 @@
 
 #include <string>
 
-#include "jobs/job_names.h"
-#include "jobs/update_plan.h"
+#include "jobs/job_facts.h"
 #include "support/support_log.h"
 
 namespace korva {
@@ -14,12 +13,12 @@ namespace {
 constexpr int kLoggedSteps = 10;
 
 std::string Name(int message) {
-  const JobName* job = JobNameOfMessage(message);
+  const JobFacts* job = JobFactsOfMessage(message);
   return job ? job->name : std::string("job ") + std::to_string(message);
 }
 
 int ExtraCounts(int message) {
-  const JobName* job = JobNameOfMessage(message);
+  const JobFacts* job = JobFactsOfMessage(message);
   return job ? job->extraCounts : 0;
 }
 

@@ -29,14 +29,6 @@ class JobReport {
   std::string SlotIndexText() { return Ask(&JobOwner::SlotIndexText); }
   std::string StoredFileName() { return Ask(&JobOwner::StoredFileName); }
   std::string StoredFilePath() { return Ask(&JobOwner::StoredFilePath); }
-  // The number of 64-byte data reports that carry `dataBytes`, published in the job's report
-  // total (its owner's percentage divisor) before the owner's bar is prepared with it.
-  int AnnounceReports(std::atomic<int>& reportTotal, std::size_t dataBytes) {
-    const int total = static_cast<int>((dataBytes + kPayloadLength - 1) / kPayloadLength);
-    reportTotal.store(total);
-    PrepareProgressBar(total);
-    return total;
-  }
   void Progress(long value) {
     NoteProgress(value);
     Post(JOB_PROGRESS, value);

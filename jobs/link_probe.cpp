@@ -1,4 +1,4 @@
-// The probe's decision.
+// The probes' decisions.
 #include "jobs/link_probe.h"
 
 #include "device/amp_lock.h"
@@ -53,6 +53,32 @@ void ReleaseModuleLink() {
     ProbeModule(false);
     LinkMode.store(kLinkNone);
   });
+}
+
+DeviceAccessReport ProbeLinkForCommand(bool keepModuleConnection, AmpLockAttempt& module) {
+  const DeviceAccessReport access = CheckDeviceAccess();
+  if (access.access != DeviceAccess::Absent) {
+    LinkMode.store(access.access == DeviceAccess::Ready ? kLinkHid : kLinkNone);
+    return access;
+  }
+  module = ClaimBluetoothModule();
+  if (module.outcome == AmpLockOutcome::HeldElsewhere) {
+    LinkMode.store(kLinkNone);
+    return access;
+  }
+  const bool connected = ConnectBluetoothModuleOnce(kDfuProbeCallLimitMs);
+  if (!connected || !keepModuleConnection) {
+    hidDfuDisconnect();  // result ignored, as the windows' probe does
+    module.lock.reset();
+  }
+  LinkMode.store(connected ? kLinkBluetooth : kLinkNone);
+  return access;
+}
+
+void ReleaseKeptModuleConnection() {
+  if (LinkMode.load() != kLinkBluetooth) return;
+  hidDfuDisconnect();  // result ignored: nothing more is done with the module
+  LinkMode.store(kLinkNone);
 }
 
 }  // namespace korva

@@ -1,5 +1,7 @@
-// The windows' link probe, decided in one place: the welcome window's probe at its start and
-// on every device change, and the main window's poll, all call ProbeLinkMode. A presence test
+// How the computer reaches the amp right now, decided in one place for both front ends.
+//
+// The windows' probe: the welcome window's probe at its start and on every device change, and
+// the main window's poll, all call ProbeLinkMode. A presence test
 // sets LinkMode (1 when the amp's own HID interface is there, else 0); when the amp is absent
 // the update library is asked too, since the cable may now lead to the amp's Bluetooth module.
 // While a job runs the probe does nothing at all: no presence test, no library call, LinkMode
@@ -8,6 +10,7 @@
 // connection or overwrite the LinkMode that the job has just set.
 #pragma once
 
+#include "device/amp_lock.h"
 #include "device/device_access.h"
 
 namespace korva {
@@ -37,5 +40,21 @@ void SettleLinkModeAfterJob();
 // The main window's start when the amp was not found: a lone hidDfuDisconnect and LinkMode 0,
 // unless a job runs.
 void ReleaseModuleLink();
+
+// The terminal program's probe, for a front end that has no welcome window to keep LinkMode
+// up to date and runs one command at a time. Unlike the windows' probe it hands the link to
+// the module when the amp is absent and the module answers: the amp may have handed its USB
+// link over, for instance after a Bluetooth update that ended without the module's restart.
+// Sets LinkMode: 1 when the amp's HID interface opens; 2 when it is absent and the update
+// library connects to the module ("Already connected" included) within the probe's limit; else
+// 0. The library is asked under the module's lock, which lands in `module`: HeldElsewhere (and
+// the library not asked) when another program uses the module. With `keepModuleConnection` a
+// connection made stays open for the Bluetooth job, which then goes straight to the update, and
+// the module's lock stays in `module`; otherwise both are let go again. Returns the presence
+// report.
+DeviceAccessReport ProbeLinkForCommand(bool keepModuleConnection, AmpLockAttempt& module);
+
+// Closes a connection that ProbeLinkForCommand kept, when no job is going to use it.
+void ReleaseKeptModuleConnection();
 
 }  // namespace korva

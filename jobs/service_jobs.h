@@ -13,16 +13,7 @@
 
 namespace korva {
 
-// The battery controller's application part never exceeds 0x6000 bytes.
-inline constexpr std::size_t kBatteryWorkImageLength = 0x6000;
-
 int BatteryTransferJob();
-
-// Writes `length` bytes (a multiple of 64) of `data` to the amp's memory at `address`: begin,
-// address and length, data with an acknowledgement after every 256 bytes and after the last,
-// end. Unused payload bytes carry 0x00. Returns 1, or sets JobStatus -1 and returns 0 (also
-// when the front end asked the job to stop before the next data report).
-int SendMemoryBlock(std::uint32_t address, std::uint32_t length, const std::uint8_t* data);
 int AudioTransferJob();
 
 // Failed connection attempts of the Bluetooth job's current connection phase; 10 means it

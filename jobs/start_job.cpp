@@ -10,8 +10,8 @@
 #include "device/hid_dfu.h"
 #include "device/link_mode.h"
 #include "jobs/firmware_jobs.h"
+#include "jobs/job_facts.h"
 #include "jobs/job_messages.h"
-#include "jobs/job_names.h"
 #include "jobs/job_state.h"
 #include "jobs/job_texts.h"
 #include "jobs/prompter.h"
@@ -123,7 +123,7 @@ bool RunUnlessJobInProgress(const std::function<void()>& step) {
 
 int StartJob(JobOwner* owner, int kind) {
   const StartingScope starting;
-  const JobName* job = JobNameOfKind(kind & 0xFF);
+  const JobFacts* job = JobFactsOfKind(kind & 0xFF);
   const std::string name =
       job ? std::string(job->name) + " job" : std::string("job kind ") + std::to_string(kind);
   SupportLog(name + " starting");

@@ -108,9 +108,4 @@ std::vector<JobKind> PlanJobs(int plan) {
   }
 }
 
-int ProgressPercent(long count, long total) {
-  if (total <= 0) return 100;  // nothing to send: all of it is done
-  return static_cast<int>(std::clamp(count, 0L, total) * 100 / total);
-}
-
 }  // namespace korva

@@ -36,9 +36,4 @@ const char* PlanSummary(int plan);
 // same-version prompt: MCU, then DSP, as when neither part matches.
 std::vector<JobKind> PlanJobs(int plan);
 
-// A job's progress in whole percent: count × 100 / total, truncated, never above 100 (the DSP
-// job counts its header report, so its last count is its total + 1), and 100 for a job that
-// has no data report to send (a total of 0: nothing to divide by).
-int ProgressPercent(long count, long total);
-
 }  // namespace korva

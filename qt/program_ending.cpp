@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "jobs/job_names.h"
+#include "jobs/job_facts.h"
 #include "jobs/job_state.h"
 #include "jobs/prompter.h"
 #include "jobs/update_scope.h"
@@ -36,7 +36,7 @@ std::string SignalName(int signal) {
 }
 
 bool RunningJobCanStop() {
-  const JobName* job = JobNameOfKind(StartedJobKind.load());
+  const JobFacts* job = JobFactsOfKind(StartedJobKind.load());
   return job == nullptr || job->stoppable;
 }
 

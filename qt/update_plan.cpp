@@ -1,6 +1,8 @@
 // The main window's state and its percentage text.
 #include "qt/update_plan.h"
 
+#include "jobs/job_facts.h"
+
 namespace korva::qt {
 
 MainRoadState& MainRoad() {

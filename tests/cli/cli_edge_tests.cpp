@@ -116,9 +116,7 @@ TEST_F(CliEdgeTest, StopBeforeAnythingIsWritten) {
        0,
        2},
   };
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
+  HookedClock& hooked = Hooked();
   for (const Case& c : cases) {
     for (const bool json : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (json ? ", JSON" : ""));
@@ -170,26 +168,14 @@ TEST_F(CliEdgeTest, StopBeforeAnythingIsWritten) {
     }
   }
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
-  SetProcessClock(&clock);
 }
 
 // Ctrl-C twice while the audio job writes its samples stops it between two reports, in the
 // words of an audio slot, not of firmware.
 TEST_F(CliEdgeTest, StoppedAudioSlotSpeaksOfTheSlot) {
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
-  int presses = 0;
-  hooked.hook = [&] {
-    // The descriptor's 4 data reports, then 20 of the samples.
-    if (sim.korva.DataReportsTaken() >= 4 + 20 && presses < 2) {
-      ++presses;
-      interrupts.Press();
-    }
-  };
+  // The descriptor's 4 data reports, then 20 of the samples: both presses at once.
+  PressWhileWriting({.firstAtReport = 4 + 20, .secondAtReport = 4 + 20});
   const auto run = Cli({"audio", "--slot", "2", File("ir.wav", wav_)});
-  hooked.hook = nullptr;
-  SetProcessClock(&clock);
   EXPECT_EQ(run.code, cli::kExitUpdateFailed);
   EXPECT_TRUE(Contains(run.err, cli::kTextAudioGoesOn));
   EXPECT_TRUE(Contains(run.err, cli::kTextStoppingAudio));

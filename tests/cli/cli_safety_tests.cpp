@@ -41,28 +41,15 @@ TEST_F(CliTest, EndSignalsWhileWritingAreHeldOffAndASecondWithin3SecondsStops) {
       {"a second SIGTERM after 3 s only warns again", Interrupt::Terminate, Interrupt::Terminate,
        3500, 0, "Asked to end by SIGTERM"},
   };
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim.korva.SetVersions("1.36", "192");
     const int updatesBefore = sim.korva.CompletedUpdates();
     const int takenBefore = sim.korva.DataReportsTaken();
-    std::int64_t firstAt = -1;
-    bool secondSent = false;
-    hooked.hook = [&] {
-      if (firstAt < 0 && sim.korva.DataReportsTaken() - takenBefore >= 200) {
-        firstAt = clock.NowMs();
-        interrupts.Press(c.first);
-      } else if (firstAt >= 0 && c.gapMs >= 0 && !secondSent &&
-                 clock.NowMs() >= firstAt + c.gapMs) {
-        secondSent = true;
-        interrupts.Press(c.second);
-      }
-    };
+    PressWhileWriting(
+        {.firstAtReport = 200, .gapMs = c.gapMs, .first = c.first, .second = c.second});
     const auto run = Cli({"update", "--yes"});
-    hooked.hook = nullptr;
+    Hooked().hook = nullptr;
     EXPECT_EQ(run.code, c.exitCode);
     EXPECT_TRUE(Contains(run.err, c.firstWords)) << run.err;
     EXPECT_TRUE(
@@ -84,7 +71,6 @@ TEST_F(CliTest, EndSignalsWhileWritingAreHeldOffAndASecondWithin3SecondsStops) {
     EXPECT_EQ(again.code, 0) << again.err;
     ExpectCarriedFirmwareOnTheAmp();
   }
-  SetProcessClock(&clock);
 }
 
 // A signal while the amp is only read (here: at the "Update anyway?" question) ends the command
@@ -149,19 +135,15 @@ TEST_F(CliFilesTest, AnAmpThatAnotherProgramHoldsIsLeftAlone) {
 // The command holds the amp from its presence test to its last job's end, and lets go after.
 TEST_F(CliTest, TheAmpIsHeldFromThePresenceTestUntilTheLastJobHasEnded) {
   sim.korva.SetVersions("1.36", "192");
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
   int looked = 0;
   int heldElsewhere = 0;
-  hooked.hook = [&] {
+  Hooked().hook = [&] {
     if (sim.korva.DataReportsTaken() % 200 != 1) return;
     ++looked;
     if (TryLockAmp(AmpPath()).outcome == AmpLockOutcome::HeldElsewhere) ++heldElsewhere;
   };
   const auto run = Cli({"update", "--yes"});
-  hooked.hook = nullptr;
-  SetProcessClock(&clock);
+  Hooked().hook = nullptr;
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_GT(looked, 0);
   EXPECT_EQ(heldElsewhere, looked);
@@ -215,17 +197,14 @@ TEST_F(CliTest, TheComputerIsKeptAwakeFromTheFirstJobToTheLast) {
   CountingInhibitor system;
   inhibitor = &system;
   sim.korva.SetVersions("1.36", "192");
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
   int looked = 0;
   int awake = 0;
-  hooked.hook = [&] {
+  Hooked().hook = [&] {
     ++looked;
     if (system.held.load() == 1) ++awake;
   };
   const auto run = Cli({"update", "--yes"});
-  hooked.hook = nullptr;
+  Hooked().hook = nullptr;
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_GT(looked, 1000);
   EXPECT_EQ(awake, looked);
@@ -236,7 +215,6 @@ TEST_F(CliTest, TheComputerIsKeptAwakeFromTheFirstJobToTheLast) {
   system.refuse = true;
   sim.korva.SetVersions("1.36", "192");
   const auto without = Cli({"update", "--yes", "--json"});
-  SetProcessClock(&clock);
   EXPECT_EQ(without.code, 0);
   const auto warnings = Events(without.out, "warning");
   ASSERT_EQ(warnings.size(), 1u);

@@ -461,12 +461,10 @@ TEST_F(CliServiceTest, BluetoothThroughTheLibraryThatTheVariableNames) {
 // Ctrl-C twice within 3 s stops the battery job between two reports; during the Bluetooth
 // module's update it only explains, and the update runs to its end.
 TEST_F(CliServiceTest, InterruptDuringServiceJobs) {
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
   // Two presses two job pauses apart (well within 3 s), from the `first`-th pause on.
   int pauses = 0;
   int first = 20;
+  HookedClock& hooked = Hooked();
   hooked.hook = [&] {
     ++pauses;
     if (pauses == first || pauses == first + 2) interrupts.Press();
@@ -497,7 +495,6 @@ TEST_F(CliServiceTest, InterruptDuringServiceJobs) {
           "\nCtrl-C cannot end a Bluetooth update: waiting for the module to report its end.\n");
   EXPECT_EQ(Lines(bluetooth.out).back(), "Bluetooth Upgrade successfully" + kWide);
   EXPECT_FALSE(sim.module.UpgradedFile().empty());
-  SetProcessClock(&clock);
 }
 
 TEST(CliServicePartsTest, BluetoothProgressShowsPercentOnly) {

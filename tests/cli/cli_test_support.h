@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <regex>
@@ -84,10 +85,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-inline bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // The JSON lines of one event, and a number field of a line.
 inline std::vector<std::string> Events(const std::string& out, const std::string& event) {
   std::vector<std::string> found;
@@ -133,6 +130,43 @@ class CliTest : public KorvaTest {
     EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
   }
 
+  // Virtual time with hooks, the process's clock and the runs' until the test ends.
+  HookedClock& Hooked() {
+    if (!hooked_) {
+      hooked_.emplace(clock);
+      envClock = &*hooked_;
+    }
+    return *hooked_;
+  }
+
+  // Two interrupts while an update writes: the first once the amp has taken `firstAtReport`
+  // data reports (counted from the call), the second `gapMs` of virtual time after it or once
+  // the amp has taken `secondAtReport` (negative: not so).
+  struct Presses {
+    int firstAtReport;
+    std::int64_t gapMs = -1;
+    int secondAtReport = -1;
+    cli::Interrupt first = cli::Interrupt::CtrlC;
+    cli::Interrupt second = cli::Interrupt::CtrlC;
+  };
+  void PressWhileWriting(const Presses& presses) {
+    const int takenBefore = sim.korva.DataReportsTaken();
+    auto firstAt = std::make_shared<std::int64_t>(-1);
+    auto secondDone = std::make_shared<bool>(false);
+    Hooked().hook = [this, presses, takenBefore, firstAt, secondDone] {
+      const int taken = sim.korva.DataReportsTaken() - takenBefore;
+      if (*firstAt < 0 && taken >= presses.firstAtReport) {
+        *firstAt = clock.NowMs();
+        interrupts.Press(presses.first);
+      } else if (*firstAt >= 0 && !*secondDone &&
+                 ((presses.gapMs >= 0 && clock.NowMs() >= *firstAt + presses.gapMs) ||
+                  (presses.secondAtReport >= 0 && taken >= presses.secondAtReport))) {
+        *secondDone = true;
+        interrupts.Press(presses.second);
+      }
+    };
+  }
+
   Clock* envClock = &clock;
   std::string defaultLogPath;  // none: the tests write no support log unless they ask
   ScriptedInterrupts interrupts;
@@ -140,6 +174,9 @@ class CliTest : public KorvaTest {
   SleepInhibitor* inhibitor = nullptr;  // the runs' lock against sleep and shutdown: none
   // KORVA_DFU_LIBRARY as the front end sees it; empty: the virtual module stays installed.
   std::function<const char*()> dfuLibraryVariable;
+
+ private:
+  std::optional<HookedClock> hooked_;
 };
 
 inline const std::string kWide = "\xEF\xBC\x81";  // the full-width "!" as the terminal shows it
@@ -147,13 +184,7 @@ inline const std::string kWide = "\xEF\xBC\x81";  // the full-width "!" as the t
 // The front end with files of its own for each test, in a folder removed afterwards.
 class CliFilesTest : public CliTest {
  protected:
-  std::string File(const std::string& name, const Bytes& bytes) {
-    const std::filesystem::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path.string();
-  }
+  std::string File(const std::string& name, const Bytes& bytes) { return dir_.File(name, bytes); }
   std::string Missing() const { return (dir_ / "missing.bin").string(); }
   std::string Folder() const { return dir_.Path().string(); }
   // The amp has handed its link to the module, and the module has not been restarted.

@@ -10,8 +10,8 @@
 
 #include "cli/interrupt_policy.h"
 #include "cli/job_driver.h"
-#include "cli/link_probe.h"
 #include "images/file_placement.h"
+#include "jobs/link_probe.h"
 #include "jobs/service_texts.h"
 #include "tests/cli/cli_test_support.h"
 
@@ -161,7 +161,7 @@ class FaultMatrixTest : public CliFilesTest {
     MatrixReporter reporter;
     cli::InterruptPolicy policy(clock);
     AmpLockAttempt module;
-    cli::ProbeLink(job.kind == kJobBluetooth, module);
+    ProbeLinkForCommand(job.kind == kJobBluetooth, module);
     cli::JobDriver driver(env, reporter, policy);
     driver.Owner().SetJobInputs("3", "ir.wav", dfuPath_);
     const int code = driver.Execute([&] { return driver.Run(job.kind, kStartFailed, kFailed); });
@@ -229,11 +229,7 @@ class FaultMatrixTest : public CliFilesTest {
   static Bytes Mcu(int run) { return WithMarker(Pattern(0x2345, 2 * run + 1), 0x10, "APPV1.39"); }
   static Bytes Dsp(int run) { return WithMarker(Pattern(5000, 2 * run + 1), 4, "DSPV251"); }
   static Bytes Battery(int run) { return WithMarker(Pattern(1000, 2 * run + 1), 0x10, "BATV1.02"); }
-  static Bytes Audio(int run) {
-    Bytes wav = Pattern(28844, 2 * run + 1);
-    std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), wav.begin());
-    return wav;
-  }
+  static Bytes Audio(int run) { return Wav(28844, 2 * run + 1); }
 
   JobSpec FirmwareJob(int kind) {
     switch (kind) {

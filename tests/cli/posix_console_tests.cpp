@@ -30,7 +30,7 @@ std::vector<std::string> PermissionDeniedAdviceParts() {
 namespace {
 
 // Waits (in real time, at most 10 s) until `done` holds.
-bool WaitUntil(const std::function<bool()>& done) {
+bool WaitInRealTime(const std::function<bool()>& done) {
   for (int i = 0; i < 1000 && !done(); ++i) std::this_thread::sleep_for(10ms);
   return done();
 }
@@ -65,7 +65,7 @@ TEST(CliPartsTest, PosixInterruptsDeliverEverySignal) {
   }).join();
   for (std::size_t n = 0; n < std::size(sent); ++n) {
     ASSERT_EQ(kill(getpid(), sent[n].first), 0);
-    EXPECT_TRUE(WaitUntil([&] { return count() == n + 1; })) << n;
+    EXPECT_TRUE(WaitInRealTime([&] { return count() == n + 1; })) << n;
   }
   EXPECT_FALSE(onMainThread.load());
   interrupts.Stop();

@@ -186,9 +186,7 @@ TEST(WindowsConsoleTest, ConsoleTakesUtf8AndTheBarsSequencesAndIsGivenBack) {
 TEST_F(CliTest, CtrlCFromTheWindowsConsole) {
   FakeConsole console;
   cli::win32::ConsoleInterrupts consoleInterrupts(console);
-  HookedClock hooked(clock);
-  SetProcessClock(&hooked);
-  envClock = &hooked;
+  HookedClock& hooked = Hooked();
   interruptSource = &consoleInterrupts;
 
   hooked.mainHook = [&] { EXPECT_TRUE(console.Send(CTRL_C_EVENT)); };
@@ -214,7 +212,6 @@ TEST_F(CliTest, CtrlCFromTheWindowsConsole) {
   EXPECT_TRUE(Contains(warnings[1], "Stopping the update after the current report"));
   EXPECT_LT(sim.korva.DataReportsTaken(), 752);
   EXPECT_EQ(console.Handlers(), 0u);  // after the update Ctrl-C ends the program again
-  SetProcessClock(&clock);
 }
 
 // The system's console itself, as the tests run: their output goes into a pipe.

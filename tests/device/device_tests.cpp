@@ -11,26 +11,12 @@
 namespace korva::testing {
 namespace {
 
-// Another HID interface on the bus; it records what it is sent.
-class OtherDevice : public VirtualHidDevice {
- public:
-  OtherDevice(std::string path, std::uint16_t vid, std::uint16_t pid)
-      : info_{std::move(path), vid, pid} {}
-  HidInterfaceInfo Info() const override { return info_; }
-  bool OnWrite(const std::uint8_t*, std::size_t) override { return ++writes, true; }
-  int OnRead(std::uint8_t*, std::size_t) override { return 0; }
-  int writes = 0;
-
- private:
-  HidInterfaceInfo info_;
-};
-
 using TransportTest = KorvaTest;
 
 TEST_F(TransportTest, AbsentDeviceFailsEveryOperationAndLeavesNoHandle) {
   sim.korva.Unplug();
-  OtherDevice mouse("/dev/hidraw-mouse", 0x046D, 0xC077);
-  OtherDevice sameVendor("/dev/hidraw-other", kKorvaVendorId, 0x001C);
+  OtherHidDevice mouse("/dev/hidraw-mouse", 0x046D, 0xC077);
+  OtherHidDevice sameVendor("/dev/hidraw-other", kKorvaVendorId, 0x001C);
   sim.bus.Attach(&mouse);
   sim.bus.Attach(&sameVendor);
 
@@ -41,24 +27,24 @@ TEST_F(TransportTest, AbsentDeviceFailsEveryOperationAndLeavesNoHandle) {
   EXPECT_EQ(WriteReport(report, kReportId), 0);
   EXPECT_EQ(ReadReport(buffer.data()), 0);
   EXPECT_EQ(buffer[0], 0);
-  EXPECT_EQ(mouse.writes + sameVendor.writes, 0);
+  EXPECT_EQ(mouse.writes.load() + sameVendor.writes.load(), 0);
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
   sim.bus.Detach(&mouse);
   sim.bus.Detach(&sameVendor);
 }
 
 TEST_F(TransportTest, FirstMatchingInterfaceIsUsedAndOneHeldElsewhereCountsAsAbsent) {
-  OtherDevice second("/dev/hidraw-second", kKorvaVendorId, kKorvaProductId);
+  OtherHidDevice second("/dev/hidraw-second", kKorvaVendorId, kKorvaProductId);
   sim.bus.Attach(&second);
   HidReport report{};
   EXPECT_EQ(WriteReport(report, kReportId), 1);
   EXPECT_EQ(sim.korva.Writes().size(), 1u);
-  EXPECT_EQ(second.writes, 0);
+  EXPECT_EQ(second.writes.load(), 0);
 
   // With the first one held by another program, the next one that opens is the device.
   sim.korva.SetFaults({.openedElsewhere = true});
   EXPECT_EQ(WriteReport(report, kReportId), 1);
-  EXPECT_EQ(second.writes, 1);
+  EXPECT_EQ(second.writes.load(), 1);
   sim.bus.Detach(&second);
   EXPECT_EQ(IsDevicePresent(), 0);
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
@@ -146,11 +132,11 @@ TEST_F(PathMemoryTest, APathThatAnotherDeviceTookIsNeverWrittenTo) {
   ASSERT_EQ(Write(), 1);
   sim.korva.Unplug();
   // The system hands the amp's path to a keyboard; no listing has happened since.
-  OtherDevice keyboard("/dev/hidraw-korva", 0x046D, 0xC31C);
+  OtherHidDevice keyboard("/dev/hidraw-korva", 0x046D, 0xC31C);
   sim.bus.Attach(&keyboard);
   EXPECT_EQ(Write(), 0);
   EXPECT_EQ(IsDevicePresent(), 0);
-  EXPECT_EQ(keyboard.writes, 0);
+  EXPECT_EQ(keyboard.writes.load(), 0);
   EXPECT_EQ(sim.bus.Enumerations(), 3);  // the first write, then each miss lists again
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
   sim.bus.Detach(&keyboard);
@@ -232,7 +218,7 @@ TEST_F(PathMemoryTest, AccessAndTheListTellEveryAmpApartAndHonourThePin) {
   VirtualKorva second(sim.bus, "/dev/hidraw-korva2", "KV-0002");
   second.Plug();
   second.SetFaults({.permissionDenied = true});
-  OtherDevice mouse("/dev/hidraw-mouse", 0x046D, 0xC077);
+  OtherHidDevice mouse("/dev/hidraw-mouse", 0x046D, 0xC077);
   sim.bus.Attach(&mouse);
 
   const std::vector<DeviceAccessReport> amps = ListKorvas();
@@ -258,7 +244,7 @@ TEST_F(PathMemoryTest, AccessAndTheListTellEveryAmpApartAndHonourThePin) {
   PinDevicePath("/dev/hidraw-mouse");
   EXPECT_EQ(CheckDeviceAccess().access, DeviceAccess::Absent);
   EXPECT_TRUE(ListKorvas().empty());
-  EXPECT_EQ(mouse.writes, 0);
+  EXPECT_EQ(mouse.writes.load(), 0);
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
   sim.bus.Detach(&mouse);
 }
@@ -296,7 +282,7 @@ class UnnamingBackend final : public HidBackend {
 // A pinned path (a typo leading to a keyboard) whose handle cannot name its device is sent
 // nothing unless a fresh listing names it as the KORVA; the amp's own path still works.
 TEST_F(PathMemoryTest, APinnedPathThatCannotBeNamedIsCheckedAgainstAListing) {
-  OtherDevice keyboard("/dev/hidraw-keyboard", 0x046D, 0xC31C);
+  OtherHidDevice keyboard;  // at /dev/hidraw-keyboard
   sim.bus.Attach(&keyboard);
   UnnamingBackend unnaming(sim.bus);
   SetHidBackend(&unnaming);

@@ -350,23 +350,6 @@ class FakeWindowsHid final : public win32::HidCalls {
 
 thread_local DWORD FakeWindowsHid::t_lastError = 0;
 
-// A HID interface that answers every read with a whole report of counting bytes, as long as
-// the read asks for.
-class CountingDevice : public VirtualHidDevice {
- public:
-  CountingDevice(std::string path, std::uint16_t vid, std::uint16_t pid)
-      : info_{std::move(path), vid, pid} {}
-  HidInterfaceInfo Info() const override { return info_; }
-  bool OnWrite(const std::uint8_t*, std::size_t) override { return true; }
-  int OnRead(std::uint8_t* data, std::size_t length) override {
-    for (std::size_t i = 0; i < length; ++i) data[i] = static_cast<std::uint8_t>(i + 1);
-    return static_cast<int>(length);
-  }
-
- private:
-  HidInterfaceInfo info_;
-};
-
 constexpr const char* kKorvaPath = "/dev/hidraw-korva";  // the virtual amp's path on the bus
 
 // The simulated amp, reached through the Windows backend on the stand-in stack.
@@ -390,8 +373,8 @@ class Win32BackendTest : public KorvaTest {
 };
 
 TEST_F(Win32BackendTest, ListsTheHidClassWithTheRecordSizesOfThisProcess) {
-  CountingDevice mouse("\\\\?\\hid#vid_046d&pid_c077", 0x046D, 0xC077);
-  CountingDevice broken("\\\\?\\hid#broken", 0x1234, 0x5678);
+  OtherHidDevice mouse("\\\\?\\hid#vid_046d&pid_c077", 0x046D, 0xC077, true);
+  OtherHidDevice broken("\\\\?\\hid#broken", 0x1234, 0x5678, true);
   sim.bus.Attach(&mouse);
   sim.bus.Attach(&broken);
   windows.SetQuirks(broken.Info().path, {.attributesFail = true});
@@ -407,7 +390,6 @@ TEST_F(Win32BackendTest, ListsTheHidClassWithTheRecordSizesOfThisProcess) {
   // a 64-bit process); 5, right for a 32-bit process only, would fail every interface here.
   EXPECT_EQ(windows.DetailSizeFields(),
             std::vector<DWORD>(3, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)));
-  EXPECT_EQ(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A), sizeof(void*) == 8 ? 8u : 5u);
   ExpectEverythingGivenBack();
   sim.bus.Detach(&mouse);
   sim.bus.Detach(&broken);
@@ -487,7 +469,7 @@ TEST_F(Win32BackendTest, ATransferThatEndsIsGoodOnlyWhenTheSystemSaysSo) {
 }
 
 TEST_F(Win32BackendTest, ReportLengthsOtherThan65) {
-  CountingDevice wide("\\\\?\\hid#wide", kKorvaVendorId, kKorvaProductId);
+  OtherHidDevice wide("\\\\?\\hid#wide", kKorvaVendorId, kKorvaProductId, true);
   sim.korva.Unplug();
   sim.bus.Attach(&wide);
 
@@ -599,7 +581,8 @@ TEST(Win32SystemHidTest, ListsTheSystemsHidClassAndCannotFindAKorvaThere) {
 }
 
 // A real overlapped read on one of Wine's own interfaces, which send nothing: the wait runs
-// out, the read is cancelled and its cancellation awaited, all within the limit given.
+// out, the read is cancelled and its cancellation awaited. It ends with nothing read, and not
+// before the limit given (how long after it depends on the machine, and is not tested).
 TEST(Win32SystemHidTest, AReadThatGetsNothingEndsAtItsLimit) {
   if (!RunningUnderWine()) GTEST_SKIP() << "needs Wine's silent virtual HID devices";
   auto backend = MakeSystemHidBackend();
@@ -611,9 +594,8 @@ TEST(Win32SystemHidTest, AReadThatGetsNothingEndsAtItsLimit) {
   std::array<std::uint8_t, kPayloadLength> payload{};
   const DWORD start = GetTickCount();
   EXPECT_EQ(handle->Read(payload.data(), payload.size(), 200), 0);
-  const DWORD took = GetTickCount() - start;
-  EXPECT_GE(took, 150u);
-  EXPECT_LT(took, 2000u);
+  // GetTickCount moves in steps of about 16 ms.
+  EXPECT_GE(GetTickCount() - start, 200u - 16u);
 }
 
 }  // namespace

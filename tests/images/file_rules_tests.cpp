@@ -23,53 +23,28 @@
 #include "images/file_placement.h"
 #include "images/image_store.h"
 #include "images/page_file.h"
+#include "tests/shared/file_test_support.h"
 
-namespace korva {
+namespace korva::testing {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 using namespace std::string_view_literals;
-
-// An image of `length` bytes with the marker and the version bytes (zeros included) at
-// `markerAt`, when they fit.
-Bytes Image(std::size_t length, std::size_t markerAt, const char* marker, std::string_view version,
-            std::uint8_t fill = 0x11) {
-  Bytes image(length, fill);
-  if (markerAt + 4 + version.size() <= length) {
-    std::memcpy(&image[markerAt], marker, 4);
-    std::memcpy(&image[markerAt + 4], version.data(), version.size());
-  }
-  return image;
-}
 
 Bytes WithByte(Bytes bytes, std::size_t at, std::uint8_t value) {
   bytes[at] = value;
   return bytes;
 }
 
-Bytes Wav(std::size_t length) {
-  Bytes file(length, 0x5A);
-  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), file.begin());
-  return file;
-}
-
 class FileRulesTest : public ::testing::Test {
  protected:
-  FileRulesTest()
-      : folder_(fs::path(::testing::TempDir()) / ("korva-files-" + std::to_string(::getpid()))) {
-    fs::create_directories(folder_);
+  FileRulesTest() {
     ResetImageStore();
     ResetPageFileState();
   }
-  ~FileRulesTest() override { fs::remove_all(folder_); }
 
   std::string Write(const Bytes& bytes, const std::string& name = "file.bin") {
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path.string();
+    return folder_.File(name, bytes);
   }
   // A file of `length` bytes that takes no disk space and is never meant to be read whole.
   std::string Sparse(std::uintmax_t length, const Bytes& start = {}) {
@@ -78,7 +53,7 @@ class FileRulesTest : public ::testing::Test {
     return path;
   }
 
-  fs::path folder_;
+  ScratchFolder folder_{"korva-files"};
 };
 
 struct FileCase {
@@ -94,43 +69,39 @@ struct FileCase {
 TEST_F(FileRulesTest, FirmwareFilesAtTheirBoundaries) {
   using enum FirmwareKind;
   constexpr FileVerdict ok = FileVerdict::Accepted, wrong = FileVerdict::Wrong;
-  const Bytes mcuFull = Image(0x20000, 0x6010, "APPV", "1.40\0\0\0\0"sv, 0xFF);
-  const Bytes batteryFull = Image(0x8000, 0x2010, "BATV", "2.00", 0xFF);
+  const Bytes mcuFull = Image(0x20000, 0x6010, "APPV1.40\0\0\0\0"sv, 0xFF);
+  const Bytes batteryFull = Image(0x8000, 0x2010, "BATV2.00", 0xFF);
   const FileCase cases[] = {
       {"MCU, full-flash, last data byte at 0x1A3FF", Mcu, WithByte(mcuFull, 0x1A3FF, 0), ok,
        0x1A400, true, "V 1.40"},
       {"MCU, full-flash, last data byte at 0x1A400", Mcu, WithByte(mcuFull, 0x1A400, 0), ok,
        0x1A800, true, "V 1.40"},
-      {"MCU, longer than full-flash", Mcu, Image(0x20001, 0x6010, "APPV", "1.40"), wrong, 0, false,
+      {"MCU, longer than full-flash", Mcu, Image(0x20001, 0x6010, "APPV1.40"), wrong, 0, false, ""},
+      {"DSP, longer than full-memory", Dsp, Image(0x80001, 0x7F004, "DSPV0.251"), wrong, 0, false,
        ""},
-      {"DSP, longer than full-memory", Dsp, Image(0x80001, 0x7F004, "DSPV", "0.251"), wrong, 0,
-       false, ""},
-      {"DSP, full-memory", Dsp, Image(0x80000, 0x7F004, "DSPV", "0.251"), ok, 0x80000, true,
-       "V 0.251"},
-      {"battery, largest application-only", Battery, Image(0x6000, 0x10, "BATV", "1.02"), ok,
-       0x6000, false, "V 1.02"},
-      {"battery, one byte longer", Battery, Image(0x6001, 0x10, "BATV", "1.02"), wrong, 0, false,
+      {"DSP, full-memory", Dsp, Image(0x80000, 0x7F004, "DSPV0.251"), ok, 0x80000, true, "V 0.251"},
+      {"battery, largest application-only", Battery, Image(0x6000, 0x10, "BATV1.02"), ok, 0x6000,
+       false, "V 1.02"},
+      {"battery, one byte longer", Battery, Image(0x6001, 0x10, "BATV1.02"), wrong, 0, false, ""},
+      {"battery, shortest", Battery, Image(0x18, 0x10, "BATV1.02"), ok, 0x18, false, "V 1.02"},
+      {"battery, too short for the version", Battery, Image(0x17, 0x10, "BATV1.0"), wrong, 0, false,
        ""},
-      {"battery, shortest", Battery, Image(0x18, 0x10, "BATV", "1.02"), ok, 0x18, false, "V 1.02"},
-      {"battery, too short for the version", Battery, Image(0x17, 0x10, "BATV", "1.0"), wrong, 0,
-       false, ""},
-      {"battery, four version characters at most", Battery, Image(0x100, 0x10, "BATV", "1.02xyz"),
-       ok, 0x100, false, "V 1.02"},
+      {"battery, four version characters at most", Battery, Image(0x100, 0x10, "BATV1.02xyz"), ok,
+       0x100, false, "V 1.02"},
       {"battery, full-flash, trimmed", Battery, WithByte(batteryFull, 0x73FF, 0), ok, 0x7400, true,
        "V 2.00"},
       {"battery, full-flash, trimmed past 0x7400", Battery, WithByte(batteryFull, 0x7400, 0), ok,
        0x7800, true, "V 2.00"},
       {"battery, full-flash, nothing to trim", Battery, WithByte(batteryFull, 0x7FFF, 0), ok,
        0x8000, true, "V 2.00"},
-      {"battery, full-flash with the marker at 0x10", Battery, Image(0x8000, 0x10, "BATV", "1.02"),
+      {"battery, full-flash with the marker at 0x10", Battery, Image(0x8000, 0x10, "BATV1.02"),
        wrong, 0, false, ""},
       {"battery, application-only with the marker at 0x2010", Battery,
-       Image(0x4000, 0x2010, "BATV", "1.02"), wrong, 0, false, ""},
-      {"battery, lower-case marker", Battery, Image(0x400, 0x10, "batv", "1.02"), wrong, 0, false,
+       Image(0x4000, 0x2010, "BATV1.02"), wrong, 0, false, ""},
+      {"battery, lower-case marker", Battery, Image(0x400, 0x10, "batv1.02"), wrong, 0, false, ""},
+      {"battery, between the forms", Battery, Image(0x7FFF, 0x2010, "BATV1.02"), wrong, 0, false,
        ""},
-      {"battery, between the forms", Battery, Image(0x7FFF, 0x2010, "BATV", "1.02"), wrong, 0,
-       false, ""},
-      {"battery, longer than full-flash", Battery, Image(0x8001, 0x2010, "BATV", "1.02"), wrong, 0,
+      {"battery, longer than full-flash", Battery, Image(0x8001, 0x2010, "BATV1.02"), wrong, 0,
        false, ""},
   };
   for (const FileCase& c : cases) {
@@ -148,7 +119,7 @@ TEST_F(FileRulesTest, FirmwareFilesAtTheirBoundaries) {
 
 TEST_F(FileRulesTest, FilesThatCannotBeOpenedAreNotWrongFiles) {
   for (const std::string& path :
-       {std::string(), (folder_ / "missing.bin").string(), folder_.string()}) {
+       {std::string(), (folder_ / "missing.bin").string(), folder_.Path().string()}) {
     SCOPED_TRACE(path);
     EXPECT_EQ(LoadFirmwareFile(FirmwareKind::Mcu, path).verdict, FileVerdict::CannotOpen);
     EXPECT_EQ(LoadWavFile(path).verdict, FileVerdict::CannotOpen);
@@ -168,7 +139,7 @@ void ExpectLoadersSee(const std::string& path, bool regular) {
 // device and a socket are refused at once, as files that cannot be opened (the pages say "Open
 // file fail!" or "Please select a file!" for them); a link to a regular file is that file.
 TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
-  const Bytes battery = Image(1000, 0x10, "BATV", "1.02");
+  const Bytes battery = Image(1000, 0x10, "BATV1.02");
   const std::string regular = Write(battery, "battery.bin");
   const std::string fifo = (folder_ / "pipe.bin").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -205,7 +176,7 @@ TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
       {"link to a FIFO", (folder_ / "link-to-pipe.bin").string(), false},
       {"device", "/dev/zero", false},
       {"socket", socketPath, false},
-      {"folder", folder_.string(), false},
+      {"folder", folder_.Path().string(), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -227,9 +198,9 @@ TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
 // Only a regular file is read: a folder and a device ("NUL", "CON") are refused at once, as
 // files that cannot be opened.
 TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
-  const std::string regular = Write(Image(1000, 0x10, "BATV", "1.02"), "battery.bin");
+  const std::string regular = Write(Image(1000, 0x10, "BATV1.02"), "battery.bin");
   const std::pair<std::string, bool> cases[] = {
-      {regular, true}, {folder_.string(), false}, {"NUL", false}, {"CON", false}};
+      {regular, true}, {folder_.Path().string(), false}, {"NUL", false}, {"CON", false}};
   for (const auto& [path, isRegular] : cases) {
     SCOPED_TRACE(path);
     ExpectLoadersSee(path, isRegular);
@@ -239,7 +210,7 @@ TEST_F(FileRulesTest, OnlyRegularFilesAreRead) {
 
 TEST_F(FileRulesTest, TooLongFilesAreRejectedWithoutBeingRead) {
   // Four GiB: reading it would take all the memory there is.
-  const std::string huge = Sparse(std::uintmax_t{4} << 30, Image(0x400, 0x10, "APPV", "1.38"));
+  const std::string huge = Sparse(std::uintmax_t{4} << 30, Image(0x400, 0x10, "APPV1.38"));
   for (FirmwareKind kind : {FirmwareKind::Mcu, FirmwareKind::Dsp, FirmwareKind::Battery}) {
     const FirmwareFile file = LoadFirmwareFile(kind, huge);
     EXPECT_EQ(file.verdict, FileVerdict::Wrong);
@@ -308,19 +279,19 @@ TEST_F(FileRulesTest, WavFilesReadOnlyWhatASlotTakes) {
 TEST_F(FileRulesTest, AcceptedFilesArePlacedForTheirJobs) {
   // MCU, full-flash: the whole file into the store, the trimmed length, the layout flag.
   PageFile().PageFileBuffer = Bytes{1, 2, 3};
-  const Bytes mcu = WithByte(Image(0x20000, 0x6010, "APPV", "1.40", 0xFF), 0x8123, 0);
+  const Bytes mcu = WithByte(Image(0x20000, 0x6010, "APPV1.40", 0xFF), 0x8123, 0);
   ASSERT_EQ(PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, mcu)), 1);
   EXPECT_EQ(Images().McuImageBuffer, mcu);
   EXPECT_EQ(Images().McuImageLength, 0x8400u);
   EXPECT_EQ(Images().McuFullFlashLayout, 1);
   EXPECT_FALSE(PageFile().PageFileBuffer.has_value());
 
-  const Bytes dsp = Image(0x1000, 4, "DSPV", "0.300");
+  const Bytes dsp = Image(0x1000, 4, "DSPV0.300");
   ASSERT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, dsp)), 1);
   EXPECT_TRUE(std::equal(dsp.begin(), dsp.end(), Images().DspImageBuffer.begin()));
   EXPECT_EQ(Images().DspImageLength, 0x1000u);
 
-  const Bytes battery = Image(0x6000, 0x10, "BATV", "1.02");
+  const Bytes battery = Image(0x6000, 0x10, "BATV1.02");
   ASSERT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, battery)), 1);
   EXPECT_EQ(PageFile().PageFileBuffer, battery);
   EXPECT_EQ(PageFile().BatteryImageLength, 0x6000u);
@@ -332,19 +303,17 @@ TEST_F(FileRulesTest, AcceptedFilesArePlacedForTheirJobs) {
 
   // A rejected file places nothing.
   const ImageStore before = Images();
-  EXPECT_EQ(
-      PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, Image(0x1A001, 0x10, "APPV", "9.99"))),
-      0);
-  EXPECT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, Image(0x10, 4, "XXXX", "0.300"))),
+  EXPECT_EQ(PlaceMcuFile(AcceptFirmwareBytes(FirmwareKind::Mcu, Image(0x1A001, 0x10, "APPV9.99"))),
             0);
+  EXPECT_EQ(PlaceDspFile(AcceptFirmwareBytes(FirmwareKind::Dsp, Image(0x10, 4, "XXXX0.300"))), 0);
   EXPECT_EQ(Images().McuImageLength, before.McuImageLength);
   EXPECT_EQ(Images().DspImageLength, before.DspImageLength);
-  EXPECT_EQ(PlaceBatteryFile(
-                AcceptFirmwareBytes(FirmwareKind::Battery, Image(0x6001, 0x10, "BATV", "1"))),
-            0);
+  EXPECT_EQ(
+      PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, Image(0x6001, 0x10, "BATV1"))),
+      0);
   EXPECT_EQ(PlaceAudioFile(LoadWavFile(Write(Wav(100), "short.wav"))), 0);
   EXPECT_EQ(PageFile().PageFileBuffer->size(), 16428u);
 }
 
 }  // namespace
-}  // namespace korva
+}  // namespace korva::testing

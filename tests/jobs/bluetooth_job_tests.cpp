@@ -8,12 +8,10 @@
 #include "jobs/job_texts.h"
 #include "jobs/service_jobs.h"
 #include "jobs/start_job.h"
-#include "tests/shared/test_support.h"
+#include "tests/jobs/job_test_support.h"
 
 namespace korva::testing {
 namespace {
-
-using Calls = std::vector<std::string>;
 
 // StartJob for the Bluetooth job with the switch: INITSTA 100 + 200, "UA", 50, its
 // acknowledgement 200, "UB", 3000.
@@ -54,13 +52,6 @@ class BluetoothJobTest : public KorvaTest {
     return owner.WaitForFinal();
   }
 
-  // The library calls, without the "lasterror" that follows every "connect".
-  Calls ModuleCalls() const {
-    Calls calls = sim.module.Calls();
-    calls.erase(std::remove(calls.begin(), calls.end(), "lasterror"), calls.end());
-    return calls;
-  }
-
   // The library calls from the `from`-th on.
   Calls CallsSince(std::size_t from) const {
     const Calls calls = sim.module.Calls();
@@ -94,8 +85,9 @@ TEST_F(BluetoothJobTest, SwitchConnectUpdateResetDisconnect) {
   EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
   EXPECT_EQ(owner.ProgressTotals(), std::vector<int>{100});
   EXPECT_EQ(DfuConnectAttempts.load(), 0);
-  EXPECT_EQ(ModuleCalls(), (Calls{"connect", "upgrade", "progress", "progress", "progress",
-                                  "progress", "result", "reset", "disconnect"}));
+  EXPECT_EQ(ModuleCalls(sim.module),
+            (Calls{"connect", "upgrade", "progress", "progress", "progress", "progress", "result",
+                   "reset", "disconnect"}));
   EXPECT_EQ(sim.module.UpgradedFile(), "/firmware/module.dfu");
   EXPECT_TRUE(ordered.Boxes().empty());
   // The switch, then four polls 100 ms apart.
@@ -154,7 +146,7 @@ TEST_F(BluetoothJobTest, ModuleThatNeverAnswers) {
   EXPECT_EQ(messages, (std::vector<JobMessage>{{WM_BLUETOOTH_JOB, JOB_FAILED, 0}}));
   EXPECT_EQ(ordered.Boxes(),
             (std::vector<std::pair<std::string, std::size_t>>{{kTextBluetoothConnectFailed, 0}}));
-  EXPECT_EQ(ModuleCalls(), Repeat("connect", 10));
+  EXPECT_EQ(ModuleCalls(sim.module), Repeat("connect", 10));
   EXPECT_EQ(DfuConnectAttempts.load(), 10);
   EXPECT_TRUE(owner.ProgressTotals().empty());
   EXPECT_EQ(JobStatus.load(), kJobFailedStatus);
@@ -315,7 +307,7 @@ TEST_F(BluetoothJobTest, OutcomesOfAStartedUpdate) {
 TEST_F(BluetoothJobTest, RefusedUpdateResetsAndDisconnects) {
   const auto messages = Run({.upgradeResult = 1});
   EXPECT_EQ(messages, (std::vector<JobMessage>{{WM_BLUETOOTH_JOB, JOB_FAILED, 0}}));
-  EXPECT_EQ(ModuleCalls(), (Calls{"connect", "upgrade", "reset", "disconnect"}));
+  EXPECT_EQ(ModuleCalls(sim.module), (Calls{"connect", "upgrade", "reset", "disconnect"}));
   EXPECT_EQ(owner.ProgressTotals(), std::vector<int>{100});
   EXPECT_TRUE(ordered.Boxes().empty());
   EXPECT_EQ(JobStatus.load(), kJobFailedStatus);
@@ -335,7 +327,7 @@ TEST_F(BluetoothJobTest, ProgressThatStallsEndsAfterTheLimit) {
   EXPECT_EQ(messages.back(), (JobMessage{WM_BLUETOOTH_JOB, JOB_FAILED, 100}));
   EXPECT_EQ(clock.NowMs() - start, kSwitchMs + 100 + 300000 + 100);
   EXPECT_EQ(JobStatus.load(), kJobFailedStatus);
-  const Calls calls = ModuleCalls();
+  const Calls calls = ModuleCalls(sim.module);
   EXPECT_EQ(calls.back(), "disconnect");
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "reset"), 0);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "result"), 0);
@@ -354,7 +346,7 @@ TEST_F(BluetoothJobTest, ProgressThatNeverEndsFailsAtTheUpdateLimit) {
   // once the switch was made.
   EXPECT_EQ(owner.ProgressValues().size(), static_cast<std::size_t>(kDfuUpdateLimitMs / 100 + 1));
   EXPECT_EQ(clock.NowMs() - start, kSwitchMs + kDfuUpdateLimitMs + kDfuProgressPollMs);
-  const Calls calls = ModuleCalls();
+  const Calls calls = ModuleCalls(sim.module);
   EXPECT_EQ(calls.back(), "disconnect");
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "result"), 0);
 }

@@ -4,9 +4,9 @@
 // library layer's connect step, and the link probe that stays out of a running job.
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <future>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "device/dfu_library_setup.h"
@@ -15,28 +15,13 @@
 #include "jobs/link_probe.h"
 #include "jobs/service_jobs.h"
 #include "jobs/start_job.h"
+#include "tests/jobs/job_test_support.h"
 #include "tests/shared/scripted_dfu.h"
-#include "tests/shared/test_support.h"
 
 namespace korva::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using Calls = std::vector<std::string>;
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-JobMessage Bt(int wParam, long lParam) { return {WM_BLUETOOTH_JOB, wParam, lParam}; }
-
-// The virtual module's calls, without the "lasterror" that follows every "connect".
-Calls ModuleCalls(const VirtualBluetoothModule& module) {
-  Calls calls = module.Calls();
-  calls.erase(std::remove(calls.begin(), calls.end(), "lasterror"), calls.end());
-  return calls;
-}
 
 TEST(DfuLibraryChoiceTest, OptionThenVariableThenInstalledPlace) {
   const std::string installed = InstalledDfuLibraryPath();
@@ -61,11 +46,7 @@ class DfuLibraryTest : public KorvaTest {
  protected:
   DfuLibraryTest() {
     LinkMode.store(kLinkHid);
-    owner.filePath = WriteFile("module.dfu", 5000);
-  }
-  // A file of `length` bytes in the test's own folder.
-  std::string WriteFile(const std::string& name, std::size_t length) {
-    return files.File(name, std::vector<std::uint8_t>(length, 0x5A));
+    owner.filePath = files.File("module.dfu", Bytes(5000, 0x5A));
   }
   // Waits until the scripted library's hanging call has been entered `times` times.
   static void WaitUntilEntered(const ScriptedDfuControls& module, int times) {
@@ -76,7 +57,7 @@ class DfuLibraryTest : public KorvaTest {
 };
 
 TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunction) {
-  const std::string notALibrary = WriteFile("not-a-library.so", 100);
+  const std::string notALibrary = files.File("not-a-library.so", Bytes(100, 0x5A));
   const std::string missing = files.PathOf("no-such-library.so");
   struct Case {
     const char* name;
@@ -114,8 +95,8 @@ TEST_F(DfuLibraryTest, LibrariesThatCannotBeUsedAreRefusedWithTheirPathOrFunctio
     DfuLibraryScope scope(c.choice);
     EXPECT_FALSE(scope.Loaded());
     for (const std::string& part : c.problem)
-      EXPECT_TRUE(Has(scope.Problem(), part)) << scope.Problem();
-    EXPECT_TRUE(Has(
+      EXPECT_TRUE(Contains(scope.Problem(), part)) << scope.Problem();
+    EXPECT_TRUE(Contains(
         scope.Problem(),
         "\nThe library is looked for at --dfu-library=PATH, else at $KORVA_DFU_LIBRARY, else at " +
             InstalledDfuLibraryPath() + "."));
@@ -158,6 +139,8 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
   EXPECT_TRUE(sim.module.Calls().empty());  // the virtual module took no part
 }
 
+// Without a library the module could not be reached after "UB": nothing goes to the amp,
+// whatever LinkMode says, and the box says why and where the library is looked for.
 // An update that failed through the library closed its connection, while the amp's link stayed
 // with the module: settling finds the module answering (LinkMode 2), and Upgrade again goes
 // straight to the module, connects anew and succeeds, with nothing unplugged.
@@ -234,8 +217,6 @@ TEST_F(DfuLibraryTest, ALibraryThatHangsIsGivenUpAndNotCalledAgain) {
   module.Release();  // the two calls come back; the library was never unloaded under them
 }
 
-// Without a library the module could not be reached after "UB": nothing goes to the amp,
-// whatever LinkMode says, and the box says why and where the library is looked for.
 TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
   DfuLibraryScope scope(ChooseDfuLibrary(files.PathOf("absent.so"), nullptr));
   for (int linkMode : {kLinkHid, kLinkBluetooth}) {
@@ -252,22 +233,21 @@ TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
   EXPECT_EQ(prompter.Boxes().front().kind, BoxKind::Application);
 }
 
-// A backend whose connection attempt lets another thread's call go as far as the layer lets it,
-// and records the order in which the calls reach it.
-class OrderRecordingBackend final : public DfuBackend {
+// A backend that notes its calls in the order they come, and runs `duringConnect` inside
+// every connect.
+class OrderedBackend final : public DfuBackend {
  public:
   int Connect(std::uint16_t, std::uint16_t, int, int, int*) override {
-    Record("connect");
-    otherStarting_.get_future().wait();  // the other thread is on its way into the layer
-    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    Note("connect");
+    if (duringConnect) duringConnect();
     return 1;
   }
   std::string LastError() override {
-    Record("lasterror");
+    Note("lasterror");
     return kDfuAlreadyConnected;
   }
   int Progress() override {
-    Record("progress");
+    Note("progress");
     return 0;
   }
   int Upgrade(const std::string&, int) override { return 1; }
@@ -275,39 +255,48 @@ class OrderRecordingBackend final : public DfuBackend {
   int ResetDevice() override { return 1; }
   int Disconnect() override { return 1; }
 
-  void OtherStarting() { otherStarting_.set_value(); }
-  std::vector<std::string> Order() {
+  Calls Noted() {
     std::lock_guard lock(mutex_);
-    return order_;
+    return calls_;
   }
+  std::function<void()> duringConnect;
 
  private:
-  void Record(const char* call) {
+  void Note(const char* call) {
     std::lock_guard lock(mutex_);
-    order_.push_back(call);
+    calls_.push_back(call);
   }
-  std::promise<void> otherStarting_;
   std::mutex mutex_;
-  std::vector<std::string> order_;
+  Calls calls_;
 };
 
-// Another thread calls the library while a connection attempt is in the library: its call
-// comes after the attempt's error text, never between the two.
+// Inside every connection attempt another thread calls the library: its call comes after the
+// attempt's error text, never between the two.
 TEST(DfuLayerTest, NothingComesBetweenAConnectAndItsLastError) {
-  OrderRecordingBackend backend;
+  constexpr int kAttempts = 200;
+  OrderedBackend backend;
   SetDfuBackend(&backend);
-  std::thread other;
-  std::thread connecting([&] { EXPECT_TRUE(ConnectBluetoothModuleOnce()); });
-  while (backend.Order().empty()) std::this_thread::yield();  // the attempt is in the library
-  other = std::thread([&] {
-    backend.OtherStarting();
-    hidDfuGetProgress();
-  });
-  connecting.join();
-  other.join();
+  int connected = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::thread other;
+    std::atomic<bool> calling{false};
+    backend.duringConnect = [&] {
+      other = std::thread([&] {
+        calling.store(true);
+        hidDfuGetProgress();
+      });
+      while (!calling.load()) std::this_thread::yield();
+    };
+    connected += ConnectBluetoothModuleOnce();
+    other.join();
+  }
   SetDfuBackend(nullptr);
+  Calls expected;
+  for (int attempt = 0; attempt < kAttempts; ++attempt)
+    expected.insert(expected.end(), {"connect", "lasterror", "progress"});
+  EXPECT_EQ(backend.Noted(), expected);
   // "Already connected", read in the same step, counts as connected.
-  EXPECT_EQ(backend.Order(), (std::vector<std::string>{"connect", "lasterror", "progress"}));
+  EXPECT_EQ(connected, kAttempts);
 }
 
 // The welcome window's probe, made on every change of the bus at the moment it happens.
@@ -396,32 +385,29 @@ TEST_F(LinkProbeTest, AfterAFailedUpdateLinkModeIsSetFromWhatIsFound) {
 }
 
 // A StartJob from another thread waits until a probe that runs has finished, so that a window
-// and a job never talk to the amp or the library at the same time: the job's refusal comes
-// after the probe's end, though the starter was on its way while the probe ran.
+// and a job never talk to the amp or the library at the same time.
 TEST_F(LinkProbeTest, AStartJobWaitsForARunningProbe) {
-  SetNoDfuBackend("none");  // the Bluetooth job then refuses at once, with a box
-  std::mutex orderMutex;
+  SetNoDfuBackend("none");  // the Bluetooth job then refuses at once, sending nothing
+  std::mutex mutex;
   std::vector<std::string> order;
-  const auto note = [&](const std::string& what) {
-    std::lock_guard lock(orderMutex);
-    order.push_back(what);
+  const auto note = [&](const char* step) {
+    std::lock_guard lock(mutex);
+    order.push_back(step);
   };
-  prompter.whileShown = [&](const RecordingPrompter::Box&) { note("refused"); };
-  std::promise<void> starting;
   std::thread starter;
+  std::atomic<bool> starting{false};
   const bool ran = RunUnlessJobInProgress([&] {
     starter = std::thread([&] {
-      starting.set_value();
+      starting.store(true);
       EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
+      note("StartJob returned");
     });
-    starting.get_future().wait();
-    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    while (!starting.load()) std::this_thread::yield();
     note("probe ends");
   });
   starter.join();
-  prompter.whileShown = nullptr;
   EXPECT_TRUE(ran);
-  EXPECT_EQ(order, (std::vector<std::string>{"probe ends", "refused"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"probe ends", "StartJob returned"}));
   EXPECT_FALSE(JobInProgress());
 }
 

@@ -10,32 +10,26 @@
 #include "jobs/firmware_jobs.h"
 #include "jobs/job_texts.h"
 #include "jobs/start_job.h"
-#include "tests/shared/test_support.h"
+#include "tests/jobs/job_test_support.h"
 
 namespace korva::testing {
 namespace {
-
-bool IsCommand(const VirtualKorva::WireReport& w, std::uint8_t a, std::uint8_t b) {
-  return w.Payload(0) == a && w.Payload(1) == b;
-}
 
 class JobsTest : public KorvaTest {
  protected:
   // Puts an application-only MCU image of `length` bytes into the store.
   void UseMcuApplication(std::size_t length) {
+    const Bytes image = WithMarker(Pattern(length, 7), 0x10, "APPV2.00");
     ImageStore& store = Images();
-    for (std::size_t i = 0; i < length; ++i)
-      store.McuImageBuffer[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    std::memcpy(&store.McuImageBuffer[0x10], "APPV2.00", 8);
+    std::copy(image.begin(), image.end(), store.McuImageBuffer.begin());
     store.McuImageLength = length;
     store.McuFullFlashLayout = 0;
   }
   // Puts a short-form DSP image of `length` bytes into the store.
   void UseDspImage(std::size_t length) {
+    const Bytes image = WithMarker(Pattern(length, 13), 4, "DSPV0.300");
     ImageStore& store = Images();
-    for (std::size_t i = 0; i < length; ++i)
-      store.DspImageBuffer[i] = static_cast<std::uint8_t>(i * 13 + 5);
-    std::memcpy(&store.DspImageBuffer[4], "DSPV0.300", 9);
+    std::copy(image.begin(), image.end(), store.DspImageBuffer.begin());
     store.DspImageLength = length;
   }
 
@@ -287,9 +281,7 @@ TEST_F(JobsTest, FaultsEndInOneFailure) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back().wParam, JOB_FAILED);
     EXPECT_EQ(messages.back().lParam, c.failedCount);
-    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
-                            [](auto& m) { return m.wParam != JOB_PROGRESS; }),
-              1);
+    EXPECT_EQ(FinalCount(messages), 1);
     // Every counted report was announced before the failure.
     EXPECT_EQ(caseOwner.ProgressValues().size(), static_cast<std::size_t>(c.failedCount));
     EXPECT_EQ(JobStatus.load(), c.expectedStatus);
@@ -323,10 +315,8 @@ TEST_F(JobsTest, StopRequestEndsTheJobBetweenReports) {
                                  : WM_AUDIO_JOB;
   };
   ASSERT_EQ(LoadEmbeddedImages(), 1);
-  std::vector<std::uint8_t> battery(0x1000, 0x5A);
-  std::memcpy(&battery[0x10], "BATV1.02", 8);
-  std::vector<std::uint8_t> wav(28844, 0x33);
-  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), wav.begin());
+  const Bytes battery = Image(0x1000, 0x10, "BATV1.02", 0x5A);
+  const Bytes wav = Wav(28844);
   for (const StopCase& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.kind == kJobBattery) {
@@ -393,12 +383,10 @@ TEST_F(JobsTest, ClosedWriteGateStopsEveryJobBeforeItWrites) {
        kJobFailedStatus},
   };
   ASSERT_EQ(LoadEmbeddedImages(), 1);
-  std::vector<std::uint8_t> battery(0x400, 0x5A);
-  std::memcpy(&battery[0x10], "BATV1.02", 8);
-  ASSERT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, battery)), 1);
-  std::vector<std::uint8_t> wav(28844, 0x33);
-  std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), wav.begin());
-  PageFile().PageFileBuffer = wav;
+  ASSERT_EQ(PlaceBatteryFile(
+                AcceptFirmwareBytes(FirmwareKind::Battery, Image(0x400, 0x10, "BATV1.02", 0x5A))),
+            1);
+  PageFile().PageFileBuffer = Wav(28844);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.link == kLinkBluetooth) {
@@ -440,6 +428,10 @@ TEST_F(JobsTest, ClosedWriteGateStopsEveryJobBeforeItWrites) {
 TEST_F(JobsTest, EndToEndMainRoad) {
   ASSERT_EQ(LoadEmbeddedImages(), 1);
   const auto start = clock.NowMs();
+  std::atomic<std::int64_t> mcuEnd{-1};
+  owner.onMessage = [&](const JobMessage& m) {
+    if (m == JobMessage{WM_MCU_JOB, JOB_DONE, 0}) mcuEnd = clock.NowMs();
+  };
   ASSERT_EQ(StartJob(&owner, kJobMcu), 1);
   ASSERT_EQ(owner.WaitForFinal(1).back(), (JobMessage{WM_MCU_JOB, JOB_DONE, 0}));
   ASSERT_EQ(StartJob(&owner, kJobDsp), 1);
@@ -449,10 +441,9 @@ TEST_F(JobsTest, EndToEndMainRoad) {
   //   MCU: INITSTA 100 + 200, opening 50 + 50, size 2000 + 200, 47 blocks × (50 + 200)
   //   DSP: INITSTA 100 + 200, begin 50, size 1374 + 200, header 10 + 200, 50,
   //        537 chunks × (30 + 200), end 50
-  const int mcu = 300 + 100 + 2200 + 47 * 250;
-  const int dsp = 300 + 50 + 1574 + 210 + 50 + 537 * 230 + 50;
-  EXPECT_EQ(mcu + dsp, 140094);
-  EXPECT_EQ(clock.NowMs() - start, mcu + dsp);
+  EXPECT_EQ(mcuEnd.load() - start, 300 + 100 + 2200 + 47 * 250);
+  EXPECT_EQ(clock.NowMs() - mcuEnd.load(), 300 + 50 + 1574 + 210 + 50 + 537 * 230 + 50);
+  EXPECT_EQ(clock.NowMs() - start, 140094);
 
   ASSERT_EQ(InitStates(), 1);
   ASSERT_EQ(ReadVersionRecord(), 1);

@@ -6,56 +6,28 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <string_view>
 
 #include "device/hid_transport.h"
 #include "images/file_placement.h"
 #include "jobs/job_texts.h"
+#include "jobs/memory_write.h"
 #include "jobs/start_job.h"
-#include "tests/shared/test_support.h"
+#include "tests/jobs/job_test_support.h"
 
 namespace korva::testing {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-bool IsCommand(const VirtualKorva::WireReport& w, std::uint8_t a, std::uint8_t b) {
-  return w.Payload(0) == a && w.Payload(1) == b;
-}
-
-Bytes PayloadOf(const VirtualKorva::WireReport& w) {
-  return Bytes(w.bytes.begin() + 1, w.bytes.end());
-}
-
-int FinalCount(const std::vector<JobMessage>& messages) {
-  return static_cast<int>(std::count_if(messages.begin(), messages.end(), [](const JobMessage& m) {
-    return m.wParam != JOB_PROGRESS;
-  }));
-}
 
 class ServiceJobsTest : public KorvaTest {
  protected:
   // An application-only battery file of `length` bytes, placed as the battery page does.
   Bytes UseBatteryApplication(std::size_t length) {
-    constexpr std::string_view kLabel = "BATV1.02";
-    constexpr std::size_t kLabelAt = 0x10;
-    // The label must fit: a shorter file would be written past its end.
-    if (length < kLabelAt + kLabel.size()) {
-      ADD_FAILURE() << "a battery application of " << length << " bytes has no room for its label";
-      return {};
-    }
-    Bytes file(length);
-    for (std::size_t i = 0; i < length; ++i) file[i] = static_cast<std::uint8_t>(i * 31 + 7);
-    std::copy(kLabel.begin(), kLabel.end(), file.begin() + kLabelAt);
+    const Bytes file = WithMarker(Pattern(length, 31), 0x10, "BATV1.02");
     EXPECT_EQ(PlaceBatteryFile(AcceptFirmwareBytes(FirmwareKind::Battery, file)), 1);
     return file;
   }
   // A WAV file of `length` bytes with the one accepted header, placed as the audio page does.
   Bytes UseWav(std::size_t length = 28844) {
-    Bytes file(length);
-    std::copy(WavHeaderTemplate.begin(), WavHeaderTemplate.end(), file.begin());
-    for (std::size_t i = kWavHeaderLength; i < length; ++i)
-      file[i] = static_cast<std::uint8_t>(i * 5 + i / 256);
+    const Bytes file = Wav(length);
     PageFile().PageFileBuffer = file;
     return file;
   }

@@ -1,11 +1,7 @@
-// The main road's version comparison, its status lines and jobs, and the progress percentage.
+// The main road's version comparison and the jobs of each plan.
 #include "jobs/update_plan.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
-
-#include "jobs/update_texts.h"
 
 namespace korva::testing {
 namespace {
@@ -37,44 +33,13 @@ TEST(UpdatePlanTest, ComparisonRule) {
   }
 }
 
-TEST(UpdatePlanTest, StatusLinesSummariesAndJobs) {
-  struct Case {
-    int plan;
-    const char* status;
-    const char* summary;
-    std::vector<JobKind> jobs;
-  };
-  const Case cases[] = {
-      {kPlanNothing, "Same fimware, no need to update!", "nothing differs", {kJobMcu, kJobDsp}},
-      {kPlanDspOnly, "Same MCU fimware, only need to update DSP firmware!", "DSP only", {kJobDsp}},
-      {kPlanMcuOnly, "Same DSP fimware, only need to update MCU firmware!", "MCU only", {kJobMcu}},
-      {kPlanBoth, "Click 'Update'to update the new firmware.", "MCU, then DSP", {kJobMcu, kJobDsp}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.plan);
-    EXPECT_STREQ(PlanStatusText(c.plan), c.status);
-    EXPECT_STREQ(PlanSummary(c.plan), c.summary);
-    EXPECT_EQ(PlanJobs(c.plan), c.jobs);
-  }
-  // The prompt keeps its two blanks after "Are you" and no blank after "update,".
-  EXPECT_NE(std::strstr(kTextSameVersionPrompt, "Are you  to update"), nullptr);
-  EXPECT_NE(std::strstr(kTextSameVersionPrompt, "update,otherwize"), nullptr);
-}
-
-TEST(UpdatePlanTest, ProgressPercent) {
-  struct Case {
-    long count, total;
-    int percent;
-  };
-  const Case cases[] = {
-      {1, 3, 33},        {376, 752, 50}, {751, 752, 99}, {752, 752, 100},
-      {2149, 2148, 100},  // the DSP job's last count includes its header report
-      {6, 5, 100},       {1, 0, 100},    {0, 0, 100},    {-1, 10, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.count) + "/" + std::to_string(c.total));
-    EXPECT_EQ(ProgressPercent(c.count, c.total), c.percent);
-  }
+// An update runs the MCU job before the DSP job; the update forced after the same-version
+// prompt (plan 0) runs both.
+TEST(UpdatePlanTest, JobsOfEachPlan) {
+  EXPECT_EQ(PlanJobs(kPlanNothing), (std::vector<JobKind>{kJobMcu, kJobDsp}));
+  EXPECT_EQ(PlanJobs(kPlanDspOnly), std::vector<JobKind>{kJobDsp});
+  EXPECT_EQ(PlanJobs(kPlanMcuOnly), std::vector<JobKind>{kJobMcu});
+  EXPECT_EQ(PlanJobs(kPlanBoth), (std::vector<JobKind>{kJobMcu, kJobDsp}));
 }
 
 }  // namespace

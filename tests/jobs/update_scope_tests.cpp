@@ -31,7 +31,6 @@ class RecordingInhibitor final : public SleepInhibitor {
   std::string problemToGive;
   std::vector<std::size_t> writesAtTaking;
   std::vector<std::size_t> messagesAtRelease;
-  std::vector<int> workersAtRelease;
 
  private:
   struct Held final : Inhibition {

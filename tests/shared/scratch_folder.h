@@ -1,9 +1,15 @@
 // A folder of a test's own under GoogleTest's temporary folder: emptied when made, removed
-// with everything in it when the test ends. Its name carries the test's, so that test
-// programs that CTest runs side by side never share one (unless a test names it outright).
+// with everything in it when the test ends. Its name carries the test's and the process's, so
+// that test programs that CTest runs side by side, and the same test run at once from two
+// build trees, never share one (unless a test names it outright).
 #pragma once
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <filesystem>
@@ -20,11 +26,17 @@ class ScratchFolder {
     std::string name;
   };
 
-  // "korva-<suite>-<test>", or "<prefix>-<suite>-<test>".
+  // "korva-<suite>-<test>-<process>", or "<prefix>-<suite>-<test>-<process>".
   ScratchFolder() : ScratchFolder(std::string("korva")) {}
   explicit ScratchFolder(const std::string& prefix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    Make(prefix + "-" + info->test_suite_name() + "-" + info->name());
+#ifdef _WIN32
+    const int process = _getpid();
+#else
+    const int process = static_cast<int>(getpid());
+#endif
+    Make(prefix + "-" + info->test_suite_name() + "-" + info->name() + "-" +
+         std::to_string(process));
   }
   explicit ScratchFolder(const Named& named) { Make(named.name); }
   ~ScratchFolder() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -137,10 +138,14 @@ class RecordingPrompter : public Prompter {
 };
 
 // Virtual time with hooks that run after every pause: one for every thread but the one that
-// made the clock (the test's), one for that thread.
+// made the clock (the test's), one for that thread. It is the process's clock while it lives;
+// the plain virtual clock is again when it goes, also when an ASSERT ends the test early.
 class HookedClock final : public Clock {
  public:
-  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
+  explicit HookedClock(VirtualClock& inner) : inner_(inner) { SetProcessClock(this); }
+  ~HookedClock() override { SetProcessClock(&inner_); }
+  HookedClock(const HookedClock&) = delete;
+  HookedClock& operator=(const HookedClock&) = delete;
   void Pause(int ms) override {
     inner_.Pause(ms);
     const bool onMain = std::this_thread::get_id() == mainThread_;
@@ -200,13 +205,35 @@ inline void ExpectCompleteRun(const std::vector<JobMessage>& messages, int messa
   EXPECT_EQ(messages.back(), (JobMessage{message, JOB_DONE, 0}));
 }
 
-// Another HID device on the bus, of no interest to the updater.
+// Another HID interface on the bus, of no interest to the updater (a keyboard unless told
+// otherwise). It counts what it is sent, and answers a read with nothing or, with
+// `answersReads`, with as many counting bytes (1, 2, 3, ...) as the read asks for.
 class OtherHidDevice final : public VirtualHidDevice {
  public:
-  HidInterfaceInfo Info() const override { return {"/dev/hidraw-keyboard", 0x046D, 0xC31C}; }
-  bool OnWrite(const std::uint8_t*, std::size_t) override { return false; }
-  int OnRead(std::uint8_t*, std::size_t) override { return 0; }
+  OtherHidDevice() : OtherHidDevice("/dev/hidraw-keyboard", 0x046D, 0xC31C) {}
+  OtherHidDevice(std::string path, std::uint16_t vendorId, std::uint16_t productId,
+                 bool answersReads = false)
+      : info_{std::move(path), vendorId, productId}, answersReads_(answersReads) {}
+  HidInterfaceInfo Info() const override { return info_; }
+  bool OnWrite(const std::uint8_t*, std::size_t) override {
+    writes.fetch_add(1);
+    return true;
+  }
+  int OnRead(std::uint8_t* data, std::size_t length) override {
+    if (!answersReads_) return 0;
+    for (std::size_t i = 0; i < length; ++i) data[i] = static_cast<std::uint8_t>(i + 1);
+    return static_cast<int>(length);
+  }
+  std::atomic<int> writes{0};
+
+ private:
+  HidInterfaceInfo info_;
+  bool answersReads_;
 };
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // The amp's MCU and DSP memories after an update with the carried images (loaded into the
 // image stores): the MCU image padded with 0xFF to whole KiB blocks, and the DSP data after

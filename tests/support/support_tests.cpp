@@ -258,16 +258,6 @@ TEST(SupportLogTest, StampsCarryTheOffsetFromUtc) {
   }
 }
 
-TEST(SupportLogTest, AnUnwritableLogWarnsOnceAndLoggingGoesOnQuietly) {
-  ScratchFolder dir("korva-log");
-  std::ofstream(dir / "state") << "not a folder";
-  std::vector<std::string> warnings;
-  SupportLogSession session(dir / "state/korva-updater.log", "korva-test",
-                            [&](const std::string& warning) { warnings.push_back(warning); });
-  for (int n = 0; n < 3; ++n) EXPECT_NO_THROW(SupportLog("line"));
-  EXPECT_EQ(warnings.size(), 1u);
-}
-
 TEST(SupportLogTest, WithoutAPathNoLogIsOpened) {
   SupportLogSession session("", "korva-test", nullptr);
   EXPECT_FALSE(SupportLogging());

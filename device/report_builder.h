@@ -26,6 +26,16 @@ inline void FillPayload(HidReport& report, std::uint8_t value) {
   std::fill(report.begin() + 1, report.end(), value);
 }
 
+// Writes a 16-bit value at a payload offset: low byte first, or high byte first.
+inline void PutLittleEndian16(HidReport& report, std::size_t k, std::uint16_t value) {
+  PayloadByte(report, k) = static_cast<std::uint8_t>(value);
+  PayloadByte(report, k + 1) = static_cast<std::uint8_t>(value >> 8);
+}
+inline void PutBigEndian16(HidReport& report, std::size_t k, std::uint16_t value) {
+  PayloadByte(report, k) = static_cast<std::uint8_t>(value >> 8);
+  PayloadByte(report, k + 1) = static_cast<std::uint8_t>(value);
+}
+
 // Writes a little-endian 32-bit value at a payload offset.
 inline void PutLittleEndian32(HidReport& report, std::size_t k, std::uint32_t value) {
   for (int i = 0; i < 4; ++i)
