@@ -29,8 +29,10 @@
 namespace korva::cli {
 namespace {
 
-// The device the run talks to: the virtual KORVA with its module, or the USB backend and the
-// Bluetooth update library (installed for the run); pinned to --path when one is given.
+// The device the run talks to: the virtual KORVA with its module, or the USB backend and, for
+// the commands that may reach the amp's Bluetooth module (the service commands probe it), the
+// Bluetooth update library, installed for the run; pinned to --path when one is given. The
+// other commands never load the library: code that is not needed cannot harm them.
 class DeviceScope {
  public:
   DeviceScope(const Options& options, Environment& env) {
@@ -42,7 +44,10 @@ class DeviceScope {
         usb_ = env.makeUsbBackend();
         SetHidBackend(usb_.get());
       }
-      if (!options.dfuLibrary.empty() || env.dfuLibraryVariable) {
+      const bool needsModule = options.command == Command::Flash ||
+                               options.command == Command::Audio ||
+                               options.command == Command::Bluetooth;
+      if (needsModule && (!options.dfuLibrary.empty() || env.dfuLibraryVariable)) {
         dfu_.emplace(ChooseDfuLibrary(options.dfuLibrary,
                                       env.dfuLibraryVariable ? env.dfuLibraryVariable() : nullptr));
       }
@@ -87,6 +92,17 @@ class InhibitorScope {
   ~InhibitorScope() { SetSleepInhibitor(nullptr, nullptr); }
   InhibitorScope(const InhibitorScope&) = delete;
   InhibitorScope& operator=(const InhibitorScope&) = delete;
+};
+
+// Where the user hears that the amp or its module could not be locked.
+class LockWarningScope {
+ public:
+  explicit LockWarningScope(Reporter& reporter) {
+    SetAmpLockWarning([&reporter](const std::string& text) { reporter.Warning(text); });
+  }
+  ~LockWarningScope() { SetAmpLockWarning(nullptr); }
+  LockWarningScope(const LockWarningScope&) = delete;
+  LockWarningScope& operator=(const LockWarningScope&) = delete;
 };
 
 // The result of a command that the user stopped before anything was written.
@@ -143,6 +159,7 @@ int RunCommand(const Options& options, Environment& env) {
   ReportingPrompter prompter(*reporter);
   PrompterScope prompterScope(prompter);
   InhibitorScope inhibitor(env.inhibitor, *reporter);
+  LockWarningScope lockWarning(*reporter);
   DeviceScope device(options, env);
   if (options.command == Command::List) return ListAmps(*reporter);
   ChooseAmp(options.path, *reporter);

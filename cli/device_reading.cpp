@@ -16,7 +16,7 @@ namespace korva::cli {
 std::unique_ptr<AmpLock> LockAmpOrSay(const std::string& path, Reporter& reporter, bool& inUse) {
   AmpLockAttempt attempt = LockFoundAmp(path);
   inUse = attempt.outcome == AmpLockOutcome::HeldElsewhere;
-  if (inUse) reporter.InUse(path, attempt.holder);
+  if (inUse) reporter.InUse(path, attempt.holder, AmpInUseText(attempt.holder));
   return std::move(attempt.lock);
 }
 

@@ -5,11 +5,16 @@
 
 #include "cli/job_traits.h"
 #include "cli/messages.h"
+#include "device/hid_dfu.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
 
 namespace korva::cli {
 namespace {
+
+// A call into the update library that has not returned for this long is not a module at work
+// but a library that hangs: a program asked to end stops waiting for it.
+constexpr std::int64_t kDfuUnansweredMs = 2000;
 
 const char* CauseName(Interrupt cause) {
   switch (cause) {
@@ -59,10 +64,15 @@ void InterruptPolicy::SetJob(int kind) {
 
 void InterruptPolicy::OnInterrupt(Interrupt cause) {
   std::lock_guard lock(mutex_);
+  // The update library may never return from a call: a program waiting on one that hangs stops
+  // waiting (the call then fails, and the user hears what that leaves the module with).
+  const std::int64_t waited = DfuCallWaitedMs();
+  if (waited >= kDfuUnansweredMs) StopWaitingForDfuCall();
   if (stoppedBeforeWriting_ || stopConfirmed_ || waitingForModule_)
     return;  // said and done already
   if (CloseWriteGate()) {
     stoppedBeforeWriting_ = true;
+    if (waited >= 0) StopWaitingForDfuCall();  // nothing written: nothing to wait for
     return;
   }
   if (rule_.OnRequest(clock_.NowMs()) == EndRequestRule::Verdict::Warn) {
@@ -73,8 +83,10 @@ void InterruptPolicy::OnInterrupt(Interrupt cause) {
     stopConfirmed_ = true;
     RequestJobStop();
   } else {
-    // The module's library cannot be stopped part-way; the program waits for its end either way.
+    // The module's library cannot be stopped part-way; the program waits for its end, unless
+    // the user insists while a call into the library has not returned.
     waitingForModule_ = true;
+    if (waited >= 0) StopWaitingForDfuCall();
   }
   warnings_.push_back(InterruptConfirmation(kind_, cause));
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "cli/messages.h"
+#include "device/hid_dfu.h"
 #include "device/protocol.h"
 #include "jobs/job_messages.h"
 #include "jobs/job_state.h"
@@ -123,6 +124,7 @@ JobDriver::Outcome JobDriver::Follow(int kind) {
 
 void JobDriver::ReportWarnings() {
   for (const std::string& warning : policy_.TakeWarnings()) reporter_.Warning(warning);
+  if (const std::string stuck = TakeDfuStuckText(); !stuck.empty()) reporter_.Warning(stuck);
 }
 
 }  // namespace korva::cli

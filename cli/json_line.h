@@ -1,5 +1,7 @@
-// One JSON object on one line, built field by field. Strings are escaped; the program passes
-// only UTF-8 or ASCII text (device bytes go through PrintableVersion first).
+// One JSON object on one line, built field by field. Every line is valid UTF-8 JSON, whatever
+// bytes a value holds (a file name from the command line may be in any encoding): well-formed
+// UTF-8 is kept, and each byte that is not part of it is escaped as the code point of its
+// Latin-1 reading (0xE9 as \u00e9), as are control characters.
 #pragma once
 
 #include <string>

@@ -28,8 +28,8 @@ class JsonReporter final : public Reporter {
              .Add("message", AccessAdvice(report)));
     Result(kExitNotAccessible, AccessAdvice(report));
   }
-  void InUse(const std::string& path, const AmpLockHolder& holder) override {
-    const std::string text = AmpInUseText(holder);
+  void InUse(const std::string& path, const AmpLockHolder& holder,
+             const std::string& text) override {
     JsonLine line("in_use");
     line.Add("path", path);
     if (holder.pid > 0) {

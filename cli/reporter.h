@@ -32,7 +32,9 @@ class Reporter {
   // and 1).
   virtual void Disconnected() = 0;
   virtual void NotAccessible(const DeviceAccessReport& report) = 0;
-  virtual void InUse(const std::string& path, const AmpLockHolder& holder) = 0;
+  // `path` names what is in use (the amp's path, or the Bluetooth module); `text` says so.
+  virtual void InUse(const std::string& path, const AmpLockHolder& holder,
+                     const std::string& text) = 0;
   virtual void ConnectError() = 0;
   virtual void Connected(const std::string& path) = 0;
   // One line of the list command.

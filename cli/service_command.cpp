@@ -10,6 +10,7 @@
 #include "cli/device_reading.h"
 #include "cli/job_driver.h"
 #include "cli/messages.h"
+#include "device/hid_dfu.h"
 #include "device/link_mode.h"
 #include "images/file_placement.h"
 #include "jobs/job_messages.h"
@@ -80,6 +81,16 @@ std::string FullPath(const std::string& path) {
   return error ? path : full.string();
 }
 
+// The module's lock for the bluetooth command, unless the probe holds it already; false, with
+// the command's result said, when another program uses the module.
+bool ClaimModuleOrSay(AmpLockAttempt& module, Reporter& reporter) {
+  if (module.outcome == AmpLockOutcome::Taken && module.lock) return true;
+  if (module.outcome != AmpLockOutcome::HeldElsewhere) module = ClaimBluetoothModule();
+  if (module.outcome != AmpLockOutcome::HeldElsewhere) return true;
+  reporter.InUse(kModuleLockName, module.holder, ModuleInUseText(module.holder));
+  return false;
+}
+
 int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
   const ServiceJobTexts& texts = ServiceJobTextsOf(kind);
   const int exitCode = driver.Run(kind, texts.startFailed, texts.failed);
@@ -92,16 +103,31 @@ int RunJob(JobDriver& driver, int kind, Reporter& reporter) {
 int RunServiceCommand(const Options& options, Environment& env, Reporter& reporter,
                       InterruptPolicy& policy) {
   const int kind = options.jobKind;
-  const DeviceAccessReport access = ProbeLinkForCommand(kind == kJobBluetooth);
-  int exitCode = CheckLink(kind, access, reporter);
-  // The amp's lock until the job has ended. With the link on the module the amp has no HID
-  // path of its own, and there is nothing to lock.
+  AmpLockAttempt module;
+  const DeviceAccessReport access = ProbeLinkForCommand(kind == kJobBluetooth, module);
+  // A probe that the library never answered was given up: the user hears what that leaves.
+  if (const std::string stuck = TakeDfuStuckText(); !stuck.empty()) reporter.Warning(stuck);
+  if (policy.StoppedBeforeWriting()) {
+    ReleaseKeptModuleConnection();
+    reporter.Result(kExitStopped, kTextStoppedBeforeWriting);
+    return kExitStopped;
+  }
+  int exitCode = kExitOk;
+  if (module.outcome == AmpLockOutcome::HeldElsewhere) {
+    reporter.InUse(kModuleLockName, module.holder, ModuleInUseText(module.holder));
+    exitCode = kExitNotAccessible;
+  }
+  if (exitCode == kExitOk) exitCode = CheckLink(kind, access, reporter);
+  // The amp's lock until the job has ended, and for the bluetooth command the module's. With
+  // the link on the module the amp has no HID path of its own, and there is nothing to lock.
   std::unique_ptr<AmpLock> lock;
   if (exitCode == kExitOk) {
     bool inUse = false;
     lock = LockAmpOrSay(access.path, reporter, inUse);
     if (inUse) exitCode = kExitNotAccessible;
   }
+  if (exitCode == kExitOk && kind == kJobBluetooth && !ClaimModuleOrSay(module, reporter))
+    exitCode = kExitNotAccessible;
   if (exitCode == kExitOk) {
     const FileVerdict verdict = CheckAndPlaceFile(kind, options.file, reporter);
     if (verdict != FileVerdict::Accepted) {

@@ -33,8 +33,8 @@ class TextReporter final : public Reporter {
   void NotAccessible(const DeviceAccessReport& report) override {
     ToErrorStream(AccessAdvice(report));
   }
-  void InUse(const std::string&, const AmpLockHolder& holder) override {
-    ToErrorStream(AmpInUseText(holder));
+  void InUse(const std::string&, const AmpLockHolder&, const std::string& text) override {
+    ToErrorStream(text);
   }
   void ConnectError() override { ToErrorStream(kTextInitStatesFailedCheckCable); }
   void Connected(const std::string& path) override {

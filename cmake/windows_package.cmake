@@ -1,6 +1,7 @@
-# The Windows download: a zip with korva-updater-cli.exe (static, nothing else needed) and the
-# README. Made with `cpack` in the build folder (or `cmake --build <dir> --target package`).
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+# The Windows download: a zip with korva-updater-cli.exe (static, nothing else needed), the
+# README and the licence. Made with `cpack` in the build folder (or `cmake --build <dir> --target
+# package`).
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME korva-updater-cli)

@@ -79,7 +79,8 @@ std::vector<DeviceAccessReport> ListKorvas() {
   if (!backend) return amps;
   const std::string pinned = PinnedDevicePath();
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (!IsKorvaInterface(info) || (!pinned.empty() && info.path != pinned)) continue;
+    if (!IsKorvaInterface(info) || (!pinned.empty() && !SameDevicePath(info.path, pinned)))
+      continue;
     const DeviceAccess access = TryOpen(*backend, info);
     if (access != DeviceAccess::Absent) amps.push_back({access, info.path, info.serialNumber});
   }

@@ -19,6 +19,8 @@ class DfuBackend {
   virtual int Result() = 0;
   virtual int ResetDevice() = 0;
   virtual int Disconnect() = 0;
+  // True for code the program does not know (a loaded library), whose calls may never return.
+  virtual bool MayHang() const { return false; }
 };
 
 // Stands in while no update library is loaded: nothing connects, nothing starts, and the last

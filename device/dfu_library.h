@@ -33,6 +33,7 @@ class DfuLibrary final : public DfuBackend {
   int Result() override;
   int ResetDevice() override;
   int Disconnect() override;
+  bool MayHang() const override { return true; }
 
  private:
   struct Functions;

@@ -2,6 +2,7 @@
 #include "device/dfu_library_setup.h"
 
 #include <filesystem>
+#include <vector>
 
 #include "device/hid_dfu.h"
 #include "support/support_log.h"
@@ -54,7 +55,14 @@ DfuLibraryScope::DfuLibraryScope(const DfuLibraryChoice& choice) : source_(choic
 }
 
 DfuLibraryScope::~DfuLibraryScope() {
+  const bool stuck = DfuLibraryStuck();
   SetDfuBackend(nullptr);  // no call can reach the library once it is gone
+  // A call that never returned is still inside the library: it stays loaded until the end,
+  // held where the process can still see it.
+  if (stuck) {
+    static auto* const kept = new std::vector<std::unique_ptr<DfuLibrary>>;
+    kept->push_back(std::move(library_));
+  }
 }
 
 bool DfuLibraryScope::WorthMentioning() const {

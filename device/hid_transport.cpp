@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <filesystem>
 #include <mutex>
 
 #include "device/clock.h"
@@ -73,10 +75,21 @@ bool IsTheKorva(const HidInterfaceInfo& identity, const std::string& serialNumbe
          (serialNumber.empty() || identity.serialNumber == serialNumber);
 }
 
-// Opens `path` and looks at what it opened. A backend that cannot tell is believed only where
-// `believeUnverified`: right after a listing, or at a path that the user pinned.
+// True when the fresh listing names the interface at `path` as the KORVA (the one with
+// `serialNumber`, when given): what a handle that cannot tell what it leads to is checked by.
+bool ListedAsTheKorva(HidBackend& backend, const std::string& path,
+                      const std::string& serialNumber) {
+  for (const HidInterfaceInfo& info : backend.Enumerate()) {
+    if (SameDevicePath(info.path, path)) return IsTheKorva(info, serialNumber);
+  }
+  return false;
+}
+
+// Opens `path` and looks at what it opened. A handle that cannot tell is believed only where
+// `believeUnverified` (right after a listing); at a path that the user pinned, only when a
+// fresh listing names it as the KORVA, since a typo may lead to any device.
 Opened OpenAt(HidBackend& backend, const std::string& path, const std::string& serialNumber,
-              bool believeUnverified) {
+              bool believeUnverified, bool pinned = false) {
   Opened opened;
   opened.path = path;
   opened.serialNumber = serialNumber;
@@ -86,7 +99,7 @@ Opened OpenAt(HidBackend& backend, const std::string& path, const std::string& s
     if (!IsTheKorva(*identity, serialNumber)) return opened;  // closes the handle
     opened.verified = true;
     opened.serialNumber = identity->serialNumber;
-  } else if (!believeUnverified) {
+  } else if (pinned ? !ListedAsTheKorva(backend, path, serialNumber) : !believeUnverified) {
     return opened;
   }
   opened.handle = std::move(handle);
@@ -102,7 +115,7 @@ Opened OpenKorva(std::string* refusedPath = nullptr) {
   if (!backend) return {};
   const Target target = LoadTarget();
   if (target.pinned) {
-    Opened opened = OpenAt(*backend, target.path, target.serialNumber, true);
+    Opened opened = OpenAt(*backend, target.path, target.serialNumber, false, true);
     if (opened.verified) LearnPinnedSerialNumber(target.path, opened.serialNumber);
     return opened;
   }
@@ -124,6 +137,22 @@ Opened OpenKorva(std::string* refusedPath = nullptr) {
 }
 
 }  // namespace
+
+bool SameDevicePath(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+#ifdef _WIN32
+  // Interface paths are not files to compare; their case does not count.
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+#else
+  // Two spellings of one node (a link, "/dev/./hidraw3") lead to one file.
+  std::error_code error;
+  const bool same = std::filesystem::equivalent(a, b, error);
+  return !error && same;
+#endif
+}
 
 void SetHidBackend(HidBackend* backend) {
   CloseDevice();
@@ -165,7 +194,7 @@ KorvaSearch SearchKorva() {
   HidBackend* backend = g_backend.load();
   if (!target.pinned || !backend) return search;
   for (const HidInterfaceInfo& info : backend->Enumerate()) {
-    if (info.path == target.path && IsTheKorva(info, target.serialNumber))
+    if (SameDevicePath(info.path, target.path) && IsTheKorva(info, target.serialNumber))
       search.refusedPath = info.path;
   }
   return search;

@@ -23,6 +23,10 @@ inline bool IsKorvaInterface(const HidInterfaceInfo& info) {
   return info.vendorId == kKorvaVendorId && info.productId == kKorvaProductId;
 }
 
+// True when two interface paths lead to one device: the same text, or two names of one file
+// (a link to a device node, "/dev/./hidraw3" for "/dev/hidraw3").
+bool SameDevicePath(const std::string& a, const std::string& b);
+
 // Forgets where the amp was found, so that the next report lists the interfaces again. For
 // device-change notifications: a path is only a hint, since the system may hand it to another
 // device after an unplug (every open by path checks what it opened, whatever the hint).
@@ -30,7 +34,9 @@ void ForgetDevicePath();
 
 // Pins the transport to one interface path: from now on it opens only `path`, and only while
 // the device there is a KORVA (the same one as at the first open, where the amp has a serial
-// number). An empty path unpins. Installing a backend unpins too.
+// number). Where an open handle cannot tell what it leads to, a fresh listing must name the
+// path as the KORVA before the handle is used. An empty path unpins. Installing a backend
+// unpins too.
 void PinDevicePath(const std::string& path);
 std::string PinnedDevicePath();
 

@@ -17,10 +17,14 @@
  *
  * Threads. The updater never makes two calls at the same time: each call returns before the
  * next one begins, and hidDfuConnect is followed by its hidDfuGetLastError with no other call
- * between them. Successive calls may come from different threads (a probe made when the amp's
- * own USB interface has gone, an update on the updater's job thread), so keep no per-thread
- * state. Return promptly: every other call waits while one runs. Never call back into the
- * updater.
+ * between them. The calls are made on a thread of the updater's own, but successive calls may
+ * come from different threads (a new one after a call that did not return), so keep no
+ * per-thread state. Never call back into the updater.
+ *
+ * Return promptly: every other call waits while one runs. The updater waits 5 seconds for a
+ * probe's hidDfuConnect and 60 seconds for any other call; after a call that has not returned by
+ * then (or that a user who asked the program to end no longer waits for), it makes no further
+ * call into the library, and keeps it loaded until it ends.
  *
  * The calls the updater makes:
  *   probe:   hidDfuConnect, hidDfuGetLastError, hidDfuDisconnect (results unused), at any time
@@ -33,8 +37,9 @@
  *            After a refused hidDfuUpgrade: hidDfuResetDevice, hidDfuDisconnect. After a
  *            failed update: hidDfuDisconnect only.
  *
- * The library is loaded once when the updater starts and unloaded when it ends, after its
- * last call has returned.
+ * The library is loaded once when the updater starts (the terminal program only for the
+ * commands that may reach the module) and unloaded when it ends, after its last call has
+ * returned.
  */
 #ifndef KORVA_DFU_H
 #define KORVA_DFU_H
@@ -75,8 +80,10 @@ KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuUpgrade(const char* filePath, int rese
  * 100 means the update has ended, whatever its outcome. A successful update must return 99
  * from at least one call before the first call that returns 100 (hold 99 while finishing and
  * move to 100 only after 99 has been read): the updater counts an update as successful only
- * when the value it read just before 100 was 99. A value that stays the same for five
- * minutes is taken as a module that stopped answering, and the update as failed. */
+ * when the value it read just before 100 was 99. A value outside 0 to 100 fails the update at
+ * once; a value that stays the same for five minutes is taken as a module that stopped
+ * answering, and an update that has not returned 100 after thirty minutes as one that will
+ * never end: both fail the update. */
 KORVA_DFU_EXPORT int KORVA_DFU_CALL hidDfuGetProgress(void);
 
 /* Asked once hidDfuGetProgress has returned 100: 0 when the update succeeded. */

@@ -132,8 +132,10 @@ inline constexpr int kDfuProgressPollMs = 100;
 inline constexpr int kDfuProgressEnded = 100;
 inline constexpr int kDfuProgressBeforeSuccess = 99;
 inline constexpr int kDfuProgressMask = 0xFF;  // the percentage stands in the low 8 bits
-// A progress value that has not moved for this long means the update has stalled.
+// A progress value that has not moved for this long means the update has stalled; an update that
+// has not ended after the longer limit has failed, however its value moves.
 inline constexpr int kDfuProgressStallLimitMs = 300'000;
+inline constexpr int kDfuUpdateLimitMs = 1'800'000;
 
 // Reply to "RV" (payload offsets).
 inline constexpr std::size_t kVersionFlagsOffset = 0;

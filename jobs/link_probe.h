@@ -10,6 +10,7 @@
 // connection or overwrite the LinkMode that the job has just set.
 #pragma once
 
+#include "device/amp_lock.h"
 #include "device/device_access.h"
 
 namespace korva {
@@ -30,10 +31,10 @@ enum class ProbeOutcome {
 ProbeOutcome ProbeLinkMode(ProbeForm form, DeviceAccessReport* access = nullptr);
 
 // For the owner of a Bluetooth job once it has handled the job's final message: the device
-// changes of the job went unprobed, so a presence test catches the amp's return after the
-// module's restart (LinkMode 1). When the amp is still absent LinkMode stays as the job left
-// it (2 while the link is with the module, so that another attempt goes straight to the
-// update), and the library is not called.
+// changes of the job went unprobed, so LinkMode is set anew from what is found, either way: 1
+// when the amp's own interface is back (after the module's restart), 2 when it is absent and
+// the module answers a probe (the link is still with it, as after a failed update: another
+// attempt goes straight to the module, and connects again), else 0.
 void SettleLinkModeAfterJob();
 
 // The main window's start when the amp was not found: a lone hidDfuDisconnect and LinkMode 0,
@@ -45,10 +46,13 @@ void ReleaseModuleLink();
 // the module when the amp is absent and the module answers: the amp may have handed its USB
 // link over, for instance after a Bluetooth update that ended without the module's restart.
 // Sets LinkMode: 1 when the amp's HID interface opens; 2 when it is absent and the update
-// library connects to the module ("Already connected" included); else 0. With
-// `keepModuleConnection` a connection made stays open for the Bluetooth job, which then goes
-// straight to the update; otherwise it is closed again. Returns the presence report.
-DeviceAccessReport ProbeLinkForCommand(bool keepModuleConnection);
+// library connects to the module ("Already connected" included) within the probe's limit; else
+// 0. The library is asked under the module's lock, which lands in `module`: HeldElsewhere (and
+// the library not asked) when another program uses the module. With `keepModuleConnection` a
+// connection made stays open for the Bluetooth job, which then goes straight to the update, and
+// the module's lock stays in `module`; otherwise both are let go again. Returns the presence
+// report.
+DeviceAccessReport ProbeLinkForCommand(bool keepModuleConnection, AmpLockAttempt& module);
 
 // Closes a connection that ProbeLinkForCommand kept, when no job is going to use it.
 void ReleaseKeptModuleConnection();

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "device/amp_lock.h"
 
 namespace korva {
 
@@ -21,6 +24,13 @@ extern std::atomic<std::uint16_t> DfuConnectAttempts;
 // UI thread. Returns 1 when the job was started; on failure sets JobStatus -1, posts
 // WM_BLUETOOTH_JOB (JOB_FAILED, 0) and returns 0.
 int SwitchLinkToBluetooth();
+// Connects to the module unless the library's connection is already open, and writes the
+// page's file into it. It holds the module's lock for its whole run: the claim that StartJob
+// handed it, else one of its own; a module that another program holds fails the job with an
+// application box naming the holder.
 int BluetoothUpdateJob();
+// The module claim that the next BluetoothUpdateJob takes over (nullptr drops one that no job
+// took).
+void HandModuleClaimToJob(std::unique_ptr<AmpLock> claim);
 
 }  // namespace korva

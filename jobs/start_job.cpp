@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "device/amp_lock.h"
 #include "device/command_protocol.h"
 #include "device/hid_dfu.h"
 #include "device/link_mode.h"
@@ -50,6 +51,16 @@ bool InitStatesOrSay(const char* failureText) {
   return false;
 }
 
+// The Bluetooth job's start: straight to the update while the link is with the module, else
+// "INITSTA" and the link switch, which starts the job.
+int StartBluetoothJob() {
+  if (LinkMode.load() == kLinkBluetooth) return StartWorker(BluetoothUpdateJob) ? 1 : 0;
+  if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
+  if (SwitchLinkToBluetooth()) return 1;
+  JobStatus.store(kJobFailedStatus);
+  return 0;
+}
+
 // StartJob itself, without its note in the support log.
 int StartKind(JobOwner* owner, int kind) {
   CurrentJobOwner.store(owner);
@@ -64,7 +75,7 @@ int StartKind(JobOwner* owner, int kind) {
       if (!InitStatesOrSay(kTextInitStatesFailed)) return 0;
       CurrentTransfer.store(kTransferDsp);
       return StartWorker(DspTransferJob) ? 1 : 0;
-    case kJobBluetooth:
+    case kJobBluetooth: {
       // Without an update library the module could not be reached once the amp has handed
       // its link over ("UB" cannot be undone from here), so nothing is sent.
       if (!HaveDfuBackend()) {
@@ -72,14 +83,22 @@ int StartKind(JobOwner* owner, int kind) {
                                                         "\n" + NoDfuBackendReason());
         return 0;
       }
-      // Already handed over to the module: no "INITSTA", no switch, straight to the update.
-      if (LinkMode.load() == kLinkBluetooth) {
-        return StartWorker(BluetoothUpdateJob) ? 1 : 0;
+      // Nor with a library that did not return from a call: it is called no more.
+      if (DfuLibraryStuck()) {
+        AppPrompter().ShowBox(BoxKind::Application, DfuStuckText());
+        return 0;
       }
-      if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
-      if (SwitchLinkToBluetooth()) return 1;
-      JobStatus.store(kJobFailedStatus);
-      return 0;
+      // Nor while another program uses the module: the job could not reach it.
+      AmpLockAttempt claim = ClaimBluetoothModule();
+      if (claim.outcome == AmpLockOutcome::HeldElsewhere) {
+        AppPrompter().ShowBox(BoxKind::Application, ModuleInUseText(claim.holder));
+        return 0;
+      }
+      HandModuleClaimToJob(std::move(claim.lock));
+      const int started = StartBluetoothJob();
+      if (!started) HandModuleClaimToJob(nullptr);
+      return started;
+    }
     case kJobBattery:
       if (!InitStatesOrSay(kTextInitStatesFailedWide)) return 0;
       return StartWorker(BatteryTransferJob) ? 1 : 0;

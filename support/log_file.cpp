@@ -34,15 +34,10 @@ bool LogFile::Usable() const {
 }
 
 bool LogFile::OpenLocked() {
-  std::error_code error;
-  if (path_.has_parent_path()) std::filesystem::create_directories(path_.parent_path(), error);
-  if (error) {
-    FailLocked("its folder cannot be made: " + error.message());
-    return false;
-  }
-  file_ = std::fopen(path_.string().c_str(), "ab");
+  std::string problem;
+  file_ = OpenLogForAppending(path_, false, problem);
   if (!file_) {
-    FailLocked(std::strerror(errno));
+    FailLocked(problem);
     return false;
   }
   // Appending writes land at the end whatever the position; the end is where the size is.
@@ -65,7 +60,9 @@ void LogFile::RotateLocked() {
   // Where the file could not be moved aside (or none is kept), it starts again empty: the
   // bound holds either way.
   if (limits_.keptFiles == 0 || moved) {
-    if (std::FILE* truncated = std::fopen(path_.string().c_str(), "wb")) std::fclose(truncated);
+    std::string ignoredProblem;  // the open that follows says it
+    if (std::FILE* truncated = OpenLogForAppending(path_, true, ignoredProblem))
+      std::fclose(truncated);
   }
   OpenLocked();
 }

@@ -20,6 +20,14 @@ struct LogLimits {
   int keptFiles = 2;                      // older files kept beside the current one
 };
 
+// Opens the log's file for appending (emptied first with `truncate`), creating it readable by
+// this user alone, and its folder (when missing) enterable by this user alone: the log names the
+// user's files and devices. Only a plain file is opened, and never waited for (a FIFO would hold
+// the program until a reader came). nullptr with `problem` on failure. (log_open_posix.cpp,
+// log_open_windows.cpp)
+std::FILE* OpenLogForAppending(const std::filesystem::path& path, bool truncate,
+                               std::string& problem);
+
 class LogFile {
  public:
   using Warn = std::function<void(const std::string&)>;

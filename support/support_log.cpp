@@ -28,6 +28,7 @@ std::atomic<unsigned> g_epoch{0};
 std::mutex g_mutex;  // guards the two below
 std::unique_ptr<LogFile> g_file;
 std::string g_prefix;  // "PROGRAM[PID]: "
+LogFile::Warn g_warn;  // the open session's
 
 long ProcessId() {
 #ifdef _WIN32
@@ -119,6 +120,16 @@ void SupportLog(std::string_view text) {
   g_file->Append(line);
 }
 
+void SupportWarning(const std::string& text) {
+  SupportLog("warning: " + text);
+  LogFile::Warn warn;
+  {
+    std::lock_guard lock(g_mutex);
+    warn = g_warn;
+  }
+  if (warn) warn(text);
+}
+
 std::string LogQuoted(std::string_view bytes) {
   std::string quoted = "\"";
   for (const char c : bytes) {
@@ -161,9 +172,10 @@ std::filesystem::path DefaultSupportLogPath() { return DefaultSupportLogPath(Pro
 SupportLogSession::SupportLogSession(const std::filesystem::path& path, std::string program,
                                      LogFile::Warn warn, LogLimits limits) {
   if (path.empty()) return;
-  auto file = std::make_unique<LogFile>(path, limits, std::move(warn));
+  auto file = std::make_unique<LogFile>(path, limits, warn);
   std::lock_guard lock(g_mutex);
   g_file = std::move(file);
+  g_warn = std::move(warn);
   g_prefix = program + "[" + std::to_string(ProcessId()) + "]: ";
   g_epoch.fetch_add(1);
   g_open.store(true);
@@ -175,6 +187,7 @@ SupportLogSession::~SupportLogSession() {
   std::lock_guard lock(g_mutex);
   g_open.store(false);
   g_file.reset();
+  g_warn = nullptr;
 }
 
 void LogProgramStart(const std::vector<std::string>& arguments, std::string_view device,

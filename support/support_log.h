@@ -27,6 +27,9 @@ bool SupportLogging();
 // Appends one line of `text` to the open log, its control characters escaped as LogQuoted
 // escapes them; does nothing while none is open.
 void SupportLog(std::string_view text);
+// Something the user must hear although no window or reporter is at hand: appended to the log
+// as "warning: TEXT" and handed to the open session's `warn` (the program's standard error).
+void SupportWarning(const std::string& text);
 // Counts the logs opened in this process: a place that logs only what changed starts afresh
 // in a new log.
 unsigned SupportLogEpoch();
@@ -50,7 +53,7 @@ std::optional<std::string> ProcessVariable(const char* name);
 std::filesystem::path DefaultSupportLogPath();  // from this process's environment
 
 // The log for the length of a program's run. An empty path opens none. `warn` receives, once,
-// a sentence saying that the log cannot be written.
+// a sentence saying that the log cannot be written, and every SupportWarning.
 class SupportLogSession {
  public:
   SupportLogSession(const std::filesystem::path& path, std::string program, LogFile::Warn warn,

@@ -104,7 +104,7 @@ class MatrixReporter final : public cli::Reporter {
  public:
   void Disconnected() override {}
   void NotAccessible(const DeviceAccessReport&) override {}
-  void InUse(const std::string&, const AmpLockHolder&) override {}
+  void InUse(const std::string&, const AmpLockHolder&, const std::string&) override {}
   void ConnectError() override {}
   void Connected(const std::string&) override {}
   void Amp(const DeviceAccessReport&) override {}
@@ -160,7 +160,8 @@ class FaultMatrixTest : public CliFilesTest {
     cli::Environment env{in, out, err, false, 80, clock, interrupts, {}, {}, ""};
     MatrixReporter reporter;
     cli::InterruptPolicy policy(clock);
-    ProbeLinkForCommand(job.kind == kJobBluetooth);
+    AmpLockAttempt module;
+    ProbeLinkForCommand(job.kind == kJobBluetooth, module);
     cli::JobDriver driver(env, reporter, policy);
     driver.Owner().SetJobInputs("3", "ir.wav", dfuPath_);
     const int code = driver.Execute([&] { return driver.Run(job.kind, kStartFailed, kFailed); });

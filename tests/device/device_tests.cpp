@@ -249,6 +249,57 @@ TEST_F(PathMemoryTest, AccessAndTheListTellEveryAmpApartAndHonourThePin) {
   sim.bus.Detach(&mouse);
 }
 
+// The bus as a backend that cannot tell what an open handle leads to (hidapi before 0.13, or
+// its lookup failing): every handle's Identity() is nothing.
+class UnnamingBackend final : public HidBackend {
+ public:
+  explicit UnnamingBackend(HidBackend& bus) : bus_(bus) {}
+  std::vector<HidInterfaceInfo> Enumerate() override { return bus_.Enumerate(); }
+  std::unique_ptr<HidHandle> Open(const std::string& path) override {
+    std::unique_ptr<HidHandle> handle = bus_.Open(path);
+    if (!handle) return nullptr;
+    return std::make_unique<Unnamed>(std::move(handle));
+  }
+
+ private:
+  class Unnamed final : public HidHandle {
+   public:
+    explicit Unnamed(std::unique_ptr<HidHandle> handle) : handle_(std::move(handle)) {}
+    std::optional<HidInterfaceInfo> Identity() override { return std::nullopt; }
+    int Write(const std::uint8_t* data, std::size_t length, int timeoutMs) override {
+      return handle_->Write(data, length, timeoutMs);
+    }
+    int Read(std::uint8_t* data, std::size_t length, int timeoutMs) override {
+      return handle_->Read(data, length, timeoutMs);
+    }
+
+   private:
+    std::unique_ptr<HidHandle> handle_;
+  };
+  HidBackend& bus_;
+};
+
+// A pinned path (a typo leading to a keyboard) whose handle cannot name its device is sent
+// nothing unless a fresh listing names it as the KORVA; the amp's own path still works.
+TEST_F(PathMemoryTest, APinnedPathThatCannotBeNamedIsCheckedAgainstAListing) {
+  OtherHidDevice keyboard;  // at /dev/hidraw-keyboard
+  sim.bus.Attach(&keyboard);
+  UnnamingBackend unnaming(sim.bus);
+  SetHidBackend(&unnaming);
+  PinDevicePath("/dev/hidraw-keyboard");
+  EXPECT_EQ(Write(), 0);
+  EXPECT_EQ(InitStates(), 0);
+  EXPECT_EQ(CheckDeviceAccess().access, DeviceAccess::Absent);
+  EXPECT_EQ(keyboard.writes, 0);
+
+  PinDevicePath("/dev/hidraw-korva");
+  EXPECT_EQ(Write(), 1);
+  EXPECT_EQ(sim.korva.Writes().size(), 1u);
+  SetHidBackend(&sim.bus);
+  sim.bus.Detach(&keyboard);
+  EXPECT_EQ(sim.bus.OpenHandles(), 0);
+}
+
 using ProtocolTest = KorvaTest;
 
 TEST_F(ProtocolTest, InitStatesOnTheWire) {

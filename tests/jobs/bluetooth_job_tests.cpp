@@ -157,14 +157,62 @@ TEST_F(BluetoothJobTest, AlreadyHandedOverGoesStraightToTheUpdate) {
   LinkMode.store(kLinkBluetooth);
   sim.module.SetPresent(true);
   sim.module.SetScript({.alreadyConnected = true, .progress = {99, 100}});
-  // The library keeps its connection from an earlier run; the job does not connect again.
-  int handle = 0;
-  hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
+  // The library keeps its connection from an earlier run ("Already connected" counts); the job
+  // does not connect again.
+  ASSERT_TRUE(ConnectBluetoothModuleOnce());
   const std::size_t callsBefore = sim.module.Calls().size();
   ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
   EXPECT_EQ(owner.WaitForFinal().back(), (JobMessage{WM_BLUETOOTH_JOB, JOB_DONE, 0}));
   EXPECT_EQ(CallsSince(callsBefore).front(), "upgrade");
   EXPECT_TRUE(Writes().empty());
+}
+
+// A failed update closes the library's connection, though the link stays with the module: the
+// next attempt connects again (no "INITSTA", no switch) and succeeds, with nothing unplugged.
+TEST_F(BluetoothJobTest, ARetryAfterAFailedUpdateConnectsAgainAndSucceeds) {
+  sim.module.SetScript({.progress = {40, 100}});
+  ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+  EXPECT_EQ(owner.WaitForFinal().back(), (JobMessage{WM_BLUETOOTH_JOB, JOB_FAILED, 100}));
+  EXPECT_FALSE(DfuConnectionOpen());
+  EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
+  const std::size_t writesBefore = Writes().size();
+  const std::size_t callsBefore = sim.module.Calls().size();
+
+  JobStatus.store(kJobIdle);
+  RecordingOwner retry;
+  retry.filePath = owner.filePath;
+  sim.module.SetScript({.progress = {50, 99, 100}});
+  ASSERT_EQ(StartJob(&retry, kJobBluetooth), 1);
+  EXPECT_EQ(retry.WaitForFinal().back(), (JobMessage{WM_BLUETOOTH_JOB, JOB_DONE, 0}));
+  EXPECT_EQ(CallsSince(callsBefore),
+            (Calls{"connect", "lasterror", "upgrade", "progress", "progress", "progress", "result",
+                   "reset", "disconnect"}));
+  EXPECT_EQ(Writes().size(), writesBefore);
+}
+
+// Another program holds the module: the job is not started, and nothing goes to the amp or the
+// library; the box names the holder.
+TEST_F(BluetoothJobTest, AModuleInUseElsewhereStartsNothing) {
+  AmpLockAttempt other = TryLockModuleSystem();
+  ASSERT_EQ(other.outcome, AmpLockOutcome::Taken) << other.problem;
+  for (int linkMode : {kLinkHid, kLinkBluetooth}) {
+    LinkMode.store(linkMode);
+    EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
+    JobStatus.store(kJobIdle);
+  }
+  EXPECT_TRUE(Writes().empty());
+  EXPECT_TRUE(sim.module.Calls().empty());
+  EXPECT_TRUE(owner.Messages().empty());
+  const std::string box = ModuleInUseText(ThisProcessAsHolder());
+  EXPECT_EQ(ordered.Boxes(),
+            (std::vector<std::pair<std::string, std::size_t>>{{box, 0}, {box, 0}}));
+
+  // Let go, the module is this program's again.
+  other.lock.reset();
+  LinkMode.store(kLinkHid);
+  sim.module.SetScript({.progress = {99, 100}});
+  ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+  EXPECT_EQ(owner.WaitForFinal().back(), (JobMessage{WM_BLUETOOTH_JOB, JOB_DONE, 0}));
 }
 
 // How an update that was started ends: the progress the library reports, its result, the
@@ -198,11 +246,17 @@ TEST_F(BluetoothJobTest, OutcomesOfAStartedUpdate) {
        {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
        {"result", "disconnect"},
        nullptr},
-      {"values above 100 and the low 8 bits",
-       {.progress = {200, 0x163, 0x164}},
-       {200, 99, 100},
+      {"only the low 8 bits count",
+       {.progress = {0x163, 0x164}},
+       {99, 100},
        {WM_BLUETOOTH_JOB, JOB_DONE, 0},
        resultReset,
+       nullptr},
+      {"a value above 100 is a failure, and not shown",
+       {.progress = {50, 153, 99, 100}},
+       {50},
+       {WM_BLUETOOTH_JOB, JOB_FAILED, 100},
+       {"progress", "disconnect"},
        nullptr},
       {"restart fails",
        {.progress = {99, 100}, .resetResult = 1},
@@ -226,7 +280,7 @@ TEST_F(BluetoothJobTest, OutcomesOfAStartedUpdate) {
     SetAppPrompter(&casePrompter);
     sim.module.SetScript(c.script);
     int handle = 0;
-    hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle);
+    ASSERT_EQ(hidDfuConnect(kBluetoothVendorId, kBluetoothProductId, 0, 0, &handle), 0);
     const std::size_t callsBefore = sim.module.Calls().size();
     ASSERT_EQ(StartJob(&caseOwner, kJobBluetooth), 1);
     const auto messages = caseOwner.WaitForFinal();
@@ -278,6 +332,23 @@ TEST_F(BluetoothJobTest, ProgressThatStallsEndsAfterTheLimit) {
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "reset"), 0);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "result"), 0);
   EXPECT_TRUE(ordered.Boxes().empty());
+}
+
+// Values that go back and forth never stall, and never end: the update limit does.
+TEST_F(BluetoothJobTest, ProgressThatNeverEndsFailsAtTheUpdateLimit) {
+  std::vector<int> alternating;
+  for (int i = 0; i < kDfuUpdateLimitMs / kDfuProgressPollMs + 10; ++i)
+    alternating.push_back(40 + i % 2);
+  const auto start = clock.NowMs();
+  const auto messages = Run({.progress = alternating});
+  EXPECT_EQ(messages.back(), (JobMessage{WM_BLUETOOTH_JOB, JOB_FAILED, 100}));
+  // The poll that finds the limit reached is the last: 30 minutes after the first, which came
+  // once the switch was made.
+  EXPECT_EQ(owner.ProgressValues().size(), static_cast<std::size_t>(kDfuUpdateLimitMs / 100 + 1));
+  EXPECT_EQ(clock.NowMs() - start, kSwitchMs + kDfuUpdateLimitMs + kDfuProgressPollMs);
+  const Calls calls = ModuleCalls(sim.module);
+  EXPECT_EQ(calls.back(), "disconnect");
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "result"), 0);
 }
 
 TEST_F(BluetoothJobTest, ProgressThatKeepsMovingIsNotAStall) {

@@ -1,7 +1,7 @@
 // The Bluetooth update library loaded at run time: which one is chosen, the refusal of one
-// that cannot be used, a whole Bluetooth update through the in-tree scripted library, the
-// refusal of a Bluetooth job when there is no library, the library layer's connect step, and
-// the link probe that stays out of a running job.
+// that cannot be used, a whole Bluetooth update and its retry through the in-tree scripted
+// library, a library that hangs, the refusal of a Bluetooth job when there is no library, the
+// library layer's connect step, and the link probe that stays out of a running job.
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -47,6 +47,10 @@ class DfuLibraryTest : public KorvaTest {
   DfuLibraryTest() {
     LinkMode.store(kLinkHid);
     owner.filePath = files.File("module.dfu", Bytes(5000, 0x5A));
+  }
+  // Waits until the scripted library's hanging call has been entered `times` times.
+  static void WaitUntilEntered(const ScriptedDfuControls& module, int times) {
+    while (module.HangEntered() < times) std::this_thread::yield();
   }
 
   ScratchFolder files{"korva-dfu"};
@@ -137,6 +141,82 @@ TEST_F(DfuLibraryTest, BluetoothUpdateThroughTheLoadedLibrary) {
 
 // Without a library the module could not be reached after "UB": nothing goes to the amp,
 // whatever LinkMode says, and the box says why and where the library is looked for.
+// An update that failed through the library closed its connection, while the amp's link stayed
+// with the module: settling finds the module answering (LinkMode 2), and Upgrade again goes
+// straight to the module, connects anew and succeeds, with nothing unplugged.
+TEST_F(DfuLibraryTest, ARetryAfterAFailedUpdateSucceeds) {
+  ScriptedDfuControls module;
+  DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
+  ASSERT_TRUE(scope.Loaded()) << scope.Problem();
+  module.Script(0, {0, 50, 100});
+  ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+  EXPECT_EQ(owner.WaitForFinal().back(), Bt(JOB_FAILED, 100));
+  JobStatus.store(kJobIdle);
+  SettleLinkModeAfterJob();
+  EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
+  const std::size_t writes = Writes().size();
+
+  module.Script(0, {60, 99, 100});
+  RecordingOwner retry;
+  retry.filePath = owner.filePath;
+  ASSERT_EQ(StartJob(&retry, kJobBluetooth), 1);
+  EXPECT_EQ(retry.WaitForFinal().back(), Bt(JOB_DONE, 0));
+  EXPECT_EQ(module.Journal(),
+            "connect lasterror upgrade progress progress progress result reset disconnect");
+  EXPECT_EQ(module.UpgradedBytes(), 5000);
+  EXPECT_EQ(Writes().size(), writes);  // no "INITSTA", no switch: the amp is not there
+}
+
+// A library that never returns from a call holds only its own thread: a probe gives up at its
+// limit (virtual time here), a program asked to end stops waiting for the update's call, and
+// from then on nothing goes into the library; the user is told what that leaves the module with.
+TEST_F(DfuLibraryTest, ALibraryThatHangsIsGivenUpAndNotCalledAgain) {
+  ScriptedDfuControls module;
+  {
+    DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
+    module.Hang("connect");
+    bool connected = true;
+    std::thread probe([&] { connected = ConnectBluetoothModuleOnce(kDfuProbeCallLimitMs); });
+    WaitUntilEntered(module, 1);
+    clock.Pause(kDfuProbeCallLimitMs);
+    probe.join();
+    EXPECT_FALSE(connected);
+    EXPECT_TRUE(DfuLibraryStuck());
+    EXPECT_EQ(hidDfuDisconnect(), -1);
+    EXPECT_FALSE(ConnectBluetoothModuleOnce());
+    EXPECT_EQ(module.Journal(), "connect");
+    EXPECT_EQ(TakeDfuStuckText(),
+              "The Bluetooth update library did not return from hidDfuConnect. Nothing was "
+              "written to the module. Switch the KORVA off and on before using its Bluetooth.");
+    EXPECT_EQ(TakeDfuStuckText(), "");  // said once
+    // No Bluetooth job starts on it: the amp would hand its link to a module nobody can reach.
+    EXPECT_EQ(StartJob(&owner, kJobBluetooth), 0);
+    JobStatus.store(kJobIdle);
+    EXPECT_TRUE(Writes().empty());
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{DfuStuckText()});
+  }
+  {
+    DfuLibraryScope scope(ChooseDfuLibrary(KORVA_SCRIPTED_DFU, nullptr));
+    EXPECT_FALSE(DfuLibraryStuck());
+    module.Hang(nullptr);  // the first call stays where it is
+    module.Script(0, {10, 20});
+    ASSERT_TRUE(ConnectBluetoothModuleOnce());
+    LinkMode.store(kLinkBluetooth);
+    module.Hang("progress");
+    ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
+    WaitUntilEntered(module, 1);
+    EXPECT_EQ(StopWaitingForDfuCall(), true);
+    EXPECT_EQ(owner.WaitForFinal(), (std::vector<JobMessage>{Bt(JOB_FAILED, 100)}));
+    EXPECT_EQ(module.Journal(), "connect lasterror upgrade progress");  // no disconnect reaches it
+    EXPECT_NE(DfuStuckText().find("hidDfuGetProgress. The module's update had started and not "
+                                  "ended: its firmware may be incomplete."),
+              std::string::npos)
+        << DfuStuckText();
+    EXPECT_FALSE(StopWaitingForDfuCall());  // nothing is waited for any more
+  }
+  module.Release();  // the two calls come back; the library was never unloaded under them
+}
+
 TEST_F(DfuLibraryTest, WithoutALibraryTheBluetoothJobSendsNothing) {
   DfuLibraryScope scope(ChooseDfuLibrary(files.PathOf("absent.so"), nullptr));
   for (int linkMode : {kLinkHid, kLinkBluetooth}) {
@@ -277,23 +357,31 @@ TEST_F(LinkProbeTest, DeviceChangesDuringABluetoothUpdateDisturbNothing) {
   sim.bus.Detach(&other);
 }
 
-// An update that failed leaves the link with the module (the amp is not back): settling keeps
-// LinkMode 2 for another attempt; the next device change is probed as usual.
-TEST_F(LinkProbeTest, AfterAFailedUpdateTheLinkStaysWithTheModule) {
+// An update that failed leaves the link with the module (the amp is not back): settling finds
+// the module answering and sets LinkMode 2 for another attempt; once the module has gone too it
+// sets 0, whatever the job left. The next device change is probed as usual.
+TEST_F(LinkProbeTest, AfterAFailedUpdateLinkModeIsSetFromWhatIsFound) {
   sim.module.SetScript({.progress = {97, 98, 100}});
   ASSERT_EQ(StartJob(&owner, kJobBluetooth), 1);
   EXPECT_EQ(owner.WaitForFinal().back(), Bt(JOB_FAILED, 100));
-  const Calls jobCalls = sim.module.Calls();
+  Calls expected = sim.module.Calls();
 
+  LinkMode.store(kLinkNone);  // whatever it was, it is set from what answers
   SettleLinkModeAfterJob();
   EXPECT_EQ(LinkMode.load(), kLinkBluetooth);
-  EXPECT_EQ(sim.module.Calls(), jobCalls);
+  expected.insert(expected.end(), {"connect", "lasterror", "disconnect"});
+  EXPECT_EQ(sim.module.Calls(), expected);
+  EXPECT_FALSE(DfuConnectionOpen());
 
   EXPECT_EQ(ProbeLinkMode(ProbeForm::Full), ProbeOutcome::AmpAbsent);
   EXPECT_EQ(LinkMode.load(), kLinkNone);
-  Calls probed = jobCalls;
-  probed.insert(probed.end(), {"connect", "lasterror", "disconnect"});
-  EXPECT_EQ(sim.module.Calls(), probed);
+  expected.insert(expected.end(), {"connect", "lasterror", "disconnect"});
+  EXPECT_EQ(sim.module.Calls(), expected);
+
+  sim.module.SetScript({.failedConnects = -1});
+  LinkMode.store(kLinkBluetooth);
+  SettleLinkModeAfterJob();
+  EXPECT_EQ(LinkMode.load(), kLinkNone);
 }
 
 // A StartJob from another thread waits until a probe that runs has finished, so that a window

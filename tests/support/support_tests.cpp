@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <map>
 #include <optional>
@@ -14,6 +15,10 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "support/program_version.h"
 #include "support/support_log.h"
@@ -87,25 +92,54 @@ TEST_F(LogFileTest, WithoutOlderFilesItStartsAgainEmpty) {
   EXPECT_FALSE(fs::exists(Older(path, 1)));
 }
 
-TEST_F(LogFileTest, AnUnwritableFolderWarnsOnceAndNeverThrows) {
-  // A regular file where the log's folder should be: no user, root included, can make it.
-  std::ofstream(dir / "state") << "not a folder";
-  LogFile log(path, {}, Recorder());
-  for (int n = 0; n < 5; ++n) EXPECT_NO_THROW(log.Append(NumberedLine(n)));
-  EXPECT_FALSE(log.Usable());
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings[0].find(path.string()), std::string::npos) << warnings[0];
-  EXPECT_NE(warnings[0].find("going on without it"), std::string::npos) << warnings[0];
+// A place that cannot hold the log warns once, naming the file, and logging goes on quietly:
+// a file where its folder should be (no user, root included, can make it), a folder where the
+// file should be, and (POSIX) a FIFO, which is never waited on for a reader.
+TEST_F(LogFileTest, APlaceThatCannotHoldTheLogWarnsOnceAndIsNeverWaitedOn) {
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+  };
+  std::vector<Case> cases = {
+      {"a file in the place of the folder",
+       [&] { std::ofstream(dir / "state") << "not a folder"; }},
+      {"a folder in the place of the file", [&] { fs::create_directories(path); }},
+  };
+#ifndef _WIN32
+  cases.push_back({"a FIFO", [&] {
+                     fs::create_directories(path.parent_path());
+                     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+                   }});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir / "state");
+    warnings.clear();
+    c.make();
+    LogFile log(path, {}, Recorder());
+    for (int n = 0; n < 5; ++n) EXPECT_NO_THROW(log.Append(NumberedLine(n)));
+    EXPECT_FALSE(log.Usable());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(path.string()), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("going on without it"), std::string::npos) << warnings[0];
+  }
 }
 
-TEST_F(LogFileTest, AFolderInThePlaceOfTheFileWarnsOnce) {
-  fs::create_directories(path);
+#ifndef _WIN32
+// The log names the user's files and devices: a new log is readable by its user alone, in a
+// folder that only its user may enter.
+TEST_F(LogFileTest, ANewLogIsItsUsersAlone) {
   LogFile log(path, {}, Recorder());
   log.Append("one");
-  log.Append("two");
-  EXPECT_FALSE(log.Usable());
-  EXPECT_EQ(warnings.size(), 1u);
+  struct stat file {
+  }, folder{};
+  ASSERT_EQ(stat(path.c_str(), &file), 0);
+  ASSERT_EQ(stat(path.parent_path().c_str(), &folder), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_TRUE(warnings.empty());
 }
+#endif
 
 TEST_F(LogFileTest, ThreadsWritingAtOnceLoseAndCutNoLine) {
   constexpr int kThreads = 4;
