@@ -118,7 +118,9 @@ TEST_F(CliFilesTest, JsonLinesStayValidUtf8WhateverTheArguments) {
     EXPECT_FALSE(Result(run).empty());
     for (const std::string& line : Lines(run.out)) EXPECT_TRUE(WellFormedUtf8(line)) << line;
   }
-  EXPECT_TRUE(Contains(Cli({"status", "--json", "--bogus\xFF"}).out, "--bogus\\u00ff"));
+  // The odd byte stands for U+00FF, escaped or written out in UTF-8: one JSON string either way.
+  const std::string bogus = Cli({"status", "--json", "--bogus\xFF"}).out;
+  EXPECT_TRUE(Contains(bogus, "--bogus\\u00ff") || Contains(bogus, "--bogus\xC3\xBF")) << bogus;
 }
 
 #ifndef _WIN32
