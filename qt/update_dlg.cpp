@@ -106,11 +106,12 @@ void CUpdateDlg::OnInitDialog() {
   // The poll starts once the opening steps have been made.
   m_pollRunning = true;
   m_readingInFlight = true;
-  AppDeviceWork().Run(this, ReadConnectionAtOpening, [this](const ConnectionReading& reading) {
-    m_readingInFlight = false;
-    ShowReading(reading, true);
-    ArmPollTimer();
-  });
+  AppDeviceWork().Run(this, dialogs::ReadConnectionAtOpening,
+                      [this](const ConnectionReading& reading) {
+                        m_readingInFlight = false;
+                        ShowReading(reading, true);
+                        ArmPollTimer();
+                      });
 }
 
 // Each tick is one reading on the device thread; the next is due 500 ms after it has come
@@ -123,11 +124,12 @@ void CUpdateDlg::timerEvent(QTimerEvent* /*event*/) {
 
 void CUpdateDlg::CheckConnection() {
   m_readingInFlight = true;
-  AppDeviceWork().Run(this, ReadConnectionAtTick, [this](const ConnectionReading& reading) {
-    m_readingInFlight = false;
-    ShowReading(reading, false);
-    ArmPollTimer();
-  });
+  AppDeviceWork().Run(this, dialogs::ReadConnectionAtTick,
+                      [this](const ConnectionReading& reading) {
+                        m_readingInFlight = false;
+                        ShowReading(reading, false);
+                        ArmPollTimer();
+                      });
 }
 
 // What the opening steps or a tick found. An amp that cannot be opened looks like an absent
@@ -138,7 +140,7 @@ void CUpdateDlg::ShowReading(const ConnectionReading& reading, bool opening) {
       break;
     case ConnectionReading::State::Absent:
     case ConnectionReading::State::NotAccessible:
-      m_strStatus = AmpMissingText(reading.access.access);
+      m_strStatus = QString::fromStdString(dialogs::AmpMissingText(reading.access.access));
       ShowLamp(false);
       m_strUsbState = Text(kTextDisconnected);
       if (!opening) {
@@ -223,7 +225,7 @@ void CUpdateDlg::OnUpdate() {
 void CUpdateDlg::ContinueUpdate(const DeviceAccessReport& access, const AmpLockAttempt& lock) {
   MainRoadState& road = MainRoad();
   if (access.access != DeviceAccess::Ready) {
-    m_strStatus = AmpMissingText(access.access);
+    m_strStatus = QString::fromStdString(dialogs::AmpMissingText(access.access));
     AppPrompter().ShowBox(BoxKind::Window, m_strStatus.toStdString());
     EndUpdateStart();
     return;

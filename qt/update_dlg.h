@@ -12,8 +12,8 @@
 #include <QString>
 #include <memory>
 
+#include "dialogs/connection_reading.h"
 #include "jobs/update_scope.h"
-#include "qt/connection_reading.h"
 #include "qt/screen_reader.h"
 #include "qt/window_job_owner.h"
 
@@ -24,6 +24,8 @@ class QProgressBar;
 class QPushButton;
 
 namespace korva::qt {
+
+using dialogs::ConnectionReading;
 
 class JobEvent;
 class PreTranslateFilter;

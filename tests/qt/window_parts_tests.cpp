@@ -11,11 +11,11 @@
 #include <atomic>
 #include <thread>
 
+#include "dialogs/connection_reading.h"
 #include "jobs/service_texts.h"
 #include "jobs/update_texts.h"
 #include "qt/about_dlg.h"
 #include "qt/busy_prompt_dlg.h"
-#include "qt/connection_reading.h"
 #include "qt/device_work.h"
 #include "qt/dialog_units.h"
 #include "qt/display_text.h"
@@ -335,7 +335,7 @@ TEST_P(NoClippingTest, MainWindowShowsEveryTextItCanTake) {
   }
   for (const DeviceAccess access :
        {DeviceAccess::PermissionDenied, DeviceAccess::HeldElsewhere, DeviceAccess::NotOpenable}) {
-    ExpectFits(status, qt::AmpMissingText(access));
+    ExpectFits(status, QString::fromStdString(dialogs::AmpMissingText(access)));
   }
   for (const char* text : {kTextDisconnected, kTextConnected, kTextConnectError}) {
     ExpectFits(Child<QLabel>(&main, "usbState"), QString::fromLatin1(text));

@@ -1,14 +1,14 @@
-// The main update window's device calls, made on the device thread: the window's opening
-// steps, one tick of its poll, and what each found, for the window to show on the GUI thread.
-// They set LinkMode as they go.
+// The main update window's device calls, made on the device port's thread: the window's
+// opening steps, one tick of its poll, and what each found, for the window to show on the GUI
+// thread. They set LinkMode as they go.
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "device/amp_lock.h"
 #include "device/device_access.h"
 
-namespace korva::qt {
+namespace korva::dialogs {
 
 struct ConnectionReading {
   enum class State {
@@ -34,6 +34,6 @@ ConnectionReading ReadConnectionAtOpening();
 ConnectionReading ReadConnectionAtTick();
 
 // The status line for an amp that is absent, or there but cannot be opened (with the reason).
-QString AmpMissingText(DeviceAccess access);
+std::string AmpMissingText(DeviceAccess access);
 
-}  // namespace korva::qt
+}  // namespace korva::dialogs

@@ -1,5 +1,5 @@
 // The main window's opening steps and its tick, on the device thread.
-#include "qt/connection_reading.h"
+#include "dialogs/connection_reading.h"
 
 #include "device/command_protocol.h"
 #include "device/hid_transport.h"
@@ -7,7 +7,7 @@
 #include "jobs/link_probe.h"
 #include "jobs/update_texts.h"
 
-namespace korva::qt {
+namespace korva::dialogs {
 namespace {
 
 ConnectionReading Unusable(const DeviceAccessReport& access) {
@@ -51,25 +51,22 @@ ConnectionReading ReadConnectionAtTick() {
   return TalkToAmp(access);
 }
 
-QString AmpMissingText(DeviceAccess access) {
+std::string AmpMissingText(DeviceAccess access) {
   switch (access) {
     case DeviceAccess::Absent:
     case DeviceAccess::Ready:
-      return QString::fromLatin1(kTextConnectCable);
+      return kTextConnectCable;
     case DeviceAccess::PermissionDenied:
-      return QStringLiteral(
-                 "The KORVA is connected, but this user may not open it. Install the udev rule %1 "
-                 "in "
-                 "/etc/udev/rules.d and reconnect the KORVA.")
-          .arg(QString::fromLatin1(kUdevRuleName));
+      return std::string(
+                 "The KORVA is connected, but this user may not open it. Install the udev "
+                 "rule ") +
+             kUdevRuleName + " in /etc/udev/rules.d and reconnect the KORVA.";
     case DeviceAccess::HeldElsewhere:
-      return QStringLiteral(
-          "The KORVA is connected, but another program holds it. Close that program to update the "
-          "KORVA.");
+      return "The KORVA is connected, but another program holds it. Close that program to update "
+             "the KORVA.";
     default:
-      return QStringLiteral(
-          "The KORVA is connected, but it cannot be opened. Reconnect the KORVA.");
+      return "The KORVA is connected, but it cannot be opened. Reconnect the KORVA.";
   }
 }
 
-}  // namespace korva::qt
+}  // namespace korva::dialogs
