@@ -26,6 +26,7 @@ if(CMAKE_CROSSCOMPILING)
     OUTPUT ${korva_prefix_stamp}
     COMMAND ${CMAKE_COMMAND} -E env ${korva_wine_env}
             sh ${PROJECT_SOURCE_DIR}/cmake/make_wine_prefix.sh ${korva_prefix_stamp}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_wine_prefix.sh
     COMMENT "Setting up the Wine prefix"
     VERBATIM)
   add_custom_target(wine_prefix DEPENDS ${korva_prefix_stamp})

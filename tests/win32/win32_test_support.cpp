@@ -1,0 +1,139 @@
+// Answering the system's modal windows in the Windows window tests.
+#include "tests/win32/win32_test_support.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+namespace korva::testing {
+namespace {
+
+constexpr UINT kLookEveryMs = 5;
+// The controls of Windows' message box: its text and its icon.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kBoxIconId = 0x14;
+
+ModalAnswerer* g_answerer = nullptr;
+
+bool IsDialogClass(HWND window) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  return std::wstring(name) == L"#32770";
+}
+
+std::vector<HWND> VisibleDialogs() {
+  std::vector<HWND> found;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM list) -> BOOL {
+        if (IsWindowVisible(window) && IsDialogClass(window))
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::vector<Later*> g_laters;
+
+}  // namespace
+
+Later::Later(std::function<void()> act, UINT afterMs)
+    : act_(std::move(act)), timer_(SetTimer(nullptr, 0, afterMs, OnTimer)) {
+  g_laters.push_back(this);
+}
+
+Later::~Later() {
+  KillTimer(nullptr, timer_);
+  std::erase(g_laters, this);
+}
+
+void CALLBACK Later::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  for (Later* later : g_laters) {
+    if (later->timer_ == id) {
+      later->timer_ = 0;
+      later->act_();
+      return;
+    }
+  }
+}
+
+HWND FindDialogWith(int id) {
+  for (HWND dialog : VisibleDialogs()) {
+    if (GetDlgItem(dialog, id)) return dialog;
+  }
+  return nullptr;
+}
+
+HWND FindWindowCalled(const std::string& caption) {
+  for (HWND dialog : VisibleDialogs()) {
+    if (TextOf(dialog) == caption) return dialog;
+  }
+  return nullptr;
+}
+
+ModalAnswerer::ModalAnswerer() : timer_(SetTimer(nullptr, 0, kLookEveryMs, OnTimer)) {
+  g_answerer = this;
+}
+
+ModalAnswerer::~ModalAnswerer() {
+  KillTimer(nullptr, timer_);
+  g_answerer = nullptr;
+}
+
+std::vector<std::string> ModalAnswerer::BoxTexts() const {
+  std::vector<std::string> texts;
+  for (const SeenDialog& box : boxes_) texts.push_back(box.text);
+  return texts;
+}
+
+void CALLBACK ModalAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_answerer) g_answerer->Look();
+}
+
+void ModalAnswerer::Look() {
+  if (looking_) return;
+  looking_ = true;
+  const std::string boxCaption = win32::Utf8(win32::ProgramName());
+  for (HWND dialog : VisibleDialogs()) {
+    const std::string caption = TextOf(dialog);
+    if (caption == boxCaption && AnswerBox(dialog)) break;
+    if (GetDlgItem(dialog, cmb13) && AnswerFileDialog(dialog)) break;
+  }
+  looking_ = false;
+}
+
+bool ModalAnswerer::AnswerBox(HWND box) {
+  HWND text = GetDlgItem(box, kBoxTextId);
+  if (!text) return false;
+  SeenDialog seen;
+  seen.caption = TextOf(box);
+  seen.text = TextOf(text);
+  HWND icon = GetDlgItem(box, kBoxIconId);
+  seen.exclamation = icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
+  seen.owner = GetWindow(box, GW_OWNER);
+  boxes_.push_back(seen);
+  if (whileBoxOpen) whileBoxOpen(seen);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  return true;
+}
+
+bool ModalAnswerer::AnswerFileDialog(HWND dialog) {
+  if (fileAnswers_.empty()) return false;  // the test answers it itself
+  ++fileDialogs_;
+  fileDialogTitles.push_back(ItemText(dialog, cmb1) + "|" + ItemText(dialog, cmb13));
+  const std::string path = fileAnswers_.front();
+  fileAnswers_.pop_front();
+  if (path.empty()) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+  } else {
+    SetDlgItemTextW(dialog, cmb13, win32::Wide(path).c_str());
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  }
+  return true;
+}
+
+}  // namespace korva::testing
