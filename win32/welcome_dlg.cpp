@@ -206,7 +206,9 @@ void WelcomeDlg::PlaceServicePages() {
   for (auto& pageDlg : pages_)
     SetWindowPos(pageDlg->Handle(), tabs, display.left, display.top, 0, 0, SWP_NOSIZE);
 
-  // The buttons go below the tabs, as far from the right edge as before.
+  // The buttons go below the tabs, as far from the right edge as before, and as far from the
+  // bottom.
+  const int bottomMargin = client.bottom - ChildRect(window, Item(IDC_EXIT)).bottom;
   const int rowTop = tabTop + tabHeight + margin;
   int rowBottom = rowTop;
   for (int id : {IDC_ENTER, IDC_EXIT}) {
@@ -215,7 +217,7 @@ void WelcomeDlg::PlaceServicePages() {
                  SWP_NOSIZE | SWP_NOZORDER);
     rowBottom = rowTop + (button.bottom - button.top);
   }
-  const int height = rowBottom + (client.bottom - ChildRect(window, Item(IDC_EXIT)).bottom);
+  const int height = rowBottom + bottomMargin;
 
   // The window grows by what its client area grows, and stays on its screen.
   RECT outer{};

@@ -12,6 +12,7 @@
 #include "jobs/update_texts.h"
 #include "resources/windows/resource.h"
 #include "tests/win32/win32_test_support.h"
+#include "win32/message_loop.h"
 
 namespace korva::testing {
 namespace {
@@ -156,6 +157,28 @@ TEST_F(UpdateDlgTest, AnAmpThatWentGivesAWindowBoxOwnedByTheMainWindow) {
   EXPECT_EQ(Text(IDC_STATUS), kTextConnectCable);
   Tick(*window);
   EXPECT_EQ(Lamp(), red);
+}
+
+// Return on the focused "Update" in the program's message loop: a held key's repeat presses
+// nothing, a fresh press starts the update.
+TEST_F(UpdateDlgTest, ReturnStartsTheUpdateOnAFreshPressOnly) {
+  window = OpenMainWindow();
+  HWND update = GetDlgItem(window->Handle(), IDOK);
+  ASSERT_EQ(GetFocus(), update);
+  constexpr LPARAM kRepeat = LPARAM{1} << 30;
+  auto runLoop = [&](LPARAM keyState) {
+    PostMessageW(update, WM_KEYDOWN, VK_RETURN, keyState | 1);
+    bool done = false;
+    Later stop([&] { done = true; }, 100);
+    win32::RunMessagesUntil([&] { return done || window->Window().UpdateRunning(); });
+  };
+  runLoop(kRepeat);
+  EXPECT_FALSE(window->Window().UpdateRunning());
+  EXPECT_TRUE(ItemEnabled(window->Handle(), IDOK));
+  runLoop(0);
+  EXPECT_TRUE(window->Window().UpdateRunning());
+  WaitForRoad(*window);
+  EXPECT_EQ(Text(IDC_STATUS), kTextUpdateSucceeded);
 }
 
 // While a job writes: Exit is disabled, and Escape, the close box and the end of the Windows

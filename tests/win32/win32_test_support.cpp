@@ -38,7 +38,16 @@ std::vector<Later*> g_laters;
 }  // namespace
 
 Later::Later(std::function<void()> act, UINT afterMs)
-    : act_(std::move(act)), timer_(SetTimer(nullptr, 0, afterMs, OnTimer)) {
+    : Later(
+          Repeating{},
+          [act = std::move(act)] {
+            act();
+            return true;
+          },
+          afterMs) {}
+
+Later::Later(Repeating, std::function<bool()> until, UINT afterMs)
+    : act_(std::move(until)), everyMs_(afterMs), timer_(SetTimer(nullptr, 0, afterMs, OnTimer)) {
   g_laters.push_back(this);
 }
 
@@ -48,14 +57,15 @@ Later::~Later() {
 }
 
 void CALLBACK Later::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
   for (Later* later : g_laters) {
-    if (later->timer_ == id) {
-      later->timer_ = 0;
-      later->act_();
-      return;
-    }
+    if (later->timer_ != id) continue;
+    // Done: no more calls, also while `act` runs a modal loop of its own.
+    KillTimer(nullptr, id);
+    later->timer_ = 0;
+    if (!later->act_()) later->timer_ = SetTimer(nullptr, 0, later->everyMs_, OnTimer);
+    return;
   }
+  KillTimer(nullptr, id);
 }
 
 HWND FindDialogWith(int id) {

@@ -66,17 +66,21 @@ inline void Click(HWND dialog, int id) {
   if (IsWindowEnabled(button)) SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-// Runs `act` once from a timer, inside whatever modal loop the thread runs by then.
+// Runs `act` once from a timer, inside whatever modal loop the thread runs by then; or, with
+// Repeating, runs `until` every `afterMs` until it returns true.
 class Later {
  public:
+  struct Repeating {};
   explicit Later(std::function<void()> act, UINT afterMs = 10);
+  Later(Repeating, std::function<bool()> until, UINT afterMs);
   ~Later();
   Later(const Later&) = delete;
   Later& operator=(const Later&) = delete;
 
  private:
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD);
-  std::function<void()> act_;
+  std::function<bool()> act_;  // true: done
+  UINT everyMs_;
   UINT_PTR timer_;
 };
 
