@@ -19,14 +19,14 @@
 #include "device/clock.h"
 #include "device/device_access.h"
 #include "device/link_mode.h"
+#include "dialogs/connection_reading.h"
+#include "dialogs/main_road.h"
 #include "emulator/simulation.h"
 #include "jobs/prompter.h"
 #include "jobs/update_texts.h"
 #include "jobs/worker.h"
-#include "qt/connection_reading.h"
 #include "qt/device_work.h"
 #include "qt/update_dlg.h"
-#include "qt/update_plan.h"
 
 namespace korva::bench {
 namespace {
@@ -169,13 +169,13 @@ StallReport WatchGuiThread(const WindowScenario& scenario) {
   SetAppPrompter(&prompter);
   qt::DeviceWork deviceWork;
   qt::SetAppDeviceWork(&deviceWork);
-  qt::ResetMainRoadState();
+  dialogs::ResetMainRoadState();
   GapMeter meter;
 
   if (scenario.ticksOnGuiThread) {
     // The poll as it was made before the device thread: on a 500 ms timer of the GUI thread.
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [] { qt::ReadConnectionAtTick(); });
+    QObject::connect(&poll, &QTimer::timeout, [] { dialogs::ReadConnectionAtTick(); });
     poll.start(qt::CUpdateDlg::kPollPeriodMs);
     meter.Start();
     RunFor(scenario.seconds * 1000);

@@ -33,24 +33,6 @@ std::string NoAmpAtText(const std::string& path) {
   return "No KORVA at " + path + " ('korva-updater-cli list' shows the connected ones).";
 }
 
-namespace {
-
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
-
-}  // namespace
-
-std::string DisplayText(const std::string& text) {
-  std::string shown = text;
-  ReplaceAll(shown, "\xA3\xA1", "\xEF\xBC\x81");  // GBK's full-width "!" as UTF-8 (U+FF01)
-  ReplaceAll(shown, "\r\n", "\n");
-  return shown;
-}
-
 std::string PrintableText(std::string_view text) {
   std::string shown;
   for (char c : text) shown += c >= 0x20 && c < 0x7F ? c : '?';

@@ -8,6 +8,7 @@
 
 #include "device/command_protocol.h"
 #include "device/device_access.h"
+#include "jobs/display_text.h"
 
 namespace korva::cli {
 
@@ -59,9 +60,6 @@ const char* AccessWord(DeviceAccess access);
 std::string AmpChosenText(const std::string& path, int connected);
 std::string NoAmpAtText(const std::string& path);
 
-// A program text for the terminal: GBK's full-width "!" (0xA3 0xA1) becomes its UTF-8 form,
-// and a window's line break "\r\n" a plain "\n".
-std::string DisplayText(const std::string& text);
 // Text from the amp or from a file with every byte that is not printable ASCII shown as '?'.
 std::string PrintableText(std::string_view text);
 // A version text from the amp with every byte that is not printable ASCII shown as '?', so

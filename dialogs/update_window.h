@@ -74,8 +74,8 @@ class UpdateWindow final : private JobWindow {
 
   // Exit, Escape and the close box: refused while a job is being started or writes.
   bool MayClose() const { return !jobActive_ && !starting_; }
-  // From "Update" until the update's last final message has been handled. A face whose window
-  // is being destroyed meanwhile waits for it: the job reports to this window.
+  // From the start of the update's first job until its last final message has been handled. A
+  // face whose window is being destroyed meanwhile waits for it: the job reports to this window.
   bool UpdateRunning() const { return road_ != nullptr; }
   // The poll's timer is armed (it is not while a reading is on the device port, nor while the
   // poll is stopped).

@@ -18,9 +18,8 @@ CBusyPromptDlg::CBusyPromptDlg(QWidget* parent)
   // A title bar without a system menu or a close box: the prompt goes when the update ends.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setModal(false);
-  // The text keeps its carriage return for the record; a label breaks the line at "\n" alone.
-  QString text = DisplayText(kTextBluetoothBusy);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  // The text keeps its carriage return for the record; shown, its line break is a "\n".
+  const QString text = QtText(kTextBluetoothBusy);
   ui_->prompt->setText(text);
   // With an empty title, the window is named by what it says.
   setAccessibleName(text.simplified());

@@ -1,17 +1,10 @@
-// GBK decoding of display texts.
+// The program's texts as QStrings.
 #include "qt/display_text.h"
 
-#include <QByteArray>
-#include <QStringDecoder>
+#include "jobs/display_text.h"
 
 namespace korva::qt {
 
-QString DisplayText(const std::string& bytes) {
-  QStringDecoder gbk("GBK");
-  const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  // Without a GBK codec in the Qt build the bytes still show, as Latin-1, rather than vanish.
-  if (!gbk.isValid()) return QString::fromLatin1(raw);
-  return gbk.decode(raw);
-}
+QString QtText(const std::string& bytes) { return QString::fromStdString(DisplayText(bytes)); }
 
 }  // namespace korva::qt

@@ -1,5 +1,4 @@
-// The program's texts are single-byte strings; a few end in the GBK bytes of a full-width
-// exclamation mark (0xA3 0xA1). They are kept as bytes and decoded only for display.
+// The program's texts as Qt shows them: their bytes through DisplayText (jobs/display_text.h).
 #pragma once
 
 #include <QString>
@@ -7,7 +6,6 @@
 
 namespace korva::qt {
 
-// Decodes the program's text bytes as GBK (ASCII passes through unchanged).
-QString DisplayText(const std::string& bytes);
+QString QtText(const std::string& bytes);
 
 }  // namespace korva::qt

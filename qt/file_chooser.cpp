@@ -11,7 +11,7 @@ FileChooser* g_chooser = nullptr;
 
 // The dialog's entry: the pattern as its text, each of its patterns for matching. The dialog
 // would take "*.bin; *.dfu" on its own as the patterns "*.bin;" and "*.dfu".
-QString NameFilter(const FileFilter& filter) {
+QString NameFilter(const dialogs::FileFilter& filter) {
   const QString text = QString::fromLatin1(filter.pattern);
   QString patterns = text;
   patterns.remove(QLatin1Char(';'));
@@ -28,7 +28,7 @@ FileChooser& AppFileChooser() {
 void SetAppFileChooser(FileChooser* chooser) { g_chooser = chooser; }
 
 std::optional<QString> FileDialogChooser::ChooseFileToOpen(QWidget* parent,
-                                                           const FileFilter& filter) {
+                                                           const dialogs::FileFilter& filter) {
   // No caption of our own: the dialog calls itself "Open", as a file-open dialog does.
   QFileDialog dialog(parent, QString(), lastFolder_);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -1,10 +1,7 @@
-// The three firmware file pages, MCU, DSP and battery controller: one class, and a table of
-// what differs between them (file rule, where an accepted file goes, job, texts). "Browse"
-// checks a file and shows the version it carries; "Upgrade" checks the link, the amp and the
-// file again, puts the file where its job reads it and runs the job.
+// The three firmware file pages on Qt, MCU, DSP and battery controller: one template, and the
+// shared layer's table of what differs between them (dialogs/firmware_page.h).
 #pragma once
 
-#include <QString>
 #include <memory>
 
 #include "images/firmware_file.h"
@@ -16,8 +13,6 @@ class CFirmwarePageDlg;
 
 namespace korva::qt {
 
-struct FirmwarePageDifferences;
-
 class CFirmwarePageDlg : public CServicePageDlg {
  public:
   ~CFirmwarePageDlg() override;
@@ -25,17 +20,8 @@ class CFirmwarePageDlg : public CServicePageDlg {
  protected:
   CFirmwarePageDlg(FirmwareKind kind, QWidget* parent);
 
-  void OnBrowse() override;
-  void OnUpgrade() override;
-
  private:
-  // The checks of the file, once the amp is there, then the job.
-  void UpgradeFile();
-
-  const FirmwarePageDifferences& m_page;
   std::unique_ptr<Ui::CFirmwarePageDlg> ui_;
-  QString m_strLoadedVersion;  // nothing writes it: the label beside "Loaded Version:" stays empty
-  QString m_strUpdateVersion;  // "V " and the chosen file's version text, or "ERROR!"
 };
 
 // Dialog 131.

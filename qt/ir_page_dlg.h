@@ -1,12 +1,10 @@
-// The IR page: writes a WAV file into one of the amp's audio slots 1 to 7. The user picks the
-// slot from the index list and the file with "Browse"; "Upgrade" checks the link, the slot, the
-// amp and the file (long enough, and exactly the one header the amp takes) and runs the audio
-// job, which asks the page for the slot's text and takes the file's name for the slot.
+// The IR page on Qt (dialog 130): the template with its slot index list; what the page does is
+// dialogs::IrPage.
 #pragma once
 
-#include <QString>
 #include <memory>
 
+#include "dialogs/ir_page.h"
 #include "qt/service_page.h"
 
 namespace Ui {
@@ -15,7 +13,7 @@ class CIrPageDlg;
 
 namespace korva::qt {
 
-class CIrPageDlg final : public CServicePageDlg {
+class CIrPageDlg final : public CServicePageDlg, private dialogs::SlotListFace {
  public:
   explicit CIrPageDlg(QWidget* parent = nullptr);
   ~CIrPageDlg() override;
@@ -24,18 +22,11 @@ class CIrPageDlg final : public CServicePageDlg {
   void FocusFirstStep() override;
 
  private:
-  void OnSelchangeIndex();
-  void OnBrowse() override;
-  void OnUpgrade() override;
-  // The checks of the file, once the amp is there, then the job.
-  void UpgradeFile();
-  // The WAV rule on the file at m_strFilePath, with its box when the file is refused; the
-  // accepted file (its header and one slot of samples) goes into the page file buffer.
-  enum class Load { Accepted, Refused, CannotOpen };
-  Load LoadFile(bool placeAccepted);
+  QWidget* Control(dialogs::PageControl control) const override;
+  std::string SlotListText() override;
 
   std::unique_ptr<Ui::CIrPageDlg> ui_;
-  QString m_audioIndexText;  // the index last chosen; empty until the first choice
+  dialogs::IrPage* m_page = nullptr;
 };
 
 }  // namespace korva::qt

@@ -1,8 +1,13 @@
-// A job message as a Qt event: the message number (WM_MCU_JOB ...), wParam and lParam,
-// posted by the job thread to the window that started the job.
+// A job message as a Qt event: the message number (WM_MCU_JOB ...), wParam and lParam, posted
+// by the job thread to the window that started it. The windows' faces route their jobs' calls
+// so: the message as an event sent to the window on its thread, where the window's step before
+// each event hands it to the shared layer.
 #pragma once
 
 #include <QEvent>
+#include <functional>
+
+class QObject;
 
 namespace korva::qt {
 
@@ -22,5 +27,9 @@ class JobEvent final : public QEvent {
   int wParam_;
   long lParam_;
 };
+
+// Any thread: the job message reaches `window` as a JobEvent on its thread, in the order
+// posted; dropped when the window has gone by then.
+void PostJobEvent(QObject* window, int message, int wParam, long lParam);
 
 }  // namespace korva::qt

@@ -18,8 +18,8 @@ std::unique_ptr<QMessageBox> MakeMessageBox(BoxKind kind, const std::string& tex
                                             QWidget* parent) {
   const QMessageBox::Icon icon =
       kind == BoxKind::Application ? QMessageBox::Warning : QMessageBox::NoIcon;
-  auto box = std::make_unique<QMessageBox>(icon, ApplicationName(), DisplayText(text),
-                                           QMessageBox::Ok, parent);
+  auto box =
+      std::make_unique<QMessageBox>(icon, ApplicationName(), QtText(text), QMessageBox::Ok, parent);
   box->setTextFormat(Qt::PlainText);
   return box;
 }

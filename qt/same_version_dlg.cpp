@@ -2,7 +2,6 @@
 #include "qt/same_version_dlg.h"
 
 #include "qt/dialog_template.h"
-#include "qt/update_plan.h"
 #include "ui_same_version.h"
 
 namespace korva::qt {
@@ -20,15 +19,5 @@ CSameVersionDlg::CSameVersionDlg(QWidget* parent)
 }
 
 CSameVersionDlg::~CSameVersionDlg() = default;
-
-void CSameVersionDlg::accept() {
-  MainRoad().UpdateConfirmed = 1;
-  QDialog::accept();
-}
-
-void CSameVersionDlg::reject() {
-  MainRoad().UpdateConfirmed = 0;
-  QDialog::reject();
-}
 
 }  // namespace korva::qt

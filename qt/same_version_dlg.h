@@ -1,5 +1,5 @@
-// The prompt shown when the amp already runs the carried firmware: "Yes" lets "Update" go
-// on (UpdateConfirmed 1), "No", Escape and the close box do not (UpdateConfirmed 0).
+// The prompt shown when the amp already runs the carried firmware: "Yes" accepts it, "No",
+// Escape and the close box reject it; the main update window takes the answer.
 #pragma once
 
 #include <QDialog>
@@ -15,9 +15,6 @@ class CSameVersionDlg final : public QDialog {
  public:
   explicit CSameVersionDlg(QWidget* parent = nullptr);
   ~CSameVersionDlg() override;
-
-  void accept() override;
-  void reject() override;
 
  private:
   std::unique_ptr<Ui::CSameVersionDlg> ui_;

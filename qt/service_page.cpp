@@ -1,32 +1,24 @@
-// The service pages' shared behaviour.
+// The service pages' shared face.
 #include "qt/service_page.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <algorithm>
-#include <utility>
 
-#include "device/hid_transport.h"
-#include "jobs/job_messages.h"
-#include "jobs/job_state.h"
-#include "jobs/prompter.h"
-#include "jobs/start_job.h"
 #include "qt/device_work.h"
 #include "qt/dialog_units.h"
+#include "qt/display_text.h"
+#include "qt/file_chooser.h"
 #include "qt/job_event.h"
 #include "qt/pre_translate.h"
-#include "qt/update_plan.h"
+#include "qt/thread_handoff.h"
 
 namespace korva::qt {
 namespace {
-
-constexpr const char* kPercentIdle = "0%";
 
 template <typename Control>
 void CopyIfDifferent(Control* control, const QString& text) {
@@ -35,12 +27,15 @@ void CopyIfDifferent(Control* control, const QString& text) {
 
 }  // namespace
 
-CServicePageDlg::CServicePageDlg(int jobKind, QWidget* parent)
-    : QWidget(parent),
-      m_strPercent(QString::fromLatin1(kPercentIdle)),
-      m_job(ServiceJobTextsOf(jobKind)) {}
+using dialogs::PageControl;
+using dialogs::PageText;
 
-CServicePageDlg::~CServicePageDlg() = default;
+CServicePageDlg::CServicePageDlg(QWidget* parent) : QWidget(parent) {}
+
+CServicePageDlg::~CServicePageDlg() {
+  m_preTranslate.reset();
+  m_logic.reset();
+}
 
 void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* upgrade,
                                          QPushButton* browse, QLineEdit* filePath,
@@ -52,26 +47,26 @@ void CServicePageDlg::BindCommonControls(QProgressBar* progress, QPushButton* up
   m_filePathEdit = filePath;
   // The path shows the file that Browse chose; "Upgrade" never reads what is typed there.
   m_filePathEdit->setReadOnly(true);
-  BindText(percent, &m_strPercent);
+  BindText(percent, PageText::Percent);
   NameAfterCaption(percent, QString::fromLatin1(kPercentageCaption), percent);
   // The texts stay as they are; the keys work all the same and screen readers name them.
   m_btnBrowse->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
   m_btnUpgrade->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
   FocusOnAltKey(Qt::Key_F, m_filePathEdit);
-  m_owner = std::make_unique<WindowJobOwner>(this, m_progress);
-  connect(m_btnBrowse, &QPushButton::clicked, this, [this] {
-    if (!m_deviceStep) OnBrowse();
-  });
-  connect(m_btnUpgrade, &QPushButton::clicked, this, [this] {
-    if (!m_deviceStep) OnUpgrade();
-  });
-  // Sees every event of this page and its controls before it is dispatched.
-  m_preTranslate = std::make_unique<PreTranslateFilter>(
-      this, [this](const JobEvent& event) { HandleJobMessage(event); }, [this] { UpdateData(); });
+  connect(m_btnBrowse, &QPushButton::clicked, this, [this] { m_logic->OnBrowse(); });
+  connect(m_btnUpgrade, &QPushButton::clicked, this, [this] { m_logic->OnUpgrade(); });
 }
 
-void CServicePageDlg::BindText(QLabel* label, const QString* text) {
-  m_texts.emplace_back(label, text);
+void CServicePageDlg::SetLogic(std::unique_ptr<dialogs::ServicePage> logic) {
+  m_logic = std::move(logic);
+  // Sees every event of this page and its controls before it is dispatched.
+  m_preTranslate = std::make_unique<PreTranslateFilter>(
+      this,
+      [this](const JobEvent& event) {
+        m_logic->OnJobMessage(event.Message(), event.WParam(), event.LParam());
+      },
+      [this] { UpdateData(); });
+  UpdateData();
 }
 
 void CServicePageDlg::FocusOnAltKey(Qt::Key key, QWidget* target) {
@@ -87,174 +82,62 @@ std::vector<QWidget*> CServicePageDlg::KeyboardOrder() const {
 
 void CServicePageDlg::FocusFirstStep() { m_btnBrowse->setFocus(); }
 
-bool CServicePageDlg::ChooseFile(const FileFilter& filter) {
-  std::optional<QString> chosen = AppFileChooser().ChooseFileToOpen(window(), filter);
-  if (!chosen) return false;
-  m_strFilePath = *chosen;
-  return true;
-}
-
-std::string CServicePageDlg::FilePathForOpening() const {
-  return QFile::encodeName(m_strFilePath).toStdString();
-}
-
-void CServicePageDlg::TestDevicePresent(std::function<void(bool present)> next) {
-  SetDeviceStep(true);
-  AppDeviceWork().Run(
-      this, [] { return IsDevicePresent() == 1; },
-      [this, next = std::move(next)](bool present) {
-        SetDeviceStep(false);
-        next(present);
-      });
-}
-
-void CServicePageDlg::ContinueIfDevicePresent(std::function<void()> next) {
-  TestDevicePresent([this, next = std::move(next)](bool present) {
-    if (present) {
-      next();
-    } else {
-      ShowPageBox(kTextConnectDevice);
-    }
-  });
-}
-
-void CServicePageDlg::StartPageJob() {
-  EnableButtons(false);
-  m_takingMessages = true;
-  m_underWay = std::make_unique<UpdateScope>();
-  SetJobRunning(true);
-  // The jobs that need them read the file's path and its name without the folder.
-  m_owner->SetStoredFile(FilePathForOpening(),
-                         QFile::encodeName(QFileInfo(m_strFilePath).fileName()).toStdString());
-  // The amp's lock, then "INITSTA" and for the Bluetooth job the link switch (over three
-  // seconds), off this thread. An amp that another program is writing is sent nothing; else its
-  // lock is held until the job's final message.
-  m_starting = true;
-  SetDeviceStep(true);
-  struct Start {
-    int started = 0;
-    std::shared_ptr<AmpLockAttempt> lock;
-  };
-  WindowJobOwner* owner = m_owner.get();
-  const int kind = m_job.kind;
-  AppDeviceWork().Run(
-      this,
-      [owner, kind] {
-        Start start{0, std::make_shared<AmpLockAttempt>(LockFoundAmp(SearchKorva().path))};
-        if (start.lock->outcome != AmpLockOutcome::HeldElsewhere)
-          start.started = StartJob(owner, kind);
-        return start;
-      },
-      [this](const Start& start) {
-        // A job that ended before this answer has let its amp go already.
-        if (m_takingMessages) m_ampLock = std::move(start.lock->lock);
-        const bool inUse = start.lock->outcome == AmpLockOutcome::HeldElsewhere;
-        OnStartAnswered(start.started != 0,
-                        inUse ? AmpInUseText(start.lock->holder) : std::string());
-      });
-}
-
-// A failure that came before the answer is the job's when it started, and is acted on now;
-// when it did not start, the failure was the start's own (the Bluetooth link switch posts one),
-// and the page's start-failure box says it. An amp in use by another program was sent nothing:
-// `inUseText` says who holds it.
-void CServicePageDlg::OnStartAnswered(bool started, const std::string& inUseText) {
-  m_starting = false;
-  SetDeviceStep(false);  // the job may have ended already, its messages having come first
-  const std::optional<long> heldFailure = std::exchange(m_heldFailure, std::nullopt);
-  if (started) {
-    if (heldFailure && m_takingMessages) ActOnJobMessage(JOB_FAILED, *heldFailure);
-    return;
-  }
-  m_takingMessages = false;
-  m_underWay.reset();
-  m_ampLock.reset();
-  if (inUseText.empty()) {
-    ShowPageBox(m_job.startFailed);
-  } else {
-    AppPrompter().ShowBox(BoxKind::Window, inUseText);
-  }
-  JobStatus.store(kJobIdle);
-  EnableButtons(true);
-  m_btnUpgrade->setFocus();  // to try again
-  SetJobRunning(false);
-}
-
-void CServicePageDlg::ShowPageBox(const char* text) {
-  AppPrompter().ShowBox(BoxKind::Window, text);
-}
-
-void CServicePageDlg::ShowApplicationBox(const char* text) {
-  AppPrompter().ShowBox(BoxKind::Application, text);
-}
-
-void CServicePageDlg::HandleJobMessage(const JobEvent& event) {
-  if (!m_takingMessages || event.Message() != m_job.message) return;
-  if (m_starting && event.WParam() == JOB_FAILED) {
-    m_heldFailure = event.LParam();
-    return;
-  }
-  ActOnJobMessage(event.WParam(), event.LParam());
-}
-
-void CServicePageDlg::ActOnJobMessage(int wParam, long lParam) {
-  switch (wParam) {
-    case JOB_PROGRESS:
-      SetProgressValue(m_progress,
-                       static_cast<int>(std::clamp<long>(lParam, 0, m_progress->maximum())));
-      m_strPercent = QString::fromStdString(PercentText(lParam, m_owner->PreparedTotal()));
-      OnJobProgress(lParam);
-      break;
-    case JOB_DONE:
-      FinishJob(m_job.succeeded, true);
-      break;
-    case JOB_FAILED:
-      FinishJob(m_job.failed, false);
-      break;
-    default:
+QWidget* CServicePageDlg::Control(PageControl control) const {
+  switch (control) {
+    case PageControl::Browse:
+      return m_btnBrowse;
+    case PageControl::Upgrade:
+      return m_btnUpgrade;
+    case PageControl::SlotList:
       break;
   }
+  return nullptr;
 }
 
-void CServicePageDlg::FinishJob(const char* text, bool succeeded) {
-  // Nothing more of this job is acted on, also while the box below runs its own loop. The update
-  // is over: a program asked to end meanwhile need not wait for the box.
-  m_takingMessages = false;
-  m_underWay.reset();
-  m_ampLock.reset();
-  OnJobEnding();
-  ShowPageBox(text);
-  SetProgressValue(m_progress, 0);
-  m_strPercent = QString::fromLatin1(kPercentIdle);
-  EnableButtons(true);
-  // After a success the next file; after a failure the same one again.
-  (succeeded ? m_btnBrowse : m_btnUpgrade)->setFocus();
-  JobStatus.store(kJobIdle);
-  OnJobEnded();
-  SetJobRunning(false);
+std::optional<std::string> CServicePageDlg::ChooseFile(const dialogs::FileFilter& filter) {
+  const std::optional<QString> chosen = AppFileChooser().ChooseFileToOpen(window(), filter);
+  if (!chosen) return std::nullopt;
+  return QFile::encodeName(*chosen).toStdString();
 }
 
-void CServicePageDlg::EnableButtons(bool enabled) {
-  m_btnBrowse->setEnabled(enabled);
-  m_btnUpgrade->setEnabled(enabled);
-  for (QWidget* control : m_lockedWhileRunning) control->setEnabled(enabled);
+void CServicePageDlg::SetFilePath(const std::string& path) {
+  m_strFilePath = QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-void CServicePageDlg::SetJobRunning(bool running) {
-  m_jobRunning = running;
-  if (m_jobStateListener) m_jobStateListener();
+void CServicePageDlg::SetText(PageText text, const std::string& bytes) {
+  (text == PageText::Percent ? m_strPercent : m_strUpdateVersion) = QtText(bytes);
 }
 
-void CServicePageDlg::SetDeviceStep(bool inProgress) {
-  m_deviceStep = inProgress;
-  if (m_jobStateListener) m_jobStateListener();
+void CServicePageDlg::SetProgressRange(int maximum) {
+  m_progress->setRange(0, maximum);
+  m_progress->setValue(0);
+}
+
+void CServicePageDlg::SetProgress(int position) { SetProgressValue(m_progress, position); }
+
+void CServicePageDlg::Enable(PageControl control, bool enabled) {
+  if (QWidget* widget = Control(control)) widget->setEnabled(enabled);
+}
+
+void CServicePageDlg::Focus(PageControl control) {
+  if (QWidget* widget = Control(control)) widget->setFocus();
+}
+
+void CServicePageDlg::PostJobMessage(int message, int wParam, long lParam) {
+  PostJobEvent(this, message, wParam, lParam);
+}
+
+void CServicePageDlg::RunOnWindowThread(const std::function<void()>& call) {
+  RunOnThreadOf(this, call);
 }
 
 void CServicePageDlg::UpdateData() {
   if (m_copying) return;  // setting a text sends events of its own
   m_copying = true;
   CopyIfDifferent(m_filePathEdit, m_strFilePath);
-  for (const auto& [label, text] : m_texts) CopyIfDifferent(label, *text);
+  for (const auto& [label, text] : m_labels)
+    CopyIfDifferent(label, text == PageText::Percent ? m_strPercent : m_strUpdateVersion);
+  for (QLabel* label : m_emptyLabels) CopyIfDifferent(label, QString());
   m_names.Refresh();
   m_copying = false;
 }

@@ -1,4 +1,4 @@
-// The service page host: tabs, pages and the tab rule.
+// The service page host's face: tabs, pages, and the room they take.
 #include "qt/service_page_host.h"
 
 #include <QCoreApplication>
@@ -9,9 +9,6 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "device/link_mode.h"
-#include "jobs/job_messages.h"
-#include "jobs/job_state.h"
 #include "qt/bluetooth_page_dlg.h"
 #include "qt/firmware_page_dlg.h"
 #include "qt/ir_page_dlg.h"
@@ -28,24 +25,25 @@ ServicePageHost::ServicePageHost(QTabWidget* tab)
       m_pageIr(std::make_unique<CIrPageDlg>()) {
   m_pageOfTab = {m_pageMcu.get(), m_pageDsp.get(), m_pageIr.get(), m_pageBattery.get(),
                  m_pageBluetooth.get()};
-  for (CServicePageDlg* page : m_pageOfTab)
-    page->SetJobStateListener([this] { OnPageJobStateChanged(); });
-
-  static constexpr const char* kTitles[kTabCount] = {"MCU", "DSP", "IR", "Battery", "Bluetooth"};
-  for (int i = 0; i < kTabCount; ++i) m_tab->addTab(Page(i), QString::fromLatin1(kTitles[i]));
+  std::array<dialogs::ServicePage*, kTabCount> pages{};
+  for (int i = 0; i < kTabCount; ++i) {
+    m_tab->addTab(Page(i), QString::fromLatin1(dialogs::kTabTitles[i]));
+    pages[static_cast<std::size_t>(i)] = &m_pageOfTab[static_cast<std::size_t>(i)]->Logic();
+  }
   m_tab->setAccessibleName(QString::fromLatin1(kServiceModeMenuText));
-  m_tab->setCurrentIndex(kTabMcu);
   m_tab->setEnabled(true);
   m_tab->show();
-  connect(m_tab, &QTabWidget::currentChanged, this, &ServicePageHost::OnSelchangeTab);
+  dialogs::PageHostFace& face = *this;
+  m_logic = std::make_unique<dialogs::PageHost>(face, pages);
+  connect(m_tab, &QTabWidget::currentChanged, this,
+          [this](int index) { m_logic->OnSelchangeTab(index); });
   m_tab->tabBar()->installEventFilter(this);
-  RefreshTabs();
 }
 
 ServicePageHost::~ServicePageHost() {
   // Whatever ended the event loop, a running job still posts to its page and prepares its bar:
   // the page stays until it has handled the job's final message. Whoever listened is going.
-  m_jobStateListener = nullptr;
+  m_logic->SetJobStateListener(nullptr);
   while (JobRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   m_tab->tabBar()->removeEventFilter(this);
   disconnect(m_tab, nullptr, this, nullptr);
@@ -94,44 +92,19 @@ void ServicePageHost::ChainFocus(const std::vector<QWidget*>& bottomRow) {
   }
   order.insert(order.end(), bottomRow.begin(), bottomRow.end());
   for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
-  for (CServicePageDlg* page : m_pageOfTab) {
-    if (page == Page(m_shown)) page->FocusFirstStep();
-  }
+  m_pageOfTab[static_cast<std::size_t>(ShownTab())]->FocusFirstStep();
 }
 
-bool ServicePageHost::JobRunning() const {
-  return std::any_of(m_pageOfTab.begin(), m_pageOfTab.end(),
-                     [](const CServicePageDlg* page) { return page->JobRunning(); });
+void ServicePageHost::ShowTab(int tab) {
+  // The tab widget shows the page of its current tab.
+  const QSignalBlocker blocker(m_tab);
+  m_tab->setCurrentIndex(tab);
 }
 
-bool ServicePageHost::MayShow(int index) const {
-  if (index < 0 || index >= kTabCount || JobStatus.load() != kJobIdle || JobRunning()) return false;
-  return index == kTabBluetooth || LinkMode.load() != kLinkBluetooth;
-}
+void ServicePageHost::EnableTabBar(bool enabled) { m_tab->tabBar()->setEnabled(enabled); }
 
-void ServicePageHost::OnSelchangeTab(int index) {
-  if (index == m_shown) return;
-  if (!MayShow(index)) {
-    // Refused: the tab goes back to the page that stays.
-    const QSignalBlocker blocker(m_tab);
-    m_tab->setCurrentIndex(m_shown);
-    return;
-  }
-  m_shown = index;
-  RefreshTabs();
-}
-
-void ServicePageHost::RefreshTabs() {
-  QTabBar* bar = m_tab->tabBar();
-  bar->setEnabled(!JobRunning());
-  const bool handedOver = LinkMode.load() == kLinkBluetooth;
-  for (int i = 0; i < kTabCount; ++i)
-    bar->setTabEnabled(i, i == m_shown || i == kTabBluetooth || !handedOver);
-}
-
-void ServicePageHost::OnPageJobStateChanged() {
-  RefreshTabs();
-  if (m_jobStateListener) m_jobStateListener();
+void ServicePageHost::EnableTab(int tab, bool enabled) {
+  m_tab->tabBar()->setTabEnabled(tab, enabled);
 }
 
 bool ServicePageHost::eventFilter(QObject* /*watched*/, QEvent* event) {
@@ -141,7 +114,7 @@ bool ServicePageHost::eventFilter(QObject* /*watched*/, QEvent* event) {
     case QEvent::Enter:
     case QEvent::MouseButtonPress:
     case QEvent::KeyPress:
-      RefreshTabs();
+      m_logic->RefreshTabs();
       break;
     default:
       break;

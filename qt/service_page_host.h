@@ -1,15 +1,15 @@
-// The welcome window's service mode: its tab control 1001 carries the tabs "MCU", "DSP", "IR",
-// "Battery" and "Bluetooth", and below them the page of the selected tab. The host owns the
-// five pages for as long as the welcome window lives. Tab and page always agree: a change of
-// tab is refused while a job runs (the tab bar is disabled then) and, for the four file pages,
-// while the amp's link is handed to its Bluetooth module, whose page is the only way back.
+// The welcome window's service mode on Qt: the face of dialogs::PageHost (the tab rule). Here:
+// the tab control 1001 filled with the five pages, which it owns for as long as the welcome
+// window lives; the tab bar as the host says; the room that the tabs take in the window and the
+// keyboard's way through them.
 #pragma once
 
 #include <QObject>
 #include <array>
-#include <functional>
 #include <memory>
 #include <vector>
+
+#include "dialogs/page_host.h"
 
 class QTabWidget;
 class QWidget;
@@ -23,16 +23,14 @@ class CDspPageDlg;
 class CBatteryPageDlg;
 class CIrPageDlg;
 
-class ServicePageHost final : public QObject {
+class ServicePageHost final : public QObject, private dialogs::PageHostFace {
  public:
-  enum Tab : int {
-    kTabMcu = 0,
-    kTabDsp = 1,
-    kTabIr = 2,
-    kTabBattery = 3,
-    kTabBluetooth = 4,
-    kTabCount = 5
-  };
+  static constexpr int kTabMcu = dialogs::kTabMcu;
+  static constexpr int kTabDsp = dialogs::kTabDsp;
+  static constexpr int kTabIr = dialogs::kTabIr;
+  static constexpr int kTabBattery = dialogs::kTabBattery;
+  static constexpr int kTabBluetooth = dialogs::kTabBluetooth;
+  static constexpr int kTabCount = dialogs::kTabCount;
 
   // Fills `tab` with the five pages and shows the MCU page.
   explicit ServicePageHost(QTabWidget* tab);
@@ -47,25 +45,19 @@ class ServicePageHost final : public QObject {
   // on the shown page.
   void PlaceIn(QWidget* window, QWidget* above, const std::vector<QWidget*>& bottomRow);
 
+  dialogs::PageHost& Logic() { return *m_logic; }
   // A page's job runs (from its start until its final box is closed).
-  bool JobRunning() const;
-  // Called whenever a page's job starts or ends.
-  void SetJobStateListener(std::function<void()> listener) {
-    m_jobStateListener = std::move(listener);
-  }
-
-  int ShownTab() const { return m_shown; }
+  bool JobRunning() const { return m_logic->JobRunning(); }
+  int ShownTab() const { return m_logic->ShownTab(); }
   QWidget* Page(int tab) const;
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // The tab rule, on every change of the selected tab.
-  void OnSelchangeTab(int index);
-  bool MayShow(int index) const;
-  // The tab bar's state: disabled while a job runs, the file pages' tabs while the link is
-  // handed to the Bluetooth module.
-  void RefreshTabs();
-  void OnPageJobStateChanged();
+  // The face.
+  void ShowTab(int tab) override;
+  void EnableTabBar(bool enabled) override;
+  void EnableTab(int tab, bool enabled) override;
+
   void ChainFocus(const std::vector<QWidget*>& bottomRow);
 
   QTabWidget* m_tab;
@@ -75,8 +67,7 @@ class ServicePageHost final : public QObject {
   std::unique_ptr<CBatteryPageDlg> m_pageBattery;
   std::unique_ptr<CIrPageDlg> m_pageIr;
   std::array<CServicePageDlg*, kTabCount> m_pageOfTab{};
-  int m_shown = kTabMcu;
-  std::function<void()> m_jobStateListener;
+  std::unique_ptr<dialogs::PageHost> m_logic;
 };
 
 }  // namespace korva::qt

@@ -1,4 +1,4 @@
-// The welcome window's behaviour.
+// The welcome window's face.
 #include "qt/welcome_dlg.h"
 
 #include <QContextMenuEvent>
@@ -6,8 +6,6 @@
 #include <QPointer>
 
 #include "device/device_watcher.h"
-#include "device/hid_transport.h"
-#include "jobs/link_probe.h"
 #include "qt/about_dlg.h"
 #include "qt/device_work.h"
 #include "qt/dialog_template.h"
@@ -22,11 +20,14 @@
 namespace korva::qt {
 
 CWelcomeDlg::CWelcomeDlg(DeviceWatcher* watcher, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CWelcomeDlg>()), watcher_(watcher) {
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CWelcomeDlg>()),
+      watcher_(watcher),
+      m_window(*this, AppDeviceWork().Port()) {
   ui_->setupUi(this);
   PrepareDialog(this, 8, FrameButtons::CloseAndMinimise);
-  connect(ui_->btnEnter, &QPushButton::clicked, this, &CWelcomeDlg::OnEnter);
-  connect(ui_->btnExit, &QPushButton::clicked, this, &QDialog::reject);
+  connect(ui_->btnEnter, &QPushButton::clicked, this, [this] { m_window.OnEnter(); });
+  connect(ui_->btnExit, &QPushButton::clicked, this, [this] { m_window.OnExit(); });
 }
 
 // The pages go first, while the window is whole: the host waits for a running page job.
@@ -49,54 +50,34 @@ void CWelcomeDlg::OnInitDialog() {
                 reinterpret_cast<LPCWSTR>(QString::fromLatin1(kAboutMenuText).utf16()));
   }
 #endif
-  ProbeLink(ProbeForm::Start);
-  // The watcher may outlive this window. After a change the amp may sit at another path, or
-  // its path may lead to another device: the transport looks for it afresh.
+  m_window.OnOpening();
+  // The watcher may outlive this window.
   if (watcher_)
     watcher_->Start([self = QPointer<CWelcomeDlg>(this)] {
-      ForgetDevicePath();
-      if (self) self->ProbeLink(ProbeForm::DeviceChange);
+      if (self) self->m_window.OnDeviceChange();
     });
 }
 
-// Sets LinkMode by a presence test, on the device thread; after a device change the amp may
-// have handed its cable to the Bluetooth module, so the library is asked too. Nothing is done
-// while a job runs.
-void CWelcomeDlg::ProbeLink(ProbeForm form) {
-  const korva::ProbeForm probe =
-      form == ProbeForm::Start ? korva::ProbeForm::AtStart : korva::ProbeForm::Full;
-  AppDeviceWork().Run([probe] { ProbeLinkMode(probe); });
+void CWelcomeDlg::Enable(dialogs::WelcomeControl control, bool enabled) {
+  (control == dialogs::WelcomeControl::Enter ? ui_->btnEnter : ui_->btnExit)->setEnabled(enabled);
 }
 
-void CWelcomeDlg::EnterServiceMode() {
-  if (m_host) return;
+void CWelcomeDlg::RunMainWindow() {
+  hide();
+  CUpdateDlg update;
+  update.exec();
+}
+
+void CWelcomeDlg::EndWelcome(bool entered) { QDialog::done(entered ? Accepted : Rejected); }
+
+dialogs::PageHost& CWelcomeDlg::ShowServicePages() {
   m_host = std::make_unique<ServicePageHost>(ui_->m_tab);
-  m_host->SetJobStateListener([this] { OnPageJobStateChanged(); });
   m_host->PlaceIn(this, ui_->frame, {ui_->btnEnter, ui_->btnExit});
-}
-
-// While a page's job writes to the amp, neither the main road nor the end of the program.
-void CWelcomeDlg::OnPageJobStateChanged() {
-  const bool idle = !m_host->JobRunning();
-  ui_->btnEnter->setEnabled(idle);
-  ui_->btnExit->setEnabled(idle);
+  return m_host->Logic();
 }
 
 void CWelcomeDlg::done(int result) {
-  if (m_host && m_host->JobRunning()) return;
-  QDialog::done(result);
-}
-
-void CWelcomeDlg::OnEnter() {
-  if (m_host && m_host->JobRunning()) return;
-  // The welcome window goes away at once and never comes back; the program ends when the
-  // main update window closes.
-  hide();
-  {
-    CUpdateDlg update;
-    update.exec();
-  }
-  done(QDialog::Accepted);
+  if (m_window.MayEnd()) QDialog::done(result);
 }
 
 void CWelcomeDlg::OnAbout() {
@@ -113,11 +94,12 @@ void CWelcomeDlg::contextMenuEvent(QContextMenuEvent* event) {
   menu.addAction(QString::fromLatin1(kAboutMenuText), this, &CWelcomeDlg::OnAbout);
 #endif
   // Service mode stays on once chosen; the item then shows that it is.
+  const bool on = m_window.InServiceMode();
   QAction* service = menu.addAction(QString::fromLatin1(kServiceModeMenuText), this,
-                                    &CWelcomeDlg::EnterServiceMode);
+                                    [this] { m_window.OnServiceMode(); });
   service->setCheckable(true);
-  service->setChecked(m_host != nullptr);
-  service->setEnabled(m_host == nullptr);
+  service->setChecked(on);
+  service->setEnabled(!on);
   menu.exec(event->globalPos());
 }
 

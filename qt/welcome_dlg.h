@@ -1,15 +1,13 @@
-// The welcome window: greets the user, says how to start the KORVA in update mode, and opens
-// the main update window on "Enter". It keeps LinkMode up to date by probing for the amp at
-// its start and on every device-change notification, also while it is hidden behind the main
-// update window. Its menu item "&About Velorin..." opens the About box: in the system menu
-// where the platform has one, otherwise in the window's context menu. In service mode
-// (--service, or "Service mode" in its context menu) it also holds the service pages below
-// its texts; while a page's job runs, the window can be neither closed nor left for the main
-// road.
+// The welcome window on Qt: the face of dialogs::WelcomeWindow, which decides what it does.
+// Here: the template, the device-change notifications handed to the window, the About box (in
+// the system menu where the platform has one, otherwise in the window's context menu), the
+// context menu's "Service mode", and the service pages' tabs placed below the texts.
 #pragma once
 
 #include <QDialog>
 #include <memory>
+
+#include "dialogs/welcome_window.h"
 
 namespace Ui {
 class CWelcomeDlg;
@@ -21,27 +19,20 @@ class DeviceWatcher;
 
 namespace korva::qt {
 
-// The text of the About item (string 101), with its keyboard mnemonic.
-inline constexpr const char* kAboutMenuText = "&About Velorin...";
-// Its command in the system menu.
-inline constexpr unsigned kAboutCommand = 0x10;
-// The context menu's item that shows the service pages.
-inline constexpr const char* kServiceModeMenuText = "Service mode";
+using dialogs::kAboutCommand;
+using dialogs::kAboutMenuText;
+using dialogs::kServiceModeMenuText;
 
 class ServicePageHost;
 
-class CWelcomeDlg final : public QDialog {
+class CWelcomeDlg final : public QDialog, private dialogs::WelcomeWindowFace {
  public:
   // `watcher` (not owned, may be null) delivers the device-change notifications.
   explicit CWelcomeDlg(DeviceWatcher* watcher, QWidget* parent = nullptr);
   ~CWelcomeDlg() override;
 
-  enum class ProbeForm { Start, DeviceChange };
-  // Asks the device thread for the probe; LinkMode is set when it has been made.
-  void ProbeLink(ProbeForm form);
-
   // Shows the tabs and the service pages; from then on the window keeps them.
-  void EnterServiceMode();
+  void EnterServiceMode() { m_window.OnServiceMode(); }
   // The page host, in service mode; null before.
   ServicePageHost* PageHost() const { return m_host.get(); }
 
@@ -56,15 +47,20 @@ class CWelcomeDlg final : public QDialog {
 #endif
 
  private:
+  // The face.
+  void Enable(dialogs::WelcomeControl control, bool enabled) override;
+  void RunMainWindow() override;
+  void EndWelcome(bool entered) override;
+  dialogs::PageHost& ShowServicePages() override;
+
   void OnInitDialog();
-  void OnEnter();
   void OnAbout();
-  void OnPageJobStateChanged();
 
   std::unique_ptr<Ui::CWelcomeDlg> ui_;
   DeviceWatcher* watcher_;
   bool initialised_ = false;
   std::unique_ptr<ServicePageHost> m_host;
+  dialogs::WelcomeWindow m_window;
 };
 
 }  // namespace korva::qt

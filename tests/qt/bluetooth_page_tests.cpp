@@ -2,18 +2,15 @@
 // time: the busy prompt through an update (shown and centred at each 99, gone before the final
 // box, the same window at the next update), every way the update can fail ending in its own
 // boxes and one page box, the link already handed to the module, a device change during the
-// update, no update library, and the checks of "Browse" and "Upgrade".
-#include <sys/stat.h>
-
+// update, and no update library. The checks of "Browse" and "Upgrade", and a job that ends
+// before its start's answer, are tested without Qt (tests/dialogs/service_page_tests.cpp).
 #include <algorithm>
 #include <functional>
 #include <future>
 
-#include "device/amp_lock.h"
 #include "device/hid_dfu.h"
 #include "device/protocol.h"
 #include "jobs/service_texts.h"
-#include "jobs/update_scope.h"
 #include "qt/busy_prompt_dlg.h"
 #include "qt/thread_handoff.h"
 #include "tests/qt/service_page_test_support.h"
@@ -286,79 +283,6 @@ TEST_F(BluetoothPageTest, WithTheLinkHandedOverUpgradeGoesStraightToTheModule) {
   EXPECT_EQ(LinkMode.load(), kLinkHid);
 }
 
-// Holds back the device thread's first answer that comes once StartJob has run (`started`, or
-// a job thread runs), until the page has had the job's final message: the order in which the
-// job's messages and the start's answer reach the page is not fixed, since they come from
-// different threads. A job thread may even have ended before the answer is looked at.
-class StartAnswerHeldBack : public QObject {
- public:
-  StartAnswerHeldBack(qt::DeviceWork& work, QWidget* page, std::function<bool()> started)
-      : work_(work), started_(std::move(started)) {
-    finals_.onJob = [this](const qt::JobEvent& e) {
-      ended_ = ended_ || e.WParam() != JOB_PROGRESS;
-    };
-    page->installEventFilter(&finals_);
-    work_.installEventFilter(this);
-  }
-  ~StartAnswerHeldBack() override { work_.removeEventFilter(this); }
-  bool HeldBack() const { return heldBack_; }
-
- private:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::MetaCall || heldBack_ || (RunningWorkers() == 0 && !started_()))
-      return false;
-    heldBack_ = true;
-    EXPECT_TRUE(WaitUntil([this] { return ended_; })) << "the job did not end";
-    return false;  // now the answer
-  }
-
-  qt::DeviceWork& work_;
-  std::function<bool()> started_;
-  JobEventWatcher finals_;
-  bool ended_ = false;
-  bool heldBack_ = false;
-};
-
-// The job ends before the page has StartJob's answer. A failure waits for the answer, which
-// tells the job's failure from the start's own; a success is acted on at once. Either way one
-// page box, and the page, its tabs and the welcome window's buttons are free again once the
-// answer has come.
-TEST_F(BluetoothPageTest, AJobThatEndsBeforeTheStartsAnswer) {
-  struct Case {
-    const char* name;
-    VirtualBluetoothModule::Script script;
-    const char* pageBox;
-  };
-  const Case cases[] = {
-      {"success", {.progress = {99, 100}}, kTextBluetoothSucceeded},
-      {"update refused", {.upgradeResult = 1}, kTextBluetoothFailed},
-  };
-  Prepared();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    AmpBack();
-    ASSERT_EQ(LinkMode.load(), kLinkHid);
-    sim.module.SetScript(c.script);
-    const std::size_t boxesBefore = prompter.Boxes().size();
-    // StartJob's "INITSTA" is the first report the amp is sent after "Upgrade".
-    StartAnswerHeldBack held(deviceWork, page, [this, before = sim.korva.Writes().size()] {
-      return sim.korva.Writes().size() > before;
-    });
-    Click(page, "m_btnUpgrade");
-    ASSERT_TRUE(WaitForIdle());
-    ASSERT_TRUE(held.HeldBack());
-    ASSERT_TRUE(WaitUntil([] { return RunningWorkers() == 0; }));
-    QCoreApplication::processEvents();
-    ASSERT_EQ(prompter.Boxes().size(), boxesBefore + 1);
-    EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
-    EXPECT_EQ(prompter.Boxes().back().text, c.pageBox);
-    ExpectIdle(page);
-    // The amp's lock went with the job, although the start's answer came after the job's end.
-    EXPECT_FALSE(UpdateUnderWay());
-    EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
-  }
-}
-
 // From the keyboard, as on the other pages: once a file that opens is chosen the focus waits on
 // "Upgrade", where a held key starts nothing and a fresh Return does. After the update the
 // window has the keyboard again, on "Browse" for the next file, whether the busy prompt was up
@@ -433,49 +357,6 @@ TEST_F(BluetoothPageTest, WithoutALibraryTheAmpSeesNothing) {
   EXPECT_TRUE(sim.module.Calls().empty());
   EXPECT_EQ(RunningWorkers(), 0);
   ExpectIdle(page);
-}
-
-// "Browse" takes any file that opens, without looking into it; "Upgrade" wants the amp (or the
-// link already with the module), then a file that opens. Nothing reaches the amp or the module.
-TEST_F(BluetoothPageTest, BrowseAndTheChecksOfUpgrade) {
-  auto upgradeSays = [&](BoxKind kind, const char* text) { ExpectUpgradeSays(page, kind, text); };
-  EXPECT_EQ(Shown(page, "loadedVersion"), "");
-  sim.korva.Unplug();
-  Probed();
-  ASSERT_EQ(LinkMode.load(), kLinkNone);
-  const std::size_t callsBefore = sim.module.Calls().size();
-  upgradeSays(BoxKind::Window, kTextConnectDevice);
-  LinkMode.store(kLinkBluetooth);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-  LinkMode.store(kLinkNone);
-  sim.korva.Plug();
-  Probed();
-  ASSERT_EQ(LinkMode.load(), kLinkHid);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  Browse(page, folder.File("module.bin", Bytes{0x00}));
-  EXPECT_EQ(PathShown(page), folder.PathOf("module.bin"));
-  files.Cancel();
-  Click(page, "m_btnBrowse");
-  EXPECT_EQ(PathShown(page), folder.PathOf("module.bin"));
-  EXPECT_EQ(prompter.Boxes().size(), 3u);
-  Browse(page, folder.PathOf("gone.dfu"));
-  EXPECT_EQ(PathShown(page), folder.PathOf("gone.dfu"));
-  EXPECT_EQ(prompter.Boxes().back().kind, BoxKind::Window);
-  EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-  // A FIFO is refused at once, at Browse and at Upgrade: the window never waits for a writer.
-  const std::string fifo = folder.PathOf("pipe.dfu");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::size_t boxesBefore = prompter.Boxes().size();
-  Browse(page, fifo);
-  ASSERT_EQ(prompter.Boxes().size(), boxesBefore + 1);
-  EXPECT_EQ(prompter.Boxes().back().text, kTextOpenFileFailed);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  EXPECT_EQ(files.filters, std::vector<std::string>(4, "*.bin; *.dfu "));  // no default extension
-  EXPECT_TRUE(sim.korva.Writes().empty());
-  EXPECT_EQ(CallsSince(callsBefore), Calls{});
 }
 
 }  // namespace

@@ -20,11 +20,11 @@
 #include <optional>
 
 #include "device/hid_transport.h"
+#include "dialogs/main_road.h"
 #include "qt/device_work.h"
 #include "qt/file_chooser.h"
 #include "qt/job_event.h"
 #include "qt/update_dlg.h"
-#include "qt/update_plan.h"
 #include "tests/shared/test_support.h"
 
 namespace korva::testing {
@@ -116,7 +116,7 @@ class RecordingFileChooser final : public qt::FileChooser {
   void Choose(const std::string& path) { answers_.push_back(QString::fromStdString(path)); }
   void Cancel() { answers_.push_back(std::nullopt); }
 
-  std::optional<QString> ChooseFileToOpen(QWidget*, const qt::FileFilter& filter) override {
+  std::optional<QString> ChooseFileToOpen(QWidget*, const dialogs::FileFilter& filter) override {
     filters.push_back(std::string(filter.pattern) + " " + filter.defaultSuffix);
     if (answers_.empty()) {
       ADD_FAILURE() << "a file dialog that the test did not expect";
@@ -184,7 +184,7 @@ inline std::vector<std::string> TabOrder(QWidget* window) {
 class WindowTest : public KorvaTest {
  protected:
   WindowTest() {
-    qt::ResetMainRoadState();
+    dialogs::ResetMainRoadState();
     // The tests deliver the poll's ticks themselves.
     qt::CUpdateDlg::SetPollPeriodForTests(kNoTickMs);
     qt::SetAppDeviceWork(&deviceWork);

@@ -1,7 +1,9 @@
-// The service pages in the welcome window, driven as a technician would against the virtual
-// amp in virtual time: choosing files, the checks of "Upgrade" in their order, whole jobs to
-// their final box and what the amp then holds, failures, the tab rule, job messages that
-// arrive while a box is open, and a window that cannot go while a page's job writes.
+// The service pages' Qt faces in the welcome window, driven as a technician would against the
+// virtual amp in virtual time: choosing files, whole jobs to their final box with the controls,
+// tabs and window buttons as they are meanwhile, the tab bar, job messages that arrive while a
+// box or another window runs its own loop, the keyboard, and a window that cannot go while a
+// page's job writes. The pages' checks and failures are tested without Qt
+// (tests/dialogs/service_page_tests.cpp).
 #include <sys/stat.h>
 
 #include <QComboBox>
@@ -12,71 +14,26 @@
 #include <memory>
 #include <optional>
 
-#include "device/amp_lock.h"
 #include "jobs/service_texts.h"
 #include "qt/about_dlg.h"
 #include "tests/qt/service_page_test_support.h"
+#include "tests/shared/service_page_cases.h"
 
 namespace korva::testing {
 namespace {
 
-// A full-flash battery file: boot area, marker, application, and 0xFF from 0x3500 on, so that
-// the accepted length ends at 0x3800 and the application part is 0x1800 bytes.
-Bytes FullFlashBatteryFile() {
-  Bytes bytes = FirmwareBytes(0x8000, 31, 0x2010, "BATV1.02");
-  std::fill(bytes.begin() + 0x3500, bytes.end(), 0xFF);
-  return bytes;
-}
-
-// What differs between the pages for these tests.
-struct PageCase {
-  const char* name;
-  int tab;
-  const char* fileName;
-  Bytes file;
-  const char* version;  // beside "Update Version:" after Browse; none on the IR page
-  Bytes refusedFile;    // a file that the page's rule refuses at Upgrade
-  const char* refusedText;
-  const char* filter;
-  int jobKind;
-  std::function<void(const VirtualKorva&, const Bytes&)> expectOnTheAmp;
-};
-
-void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
-
-std::vector<PageCase> AllPages() {
-  return {
-      {"MCU", ServicePageHost::kTabMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"),
-       "V 1.39", Pattern(0x2345, 7), kTextFileWrong, "*.bin bin", kJobMcu,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.McuMemory(), Padded(file, 1024));
-         EXPECT_EQ(amp.McuVersion(), "1.39");
-       }},
-      {"DSP", ServicePageHost::kTabDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"),
-       "V 0.251", Pattern(5000, 13), kTextFileWrong, "*.bin bin", kJobDsp,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         EXPECT_EQ(amp.DspHeader(), Slice(file, 0, 16));
-         EXPECT_EQ(amp.DspMemory(), Padded(Slice(file, 16, file.size() - 16), 64));
-         EXPECT_EQ(amp.DspVersion(), "251");
-       }},
-      {"Battery", ServicePageHost::kTabBattery, "battery.bin", FullFlashBatteryFile(), "V 1.02",
-       Pattern(0x6001, 31), kTextFileWrong, "*.bin bin", kJobBattery,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         // The boot area is not sent; the application part ends with its 1 KiB block.
-         EXPECT_EQ(amp.BatteryMemory(), Slice(file, 0x2000, 0x1800));
-       }},
-      {"IR", ServicePageHost::kTabIr, "cab.wav", Wav(28844), nullptr, Wav(16427), kTextFileTooSmall,
-       "*.wav WAV", kJobAudio,
-       [](const VirtualKorva& amp, const Bytes& file) {
-         // Slot 5: its descriptor names the file and repeats its header; then 16 KiB of samples.
-         Bytes descriptor(256, 0);
-         std::memcpy(descriptor.data(), "cab.wav", 7);
-         std::copy_n(file.begin(), 44, descriptor.begin() + 128);
-         EXPECT_EQ(amp.ReadMemory(0x51500, 256), descriptor);
-         EXPECT_EQ(amp.ReadMemory(0x66000, 0x4000), Slice(file, 44, 0x4000));
-         EXPECT_EQ(amp.ReadMemory(0x51400, 256), Bytes(256, 0xFF));  // no other slot written
-       }},
-  };
+// The tab of the page that starts `jobKind`.
+int TabOf(int jobKind) {
+  switch (jobKind) {
+    case kJobDsp:
+      return ServicePageHost::kTabDsp;
+    case kJobAudio:
+      return ServicePageHost::kTabIr;
+    case kJobBattery:
+      return ServicePageHost::kTabBattery;
+    default:
+      return ServicePageHost::kTabMcu;
+  }
 }
 
 class EachPageTest : public ServicePageTest, public ::testing::WithParamInterface<PageCase> {
@@ -84,7 +41,7 @@ class EachPageTest : public ServicePageTest, public ::testing::WithParamInterfac
   // The page with its file chosen (and, on the IR page, slot 5).
   QWidget* Prepared() {
     const PageCase& c = GetParam();
-    QWidget* page = Open(c.tab);
+    QWidget* page = Open(TabOf(c.jobKind));
     if (c.jobKind == kJobAudio) ChooseSlot(page, 5);
     Browse(page, folder.File(c.fileName, c.file));
     return page;
@@ -144,93 +101,13 @@ TEST_P(EachPageTest, BrowseThenUpgradeRunsTheJobToItsFinalBoxAndTheAmpHoldsTheFi
   EXPECT_FALSE(atBox.buttons);
   EXPECT_EQ(atBox.status, kJobSucceeded);
   ExpectIdle(page);
-  ExpectShowing(c.tab);
+  ExpectShowing(TabOf(c.jobKind));
   c.expectOnTheAmp(sim.korva, c.file);
   EXPECT_TRUE(sim.korva.Violations().empty()) << sim.korva.Violations().front();
   EXPECT_EQ(sim.bus.OpenHandles(), 0);
 }
 
-TEST_P(EachPageTest, FailuresEndInTheirBoxesAndGiveThePageBack) {
-  const PageCase& c = GetParam();
-  const ServiceJobTexts& texts = ServiceJobTextsOf(c.jobKind);
-  QWidget* page = Prepared();
-
-  // The amp goes away in the middle of the data: one failure box, the page idle again.
-  VirtualKorva::Faults faults;
-  faults.unplugAfterDataReports = 40;
-  sim.korva.SetFaults(faults);
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(prompter.Texts(), std::vector<std::string>{texts.failed});
-  ExpectIdle(page);
-
-  // The amp refuses "INITSTA": the dispatcher's box, then the page's; no job thread.
-  sim.korva.Plug();
-  faults = {};
-  faults.acknowledgeLimit = 0;
-  sim.korva.SetFaults(faults);
-  Click(page, "m_btnUpgrade");
-  Settle();
-  EXPECT_EQ(RunningWorkers(), 0);
-  const char* initFailed = c.jobKind == kJobDsp ? kTextInitStatesFailed : kTextInitStatesFailedWide;
-  EXPECT_EQ(prompter.Texts(),
-            (std::vector<std::string>{texts.failed, initFailed, texts.startFailed}));
-  EXPECT_EQ(prompter.Boxes()[2].kind, BoxKind::Window);
-  ExpectIdle(page);
-
-  // A new Upgrade starts from the beginning and succeeds.
-  sim.korva.SetFaults({});
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(prompter.Texts().back(), texts.succeeded);
-  c.expectOnTheAmp(sim.korva, c.file);
-}
-
-// The checks of "Upgrade" in their order; each refusal writes nothing to the amp and leaves the
-// page idle.
-TEST_P(EachPageTest, UpgradeChecksTheLinkTheSlotTheAmpAndTheFileInThatOrder) {
-  const PageCase& c = GetParam();
-  const bool ir = c.jobKind == kJobAudio;
-  QWidget* page = Open(c.tab);
-  sim.korva.ClearLog();
-  auto upgradeSays = [&](BoxKind kind, const char* text) { ExpectUpgradeSays(page, kind, text); };
-
-  // Nothing chosen at all, the amp gone, and the link handed to the Bluetooth module.
-  sim.korva.Unplug();
-  QCoreApplication::processEvents();  // the welcome window asks for a probe of the unplug
-  Settle();
-  LinkMode.store(kLinkBluetooth);
-  upgradeSays(BoxKind::Window, kTextLinkOnBluetooth);
-  LinkMode.store(kLinkNone);
-  if (ir) {
-    upgradeSays(BoxKind::Window, kTextSelectAudioIndex);
-    ChooseSlot(page, 5);
-  }
-  upgradeSays(BoxKind::Window, kTextConnectDevice);
-  sim.korva.Plug();
-  QCoreApplication::processEvents();
-  Settle();
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  // Accepted at Browse, refused at Upgrade: the file is read again from disk.
-  const std::string path = folder.File(c.fileName, c.file);
-  Browse(page, path);
-  folder.File(c.fileName, c.refusedFile);
-  upgradeSays(BoxKind::Application, c.refusedText);
-  if (c.version) {
-    EXPECT_EQ(Shown(page, "updateVersion"), kTextVersionError);
-  }
-
-  // A file that vanished after Browse.
-  std::filesystem::remove(path);
-  upgradeSays(BoxKind::Application, kTextSelectFile);
-
-  for (const auto& write : sim.korva.Writes())
-    ADD_FAILURE() << "a report went to the amp: " << int(write.Payload(0));
-  EXPECT_EQ(JobStatus.load(), kJobIdle);
-}
-
-INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
+INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(FilePageCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Browse on the firmware pages: accepted (its version), cancelled (nothing changes), refused
@@ -239,10 +116,10 @@ INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
 TEST_F(ServicePageTest, BrowseOnTheFirmwarePages) {
   const std::string fifo = folder.PathOf("pipe.bin");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  for (const PageCase& c : AllPages()) {
+  for (const PageCase& c : FilePageCases()) {
     if (!c.version) continue;
     SCOPED_TRACE(c.name);
-    QWidget* page = Open(c.tab);
+    QWidget* page = Open(TabOf(c.jobKind));
     EXPECT_EQ(Shown(page, "loadedVersion"), "");
     EXPECT_EQ(Shown(page, "updateVersion"), "");
     EXPECT_EQ(Shown(page, "percent"), "0%");
@@ -359,36 +236,6 @@ TEST_F(ServicePageTest, TheTabRule) {
   Tabs()->setCurrentIndex(ServicePageHost::kTabDsp);
   ExpectShowing(ServicePageHost::kTabBattery);
   JobStatus.store(kJobIdle);
-}
-
-// Another program holds the amp: "Upgrade" says who, in a page box, and sends nothing; the job
-// that runs once it is free holds the lock until its final message.
-TEST_F(ServicePageTest, AnAmpInUseByAnotherProgramIsNotWritten) {
-  QWidget* page = Open(ServicePageHost::kTabMcu);
-  Browse(page, folder.File("mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39")));
-  AmpLockAttempt other = TryLockAmp("/dev/hidraw-korva");
-  ASSERT_EQ(other.outcome, AmpLockOutcome::Taken);
-  const std::string inUse = AmpInUseText(TryLockAmp("/dev/hidraw-korva").holder);
-  ExpectUpgradeSays(page, BoxKind::Window, inUse.c_str());
-  EXPECT_TRUE(sim.korva.Writes().empty());
-
-  other.lock.reset();
-  int looked = 0;
-  int heldWhileWriting = 0;
-  JobEventWatcher running;
-  running.onJob = [&](const qt::JobEvent& e) {
-    if (e.WParam() != JOB_PROGRESS) return;
-    ++looked;
-    if (TryLockAmp("/dev/hidraw-korva").outcome == AmpLockOutcome::HeldElsewhere)
-      ++heldWhileWriting;
-  };
-  page->installEventFilter(&running);
-  Click(page, "m_btnUpgrade");
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_GT(looked, 0);
-  EXPECT_EQ(heldWhileWriting, looked);
-  EXPECT_EQ(prompter.Texts().back(), kTextMcuPageSucceeded);
-  EXPECT_EQ(TryLockAmp("/dev/hidraw-korva").outcome, AmpLockOutcome::Taken);
 }
 
 TEST_F(ServicePageTest, WhileAPageJobWritesNeitherTabsNorWindowMayGo) {

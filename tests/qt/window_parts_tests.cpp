@@ -1,5 +1,6 @@
-// The window program's parts: version comparison, percentage, GBK display, dialog-unit layout
-// without clipped text, message boxes, and the job owner's marshalling to the UI thread.
+// The window program's Qt parts: the program's texts as Qt shows them, dialog-unit layout
+// without clipped text, message boxes, the file dialog, the start options, and the hand-offs
+// between the job and device threads and the GUI thread.
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "dialogs/connection_reading.h"
+#include "dialogs/file_filter.h"
 #include "jobs/service_texts.h"
 #include "jobs/update_texts.h"
 #include "qt/about_dlg.h"
@@ -19,37 +21,25 @@
 #include "qt/device_work.h"
 #include "qt/dialog_units.h"
 #include "qt/display_text.h"
+#include "qt/job_event.h"
 #include "qt/message_box_prompter.h"
 #include "qt/same_version_dlg.h"
+#include "qt/thread_handoff.h"
 #include "qt/updater_app.h"
 #include "qt/welcome_dlg.h"
-#include "qt/window_job_owner.h"
 #include "tests/qt/qt_test_support.h"
 #include "tests/shared/file_test_support.h"
 
 namespace korva::testing {
 namespace {
 
-TEST(Percent, TruncatesAndNeverDividesByZeroOrPassesOneHundred) {
-  struct Case {
-    long sent;
-    int total;
-    const char* shown;
-  } cases[] = {
-      {1, 3, "33%"},         {376, 752, "50%"},
-      {751, 752, "99%"},     {752, 752, "100%"},
-      {2143, 2142, "100%"},  {1, 0, "100%"},
-      {0, 0, "100%"},        {2147483647L, 2147483647, "100%"},
-      {30000, 65535, "45%"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(qt::PercentText(c.sent, c.total), c.shown) << c.sent << "/" << c.total;
-}
-
-TEST(DisplayText, DecodesTheFullWidthExclamationMark) {
-  const QString shown = qt::DisplayText("Fail to initialize states of device\xA3\xA1");
-  EXPECT_EQ(shown, QString::fromUtf8("Fail to initialize states of device\xEF\xBC\x81"));  // U+FF01
-  EXPECT_EQ(qt::DisplayText("Update MCU fail!"), QStringLiteral("Update MCU fail!"));
+// What a label or a box shows of the program's bytes: the full-width "!" as U+FF01, the busy
+// prompt's line break as one.
+TEST(QtText, ShowsTheProgramsBytesAsTheirCharacters) {
+  EXPECT_EQ(qt::QtText("Fail to initialize states of device\xA3\xA1"),
+            QStringLiteral("Fail to initialize states of device") + QChar(0xFF01));
+  EXPECT_EQ(qt::QtText(kTextBluetoothBusy),
+            QStringLiteral("BlueTooth Device is upgrading, \n please wait for seconds . . ."));
 }
 
 TEST(MessageBoxes, WindowBoxHasNoIconApplicationBoxAWarning) {
@@ -87,129 +77,61 @@ TEST(MessageBoxes, ABoxAskedFromAJobThreadBlocksItUntilClosed) {
   EXPECT_TRUE(text.endsWith(QChar(0xFF01)));
 }
 
-TEST(WindowJobOwner, PostsJobEventsAndPreparesTheBarOnTheWindowThread) {
-  QProgressBar bar;
-  bar.setRange(0, 5);
-  bar.setValue(3);
+// The faces' route for a job: from the job's thread its messages reach the window as events on
+// the window's thread, in the order posted, and a call run on the window's thread has run there
+// before it returns.
+TEST(JobRoute, MessagesArriveAsEventsOnTheWindowThreadInOrder) {
   JobEventWatcher target;
+  const std::thread::id gui = std::this_thread::get_id();
   std::vector<std::tuple<int, int, long>> received;
   target.onJob = [&](const qt::JobEvent& e) {
+    EXPECT_EQ(std::this_thread::get_id(), gui);
     received.emplace_back(e.Message(), e.WParam(), e.LParam());
   };
   QObject window;
   window.installEventFilter(&target);
-  qt::WindowJobOwner owner(&window, &bar);
-
-  std::atomic<bool> prepared{false};
+  std::thread::id ranOn;
+  std::atomic<bool> ran{false};
   std::thread job([&] {
-    owner.PrepareProgressBar(752);
-    // The bar was prepared on its own thread before the call returned.
-    prepared.store(true);
-    owner.PostJobMessage(WM_MCU_JOB, JOB_PROGRESS, 1);
-    owner.PostJobMessage(WM_MCU_JOB, JOB_DONE, 0);
+    for (long i = 1; i <= 3; ++i) qt::PostJobEvent(&window, WM_MCU_JOB, JOB_PROGRESS, i);
+    qt::RunOnThreadOf(&window, [&] { ranOn = std::this_thread::get_id(); });
+    ran.store(true);  // after the call: it has run on the window's thread
+    qt::PostJobEvent(&window, WM_MCU_JOB, JOB_DONE, 0);
   });
-  ASSERT_TRUE(WaitUntil([&] { return received.size() == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return received.size() == 4; }));
   job.join();
-  EXPECT_TRUE(prepared.load());
-  EXPECT_EQ(bar.maximum(), 752);
-  EXPECT_EQ(bar.value(), 0);
+  EXPECT_TRUE(ran.load());
+  EXPECT_EQ(ranOn, gui);
   EXPECT_EQ(received, (std::vector<std::tuple<int, int, long>>{{WM_MCU_JOB, JOB_PROGRESS, 1},
+                                                               {WM_MCU_JOB, JOB_PROGRESS, 2},
+                                                               {WM_MCU_JOB, JOB_PROGRESS, 3},
                                                                {WM_MCU_JOB, JOB_DONE, 0}}));
-
-  // On the bar's own thread it runs in place; a total of 0 keeps the bar a bar.
-  owner.PrepareProgressBar(0);
-  EXPECT_EQ(bar.minimum(), 0);
-  EXPECT_EQ(bar.maximum(), 1);
 }
 
-// The device thread: calls run one at a time, in order, off the GUI thread; results come back
-// on the GUI thread in the same order, and never to a window that has gone.
-TEST(DeviceWork, RunsCallsInOrderOffTheGuiThreadAndHandsResultsBack) {
-  qt::DeviceWork work;
-  QObject window;
+// The Qt program's device thread hands results back through Qt's queue, on the GUI thread; a
+// result still queued when the device thread has gone is dropped (its order, its windows and
+// its end are the shared layer's, tested there).
+TEST(DeviceWork, HandsResultsBackOnTheGuiThreadAndDropsThemWithItself) {
   const std::thread::id gui = std::this_thread::get_id();
-  std::mutex mutex;
-  std::vector<std::thread::id> workThreads;
-  std::vector<int> ran;
-  std::vector<int> handed;
-  std::atomic<int> running{0};
-  bool overlapped = false;
-  for (int i = 0; i < 20; ++i) {
-    work.Run(
-        &window,
-        [&, i] {
-          overlapped |= running.fetch_add(1) != 0;
-          std::this_thread::sleep_for(std::chrono::microseconds(200));
-          {
-            std::lock_guard lock(mutex);
-            workThreads.push_back(std::this_thread::get_id());
-            ran.push_back(i);
-          }
-          running.fetch_sub(1);
-          return i * i;
-        },
-        [&](int square) {
-          EXPECT_EQ(std::this_thread::get_id(), gui);
-          handed.push_back(square);
-        });
-  }
-  work.Run([&] { ran.push_back(-1); });  // a call whose end nobody waits for
-  EXPECT_FALSE(work.Idle());
-  ASSERT_TRUE(WaitUntil([&] { return work.Idle(); }));
-  EXPECT_FALSE(overlapped);
-  ASSERT_EQ(ran.size(), 21u);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(ran[i], i);
-  EXPECT_EQ(ran.back(), -1);
-  ASSERT_EQ(handed.size(), 20u);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(handed[i], i * i);
-  for (const auto& id : workThreads) {
-    EXPECT_NE(id, gui);
-    EXPECT_EQ(id, workThreads.front());
-  }
-}
+  const dialogs::WindowLife life;
+  auto work = std::make_unique<qt::DeviceWork>();
+  std::thread::id workThread;
+  std::thread::id handedOn;
+  work->Port().Run(
+      life, [&] { return workThread = std::this_thread::get_id(); },
+      [&](std::thread::id) { handedOn = std::this_thread::get_id(); });
+  ASSERT_TRUE(WaitUntil([&] { return work->Idle(); }));
+  EXPECT_NE(workThread, gui);
+  EXPECT_EQ(handedOn, gui);
 
-TEST(DeviceWork, AResultForAWindowThatHasGoneIsDropped) {
-  qt::DeviceWork work;
-  Gate gate;
-  gate.Close();
-  auto window = std::make_unique<QObject>();
+  std::atomic<bool> made{false};
   bool handed = false;
-  bool laterHanded = false;
-  work.Run(
-      window.get(), [&] { gate.Pass(); }, [&] { handed = true; });
-  work.Run(
-      &work, [] { return 1; }, [&](int) { laterHanded = true; });
-  ASSERT_TRUE(gate.WaitUntilHeld());
-  window.reset();  // while its call is being made
-  gate.Open();
-  ASSERT_TRUE(WaitUntil([&] { return work.Idle(); }));
+  work->Port().Run(
+      life, [&] { made.store(true); }, [&] { handed = true; });
+  while (!made.load()) std::this_thread::yield();
+  work.reset();  // joins the device thread, whose hand-back is queued by then
+  QCoreApplication::processEvents();
   EXPECT_FALSE(handed);
-  EXPECT_TRUE(laterHanded);
-}
-
-TEST(DeviceWork, GoingAwayWaitsForTheCallInProgressAndDropsTheRest) {
-  Gate gate;
-  gate.Close();
-  std::atomic<bool> finished{false};
-  std::atomic<bool> laterRan{false};
-  std::thread opener;
-  {
-    qt::DeviceWork work;
-    work.Run([&] {
-      gate.Pass();
-      finished.store(true);
-    });
-    work.Run([&] { laterRan.store(true); });
-    ASSERT_TRUE(gate.WaitUntilHeld());
-    // Opens the gate only once the destructor is surely waiting.
-    opener = std::thread([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      gate.Open();
-    });
-  }
-  opener.join();
-  EXPECT_TRUE(finished.load());
-  EXPECT_FALSE(laterRan.load());
 }
 
 // The Bluetooth page's file dialog: one entry "*.bin; *.dfu" that lists the files of both
@@ -250,7 +172,7 @@ TEST(FileDialogChooser, OffersSeveralPatternsInOneEntry) {
         dialog->reject();
       }
     });
-    return chooser.ChooseFileToOpen(nullptr, qt::kBluetoothFileFilter);
+    return chooser.ChooseFileToOpen(nullptr, dialogs::kBluetoothFileFilter);
   };
   EXPECT_EQ(choose(QStringLiteral("module.dfu")),
             QString::fromStdString(folder.PathOf("module.dfu")));
