@@ -4,6 +4,7 @@
 // tabs. What the pages decide is tested once, in the shared layer's tests.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -14,6 +15,7 @@
 #include "jobs/service_texts.h"
 #include "resources/windows/resource.h"
 #include "tests/shared/file_test_support.h"
+#include "tests/shared/service_page_cases.h"
 #include "tests/win32/win32_test_support.h"
 #include "win32/device_changes.h"
 #include "win32/service_page_dlg.h"
@@ -82,120 +84,185 @@ class ServicePagesTest : public Win32WindowTest {
   ScratchFolder folder;
 };
 
-// A full-flash battery file whose application part is 0x1800 bytes (0xFF from 0x3500 on).
-Bytes FullFlashBatteryFile() {
-  Bytes bytes = FirmwareBytes(0x8000, 31, 0x2010, "BATV1.02");
-  std::fill(bytes.begin() + 0x3500, bytes.end(), 0xFF);
-  return bytes;
-}
-
-struct PageCase {
-  const char* name;
-  int tab;
-  const char* fileName;
-  Bytes file;
-  std::string dialogShows;  // the file dialog's filter entry and first name
-  const char* version;      // beside "Update Version:"; the IR and Bluetooth pages have none
-  std::function<void(const Simulation&, const Bytes&, const std::string&)> expectWritten;
+// What a page showed on its way through Browse and Upgrade to its final box.
+struct PageRun {
+  std::vector<SeenDialog> boxes;
+  bool lockedWhileRunning = false;  // the page, the tabs, Enter and Exit, at a progress message
+  bool busyPromptSeen = false;
+  // While the final box was open: the bar at its end, the page not yet reset, no busy prompt.
+  int barAtBox = -1;
+  int maximumAtBox = -1;
+  std::string percentAtBox;
+  bool buttonsAtBox = true;
+  bool busyPromptAtBox = true;
 };
 
-void PrintTo(const PageCase& c, std::ostream* out) { *out << c.name; }
+class PageRoadTest : public ServicePagesTest {
+ protected:
+  // Opens `tab` (slot 5 on the IR page), chooses `path` in the file dialog, presses Upgrade and
+  // follows the job to its final box.
+  PageRun Run(int tab, const std::string& path) {
+    ClickTab(tab);
+    EXPECT_EQ(VisiblePages(), std::vector<int>{tab});
+    HWND page = Page(tab);
+    if (tab == dialogs::kTabIr) ChooseSlot(page, 5);
+    Browse(page, path);
+    EXPECT_EQ(ItemText(page, IDC_FILE_PATH), path);
+    EXPECT_EQ(ItemText(page, IDC_LOADED_VERSION), "");  // "info" went with the first refresh
+    EXPECT_TRUE(modal.Boxes().empty());
 
-std::vector<PageCase> AllPages() {
-  return {
-      {"MCU", dialogs::kTabMcu, "mcu.bin", FirmwareBytes(0x2345, 7, 0x10, "APPV1.39"),
-       "*.bin|*.bin", "V 1.39",
-       [](const Simulation& sim, const Bytes& file, const std::string&) {
-         EXPECT_EQ(sim.korva.McuMemory(), Padded(file, 1024));
-       }},
-      {"DSP", dialogs::kTabDsp, "dsp.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251"), "*.bin|*.bin",
-       "V 0.251",
-       [](const Simulation& sim, const Bytes& file, const std::string&) {
-         EXPECT_EQ(sim.korva.DspMemory(), Padded(Slice(file, 16, file.size() - 16), 64));
-       }},
-      {"Battery", dialogs::kTabBattery, "battery.bin", FullFlashBatteryFile(), "*.bin|*.bin",
-       "V 1.02",
-       [](const Simulation& sim, const Bytes& file, const std::string&) {
-         EXPECT_EQ(sim.korva.BatteryMemory(), Slice(file, 0x2000, 0x1800));
-       }},
-      {"IR", dialogs::kTabIr, "cab.wav", Wav(28844), "*.wav|*.wav", nullptr,
-       [](const Simulation& sim, const Bytes& file, const std::string&) {
-         // Slot 5's samples.
-         EXPECT_EQ(sim.korva.ReadMemory(0x66000, 0x4000), Slice(file, 44, 0x4000));
-       }},
-      {"Bluetooth", dialogs::kTabBluetooth, "module.dfu", Pattern(3000, 3),
-       "*.bin; *.dfu|*.bin; *.dfu", nullptr,
-       [](const Simulation& sim, const Bytes&, const std::string& path) {
-         EXPECT_EQ(sim.module.UpgradedFile(), path);
-       }},
-  };
-}
-
-class EachPageTest : public ServicePagesTest, public ::testing::WithParamInterface<PageCase> {};
-
-TEST_P(EachPageTest, BrowseAndUpgradeThroughTheSystemsDialogsToTheFinalBox) {
-  const PageCase& c = GetParam();
-  ClickTab(c.tab);
-  EXPECT_EQ(VisiblePages(), std::vector<int>{c.tab});
-  HWND page = Page(c.tab);
-  if (c.tab == dialogs::kTabIr) ChooseSlot(page, 5);
-  const std::string path = folder.File(c.fileName, c.file);
-  Browse(page, path);
-  EXPECT_EQ(modal.fileDialogTitles, std::vector<std::string>{c.dialogShows});
-  EXPECT_EQ(ItemText(page, IDC_FILE_PATH), path);
-  if (c.version) {
-    EXPECT_EQ(ItemText(page, IDC_UPDATE_VERSION), c.version);
+    PageRun run;
+    modal.whileBoxOpen = [&](const SeenDialog&) {
+      run.barAtBox = Bar(page);
+      run.maximumAtBox = BarMaximum(page);
+      run.percentAtBox = ItemText(page, IDC_PERCENT);
+      run.buttonsAtBox = ButtonsEnabled(page);
+      run.busyPromptAtBox = FindWindowCalled("") != nullptr;
+    };
+    Click(page, IDC_UPGRADE);
+    EXPECT_TRUE(PumpUntil([&] {
+      run.busyPromptSeen = run.busyPromptSeen || FindWindowCalled("") != nullptr;
+      if (Bar(page) > 0)
+        run.lockedWhileRunning = !ButtonsEnabled(page) && !IsWindowEnabled(Tabs()) &&
+                                 !ItemEnabled(welcome->Handle(), IDC_ENTER) &&
+                                 !ItemEnabled(welcome->Handle(), IDC_EXIT);
+      return !welcome->Window().Host()->JobRunning() && device.Idle();
+    }));
+    run.boxes = modal.Boxes();
+    // The page is ready for the next file.
+    EXPECT_EQ(Bar(page), 0);
+    EXPECT_EQ(ItemText(page, IDC_PERCENT), "0%");
+    EXPECT_TRUE(ButtonsEnabled(page));
+    EXPECT_TRUE(IsWindowEnabled(Tabs()));
+    EXPECT_TRUE(sim.korva.Violations().empty());
+    return run;
   }
-  EXPECT_EQ(ItemText(page, IDC_LOADED_VERSION), "");  // "info" went with the first refresh
-  EXPECT_TRUE(modal.Boxes().empty());
 
-  // While the final box is open: the bar at its end, the page not yet reset, no busy prompt.
-  struct {
-    int bar = -1;
-    int maximum = -1;
-    std::string percent;
-    bool buttons = true;
-    bool busyPromptUp = true;
-  } atBox;
-  modal.whileBoxOpen = [&](const SeenDialog&) {
-    atBox = {Bar(page), BarMaximum(page), ItemText(page, IDC_PERCENT), ButtonsEnabled(page),
-             FindWindowCalled("") != nullptr};
-  };
-  bool busyPromptSeen = false;
-  bool lockedWhileRunning = false;
-  Click(page, IDC_UPGRADE);
-  ASSERT_TRUE(PumpUntil([&] {
-    busyPromptSeen = busyPromptSeen || FindWindowCalled("") != nullptr;
-    if (Bar(page) > 0)
-      lockedWhileRunning = !ButtonsEnabled(page) && !IsWindowEnabled(Tabs()) &&
-                           !ItemEnabled(welcome->Handle(), IDC_ENTER) &&
-                           !ItemEnabled(welcome->Handle(), IDC_EXIT);
-    return !welcome->Window().Host()->JobRunning() && device.Idle();
-  }));
+  // One success box: the page's text as the user reads it, a window box owned by the window.
+  void ExpectSuccessBox(const PageRun& run, int jobKind) {
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, DisplayText(ServiceJobTextsOf(jobKind).succeeded));
+    EXPECT_FALSE(run.boxes[0].exclamation);
+    EXPECT_EQ(run.boxes[0].owner, welcome->Handle());
+    EXPECT_TRUE(run.lockedWhileRunning);
+    EXPECT_EQ(run.barAtBox, run.maximumAtBox);
+    EXPECT_EQ(run.percentAtBox, "100%");
+    EXPECT_FALSE(run.buttonsAtBox);
+    EXPECT_FALSE(run.busyPromptAtBox);
+  }
+};
 
-  ASSERT_EQ(modal.Boxes().size(), 1u);
-  const SeenDialog box = modal.Boxes()[0];
-  EXPECT_EQ(box.text,
-            DisplayText(ServiceJobTextsOf(welcome->PageDlg(c.tab)->Page().JobKind()).succeeded));
-  EXPECT_FALSE(box.exclamation);
-  EXPECT_EQ(box.owner, welcome->Handle());
-  EXPECT_TRUE(lockedWhileRunning);
-  EXPECT_EQ(atBox.bar, atBox.maximum);
-  EXPECT_EQ(atBox.percent, "100%");
-  EXPECT_FALSE(atBox.buttons);
-  EXPECT_FALSE(atBox.busyPromptUp);
-  EXPECT_EQ(busyPromptSeen, c.tab == dialogs::kTabBluetooth);
-  // The page is ready for the next file.
-  EXPECT_EQ(Bar(page), 0);
-  EXPECT_EQ(ItemText(page, IDC_PERCENT), "0%");
-  EXPECT_TRUE(ButtonsEnabled(page));
-  EXPECT_TRUE(IsWindowEnabled(Tabs()));
-  c.expectWritten(sim, c.file, path);
-  EXPECT_TRUE(sim.korva.Violations().empty());
+int TabOf(int jobKind) {
+  switch (jobKind) {
+    case kJobDsp:
+      return dialogs::kTabDsp;
+    case kJobBattery:
+      return dialogs::kTabBattery;
+    case kJobAudio:
+      return dialogs::kTabIr;
+    default:
+      return dialogs::kTabMcu;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, EachPageTest, ::testing::ValuesIn(AllPages()),
+class EachFilePageTest : public PageRoadTest, public ::testing::WithParamInterface<PageCase> {};
+
+TEST_P(EachFilePageTest, BrowseAndUpgradeThroughTheSystemsDialogsToTheFinalBox) {
+  const PageCase& c = GetParam();
+  const int tab = TabOf(c.jobKind);
+  const PageRun run = Run(tab, folder.File(c.fileName, c.file));
+  // The file dialog offered the page's one filter entry, and its pattern as the first name.
+  const std::string pattern = std::string(c.filter).substr(0, std::string(c.filter).find(' '));
+  EXPECT_EQ(modal.fileDialogTitles, std::vector<std::string>{pattern + "|" + pattern});
+  if (c.version) {
+    EXPECT_EQ(ItemText(Page(tab), IDC_UPDATE_VERSION), c.version);
+  }
+  ExpectSuccessBox(run, c.jobKind);
+  EXPECT_FALSE(run.busyPromptSeen);
+  c.expectOnTheAmp(sim.korva, c.file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, EachFilePageTest, ::testing::ValuesIn(FilePageCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The Bluetooth page: its busy prompt (dialog 145, a window of its own) is up from 99% on and
+// gone before the final box; the update library gets the chosen file.
+TEST_F(PageRoadTest, TheBluetoothPageShowsItsBusyPromptUntilTheFinalBox) {
+  const std::string path = folder.File("module.dfu", Pattern(3000, 3));
+  const PageRun run = Run(dialogs::kTabBluetooth, path);
+  EXPECT_EQ(modal.fileDialogTitles, std::vector<std::string>{"*.bin; *.dfu|*.bin; *.dfu"});
+  ExpectSuccessBox(run, kJobBluetooth);
+  EXPECT_TRUE(run.busyPromptSeen);
+  EXPECT_EQ(sim.module.UpgradedFile(), path);
+}
+
+// The two kinds of box as Windows shows them: an application box has the exclamation icon, a
+// page box none; both carry the program's name and are owned by the welcome window. A file
+// dialog that is cancelled leaves the path as it was.
+TEST_F(ServicePagesTest, PageBoxesAndApplicationBoxesAndACancelledDialog) {
+  HWND mcu = Page(dialogs::kTabMcu);
+  Click(mcu, IDC_UPGRADE);  // no file chosen yet
+  Settle();
+  ClickTab(dialogs::kTabIr);
+  HWND ir = Page(dialogs::kTabIr);
+  Click(ir, IDC_UPGRADE);  // no slot chosen yet
+  Settle();
+  ASSERT_EQ(modal.Boxes().size(), 2u);
+  EXPECT_EQ(modal.Boxes()[0].text, kTextSelectFile);
+  EXPECT_TRUE(modal.Boxes()[0].exclamation);
+  EXPECT_EQ(modal.Boxes()[1].text, kTextSelectAudioIndex);
+  EXPECT_FALSE(modal.Boxes()[1].exclamation);
+  for (const SeenDialog& box : modal.Boxes()) {
+    EXPECT_EQ(box.caption, win32::Utf8(win32::ProgramName()));
+    EXPECT_EQ(box.owner, welcome->Handle());
+  }
+
+  const std::string path = folder.File("cab.wav", Wav(28844));
+  Browse(ir, path);
+  modal.CancelFileDialog();
+  Click(ir, IDC_BROWSE);
+  EXPECT_EQ(modal.FileDialogsSeen(), 2);
+  EXPECT_EQ(ItemText(ir, IDC_FILE_PATH), path);
+}
+
+// While a page's job writes: the tab bar is disabled and a change of tab is put back, Enter and
+// Exit are disabled, and closing the window is refused; after the job all comes back.
+TEST_F(ServicePagesTest, WhileAPagesJobWritesTheTabsAndTheWindowStay) {
+  HookedClock hooked(clock);
+  Gate gate;
+  std::atomic<bool> held{false};
+  std::atomic<int> pauses{0};
+  hooked.hook = [&] {
+    if (++pauses != 10) return;
+    held = true;
+    gate.Pass();
+  };
+  SetProcessClock(&hooked);
+  HWND mcu = Page(dialogs::kTabMcu);
+  Browse(mcu, folder.File("mcu.bin", FirmwareBytes(0x9000, 7, 0x10, "APPV1.39")));
+  gate.Close();
+  Click(mcu, IDC_UPGRADE);
+  ASSERT_TRUE(PumpUntil([&] { return held.load(); }));
+  Pump();
+
+  EXPECT_FALSE(IsWindowEnabled(Tabs()));
+  ClickTab(dialogs::kTabDsp);
+  EXPECT_EQ(SelectedTab(), dialogs::kTabMcu);
+  EXPECT_EQ(VisiblePages(), std::vector<int>{dialogs::kTabMcu});
+  EXPECT_FALSE(ItemEnabled(welcome->Handle(), IDC_ENTER));
+  EXPECT_FALSE(ItemEnabled(welcome->Handle(), IDC_EXIT));
+  SendMessageW(welcome->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(welcome->Ended());
+  EXPECT_FALSE(SendMessageW(welcome->Handle(), WM_QUERYENDSESSION, 0, 0));
+
+  gate.Open();
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_TRUE(IsWindowEnabled(Tabs()));
+  EXPECT_TRUE(ItemEnabled(welcome->Handle(), IDC_EXIT));
+  ClickTab(dialogs::kTabDsp);
+  EXPECT_EQ(VisiblePages(), std::vector<int>{dialogs::kTabDsp});
+  SetProcessClock(&clock);
+}
 
 }  // namespace
 }  // namespace korva::testing

@@ -8,9 +8,8 @@ namespace korva::testing {
 namespace {
 
 constexpr UINT kLookEveryMs = 5;
-// The controls of Windows' message box: its text and its icon.
+// The control of Windows' message box that holds its text.
 constexpr int kBoxTextId = 0xFFFF;
-constexpr int kBoxIconId = 0x14;
 
 ModalAnswerer* g_answerer = nullptr;
 
@@ -119,8 +118,13 @@ bool ModalAnswerer::AnswerBox(HWND box) {
   SeenDialog seen;
   seen.caption = TextOf(box);
   seen.text = TextOf(text);
-  HWND icon = GetDlgItem(box, kBoxIconId);
-  seen.exclamation = icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
+  // The icon is a static icon control (its id differs between Windows and Wine); without one
+  // it shows none.
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    const bool iconControl = (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+    if (iconControl && IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0) != 0)
+      seen.exclamation = true;
+  }
   seen.owner = GetWindow(box, GW_OWNER);
   boxes_.push_back(seen);
   if (whileBoxOpen) whileBoxOpen(seen);
