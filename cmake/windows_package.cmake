@@ -12,16 +12,18 @@ set(CPACK_PACKAGE_VENDOR "Brenwick")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Brings the firmware of a KORVA amplifier up to date over USB")
 set(CPACK_PACKAGE_FILE_NAME "korva-updater-${PROJECT_VERSION}-windows-x86_64")
 set(CPACK_STRIP_FILES ON)
-# The zip: one folder, named as the zip is. The installer names itself "...-setup.exe"
-# (windows_package_names.cmake, read by CPack for each generator).
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/windows_package_names.cmake)
+# What differs between the two (windows_package_generators.cmake, read by CPack for each
+# generator): the zip holds one folder named as it is, the installer is "...-setup.exe".
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/windows_package_generators.cmake)
 
 # The installer. 64-bit programs go under the 64-bit Program Files; a new installation
 # removes an older one first, so that one uninstaller stays.
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "KORVA Updater")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "KORVA Updater")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+# A 64-bit installer for 64-bit programs: it writes Windows' own (64-bit) registry view, and
+# runs where the programs run (also under a Wine without 32-bit support, as in ./test).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_PACKAGE_NAME "KORVA Updater ${PROJECT_VERSION}")
 set(CPACK_NSIS_DISPLAY_NAME "KORVA Updater")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)

@@ -1,6 +1,8 @@
 // Windows from dialog templates, and the messages that carry jobs and text copies to them.
 #include "win32/dialog.h"
 
+#include <commctrl.h>
+
 #include "jobs/job_messages.h"
 #include "win32/message_loop.h"
 #include "win32/wide_text.h"
@@ -67,6 +69,16 @@ void Dialog::RunOnThread(const std::function<void()>& call) {
 }
 
 void Dialog::SetItemText(int id, const std::wstring& text) { SetTextIfDifferent(Item(id), text); }
+
+void Dialog::SetProgressRange(int id, int maximum) {
+  SendMessageW(Item(id), PBM_SETRANGE32, 0, maximum);
+  SendMessageW(Item(id), PBM_SETSTEP, 1, 0);
+  SendMessageW(Item(id), PBM_SETPOS, 0, 0);
+}
+
+void Dialog::SetProgressPosition(int id, int position) {
+  SendMessageW(Item(id), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
 
 void Dialog::EnableItem(int id, bool enabled) {
   HWND item = Item(id);

@@ -54,6 +54,9 @@ class Dialog {
   void RunOnThread(const std::function<void()>& call);
 
   void SetItemText(int id, const std::wstring& text);
+  // The progress bar `id`: range 0 to `maximum`, step 1, position 0; or a new position.
+  void SetProgressRange(int id, int maximum);
+  void SetProgressPosition(int id, int position);
   void EnableItem(int id, bool enabled);
   // Moves the keyboard focus to a control, as the dialog manager does (default button too).
   void FocusItem(int id);

@@ -125,14 +125,10 @@ void ServicePageDlg::SetText(dialogs::PageText text, const std::string& bytes) {
 }
 
 void ServicePageDlg::SetProgressRange(int maximum) {
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maximum);
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETSTEP, 1, 0);
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+  Dialog::SetProgressRange(IDC_PROGRESS, maximum);
 }
 
-void ServicePageDlg::SetProgress(int position) {
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
+void ServicePageDlg::SetProgress(int position) { SetProgressPosition(IDC_PROGRESS, position); }
 
 void ServicePageDlg::Enable(dialogs::PageControl control, bool enabled) {
   EnableItem(ControlOf(control), enabled);

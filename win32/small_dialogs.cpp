@@ -6,8 +6,10 @@
 namespace korva::win32 {
 namespace {
 
-bool IsButton(WPARAM wParam, int id) {
-  return LOWORD(wParam) == id && HIWORD(wParam) == BN_CLICKED;
+// OK (Return) or Cancel (Escape, the close box): the button's id, else 0.
+int OkOrCancel(UINT message, WPARAM wParam) {
+  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return 0;
+  return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL ? LOWORD(wParam) : 0;
 }
 
 }  // namespace
@@ -17,13 +19,12 @@ AboutDlg::AboutDlg() : Dialog(IDD_ABOUT) {}
 bool AboutDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
   if (message == WM_INITDIALOG) {
     result = TRUE;  // the default button takes the focus
-    return true;
+  } else if (const int button = OkOrCancel(message, wParam)) {
+    End(button);
+  } else {
+    return false;
   }
-  if (message == WM_COMMAND && (IsButton(wParam, IDOK) || IsButton(wParam, IDCANCEL))) {
-    End(LOWORD(wParam));
-    return true;
-  }
-  return false;
+  return true;
 }
 
 SameVersionDlg::SameVersionDlg() : Dialog(IDD_SAME_VERSION) {}
@@ -33,13 +34,12 @@ bool SameVersionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& res
     SetWindowIcons(Handle(), largeIcon_, smallIcon_);
     FocusItem(IDCANCEL);
     result = FALSE;  // the focus is set
-    return true;
+  } else if (const int button = OkOrCancel(message, wParam)) {
+    End(button);
+  } else {
+    return false;
   }
-  if (message == WM_COMMAND && (IsButton(wParam, IDOK) || IsButton(wParam, IDCANCEL))) {
-    End(LOWORD(wParam));
-    return true;
-  }
-  return false;
+  return true;
 }
 
 BusyPromptDlg::BusyPromptDlg() : Dialog(IDD_BUSY_PROMPT) {}

@@ -116,15 +116,9 @@ void UpdateDlg::ShowLamp(bool connected) {
   SendMessageW(Item(IDC_LAMP), STM_SETICON, reinterpret_cast<WPARAM>(lamp), 0);
 }
 
-void UpdateDlg::SetProgressRange(int maximum) {
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, maximum);
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETSTEP, 1, 0);
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
-}
+void UpdateDlg::SetProgressRange(int maximum) { Dialog::SetProgressRange(IDC_PROGRESS, maximum); }
 
-void UpdateDlg::SetProgress(int position) {
-  SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
+void UpdateDlg::SetProgress(int position) { SetProgressPosition(IDC_PROGRESS, position); }
 
 void UpdateDlg::Enable(dialogs::UpdateControl control, bool enabled) {
   EnableItem(ButtonOf(control), enabled);

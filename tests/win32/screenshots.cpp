@@ -18,6 +18,7 @@
 #include "dialogs/page_host.h"
 #include "resources/windows/resource.h"
 #include "tests/shared/file_test_support.h"
+#include "tests/shared/service_page_cases.h"
 #include "tests/win32/win32_test_support.h"
 #include "win32/device_changes.h"
 #include "win32/service_page_dlg.h"
@@ -124,11 +125,11 @@ TEST_F(Screenshots, MainRoad) {
     ShowWindow(welcome.Handle(), SW_SHOW);
     Settle();
     Save(welcome.Handle(), "windows-welcome");
-    Later closeAbout([&] {
-      HWND about = FindWindowCalled("About KORVA Updater");
-      if (about) Save(about, "windows-about");
-      if (about) Click(about, IDOK);
-    });
+    WhenUp closeAbout([] { return FindWindowCalled("About KORVA Updater"); },
+                      [&](HWND about) {
+                        Save(about, "windows-about");
+                        Click(about, IDOK);
+                      });
     SendMessageW(welcome.Handle(), WM_SYSCOMMAND, dialogs::kAboutCommand, 0);
   }
 
@@ -147,12 +148,11 @@ TEST_F(Screenshots, MainRoad) {
 
   sim.korva.SetVersions("1.38", "250");
   main = OpenMainWindow();
-  Later savePrompt([&] {
-    HWND prompt = FindDialogWith(IDC_PROMPT);
-    if (!prompt) return;
-    Save(main->Handle(), "windows-same-version", {prompt});
-    Click(prompt, IDCANCEL);
-  });
+  WhenUp savePrompt([] { return FindDialogWith(IDC_PROMPT); },
+                    [&](HWND prompt) {
+                      Save(main->Handle(), "windows-same-version", {prompt});
+                      Click(prompt, IDCANCEL);
+                    });
   Click(main->Handle(), IDOK);
   Settle();
 }
@@ -174,40 +174,36 @@ TEST_F(Screenshots, ServicePages) {
     Click(page, IDC_BROWSE);
     Pump();
   };
+  auto pageIdle = [&] { return !welcome.Window().Host()->JobRunning() && device.Idle(); };
+  // The page's job held after `pauses` protocol pauses while the picture is taken.
+  auto saveRunning = [&](HWND page, int pauses, const char* name) {
+    pauses_ = 0;
+    HoldAfter(pauses);
+    Click(page, IDC_UPGRADE);
+    ASSERT_TRUE(WaitUntilHeld());
+    Pump();
+    Save(welcome.Handle(), name);
+    Release();
+    ASSERT_TRUE(PumpUntil(pageIdle));
+  };
 
   HWND mcu = open(dialogs::kTabMcu);
   browse(mcu, folder.File("KORVA-MCU-1.39.bin", FirmwareBytes(0x9000, 7, 0x10, "APPV1.39")));
-  pauses_ = 0;
-  HoldAfter(20);
-  Click(mcu, IDC_UPGRADE);
-  ASSERT_TRUE(WaitUntilHeld());
-  Pump();
-  Save(welcome.Handle(), "windows-service-mcu");
-  Release();
-  ASSERT_TRUE(PumpUntil([&] { return !welcome.Window().Host()->JobRunning() && device.Idle(); }));
+  saveRunning(mcu, 20, "windows-service-mcu");
 
   HWND dsp = open(dialogs::kTabDsp);
   browse(dsp, folder.File("KORVA-DSP-251.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251")));
   Save(welcome.Handle(), "windows-service-dsp");
 
   HWND battery = open(dialogs::kTabBattery);
-  Bytes batteryFile = FirmwareBytes(0x8000, 31, 0x2010, "BATV1.02");
-  std::fill(batteryFile.begin() + 0x3500, batteryFile.end(), 0xFF);
-  browse(battery, folder.File("KORVA-battery-1.02.bin", batteryFile));
+  browse(battery, folder.File("KORVA-battery-1.02.bin", FullFlashBatteryFile()));
   Save(welcome.Handle(), "windows-service-battery");
 
   HWND ir = open(dialogs::kTabIr);
   SendDlgItemMessageW(ir, IDC_SLOT_INDEX, CB_SETCURSEL, 4, 0);
   SendMessageW(ir, WM_COMMAND, MAKEWPARAM(IDC_SLOT_INDEX, CBN_SELCHANGE), 0);
   browse(ir, folder.File("cab-1x12.wav", Wav(28844)));
-  pauses_ = 0;
-  HoldAfter(30);
-  Click(ir, IDC_UPGRADE);
-  ASSERT_TRUE(WaitUntilHeld());
-  Pump();
-  Save(welcome.Handle(), "windows-service-ir");
-  Release();
-  ASSERT_TRUE(PumpUntil([&] { return !welcome.Window().Host()->JobRunning() && device.Idle(); }));
+  saveRunning(ir, 30, "windows-service-ir");
 
   // The module holds its update at its last poll, after the 99% that brings up the prompt.
   HWND bluetooth = open(dialogs::kTabBluetooth);
@@ -225,7 +221,7 @@ TEST_F(Screenshots, ServicePages) {
   Pump();
   Save(welcome.Handle(), "windows-service-bluetooth", {FindWindowCalled("")});
   lastPoll.Open();
-  ASSERT_TRUE(PumpUntil([&] { return !welcome.Window().Host()->JobRunning() && device.Idle(); }));
+  ASSERT_TRUE(PumpUntil(pageIdle));
   sim.module.SetProgressHandler({});
   SetProcessClock(&clock);
 }

@@ -102,14 +102,13 @@ TEST_F(UpdateDlgTest, SameVersionPromptIsAModalDialogWithNoFocused) {
     std::string promptText;
     bool focusedNo = false;
     bool ownerDisabled = false;
-    Later answerPrompt([&] {
-      HWND prompt = FindDialogWith(IDC_PROMPT);
-      ASSERT_NE(prompt, nullptr) << "no prompt";
-      promptText = ItemText(prompt, IDC_PROMPT);
-      focusedNo = GetFocus() == GetDlgItem(prompt, IDCANCEL);
-      ownerDisabled = !IsWindowEnabled(dialog);
-      Click(prompt, answer);
-    });
+    WhenUp answerPrompt([] { return FindDialogWith(IDC_PROMPT); },
+                        [&](HWND prompt) {
+                          promptText = ItemText(prompt, IDC_PROMPT);
+                          focusedNo = GetFocus() == GetDlgItem(prompt, IDCANCEL);
+                          ownerDisabled = !IsWindowEnabled(dialog);
+                          Click(prompt, answer);
+                        });
     const std::size_t writesBefore = sim.korva.Writes().size();
     Click(dialog, IDOK);
     Settle();
@@ -164,19 +163,22 @@ TEST_F(UpdateDlgTest, AnAmpThatWentGivesAWindowBoxOwnedByTheMainWindow) {
 TEST_F(UpdateDlgTest, ReturnStartsTheUpdateOnAFreshPressOnly) {
   window = OpenMainWindow();
   HWND update = GetDlgItem(window->Handle(), IDOK);
+  SetActiveWindow(window->Handle());
   ASSERT_EQ(GetFocus(), update);
   constexpr LPARAM kRepeat = LPARAM{1} << 30;
-  auto runLoop = [&](LPARAM keyState) {
+  // The key, then a call queued behind it: once that has run, the key has been dealt with.
+  auto press = [&](LPARAM keyState) {
     PostMessageW(update, WM_KEYDOWN, VK_RETURN, keyState | 1);
-    bool done = false;
-    Later stop([&] { done = true; }, 100);
-    win32::RunMessagesUntil([&] { return done || window->Window().UpdateRunning(); });
+    bool behind = false;
+    gui.Post([&behind] { behind = true; });
+    win32::RunMessagesUntil([&] { return behind; });
   };
-  runLoop(kRepeat);
+  press(kRepeat);
+  EXPECT_TRUE(ItemEnabled(window->Handle(), IDOK));  // "Update" disables itself when pressed
   EXPECT_FALSE(window->Window().UpdateRunning());
-  EXPECT_TRUE(ItemEnabled(window->Handle(), IDOK));
-  runLoop(0);
-  EXPECT_TRUE(window->Window().UpdateRunning());
+  press(0);
+  EXPECT_FALSE(ItemEnabled(window->Handle(), IDOK));
+  Settle();
   WaitForRoad(*window);
   EXPECT_EQ(Text(IDC_STATUS), kTextUpdateSucceeded);
 }

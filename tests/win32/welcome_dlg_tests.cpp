@@ -40,12 +40,12 @@ TEST_F(WelcomeDlgTest, EnterRunsTheMainWindowInItsPlaceAndEndsWithIt) {
   Open();
   bool mainWindowSeen = false;
   bool welcomeHidden = false;
-  Later closeMain([&] {
-    HWND main = FindDialogWith(IDC_LAMP);
-    mainWindowSeen = main != nullptr;
-    welcomeHidden = !IsWindowVisible(welcome->Handle());
-    if (main) Click(main, IDCANCEL);
-  });
+  WhenUp closeMain([] { return FindDialogWith(IDC_LAMP); },
+                   [&](HWND main) {
+                     mainWindowSeen = true;
+                     welcomeHidden = !IsWindowVisible(welcome->Handle());
+                     Click(main, IDCANCEL);
+                   });
   int result = -1;
   PostMessageW(welcome->Handle(), WM_COMMAND, MAKEWPARAM(IDC_ENTER, BN_CLICKED), 0);
   result = welcome->RunModal(nullptr);
@@ -68,13 +68,13 @@ TEST_F(WelcomeDlgTest, TheSystemMenusAboutItemRunsTheAboutBox) {
   EXPECT_EQ(win32::Utf8(text), "&About Velorin...");
 
   std::string aboutText;
-  Later closeAbout([&] {
-    HWND about = FindWindowCalled("About KORVA Updater");
-    ASSERT_NE(about, nullptr);
-    HWND label = FindWindowExW(about, nullptr, L"Static", L"Brenwick KORVA Updater Ver4.04");
-    aboutText = label ? TextOf(label) : "";
-    Click(about, IDOK);
-  });
+  WhenUp closeAbout([] { return FindWindowCalled("About KORVA Updater"); },
+                    [&](HWND about) {
+                      HWND label = FindWindowExW(about, nullptr, L"Static",
+                                                 L"Brenwick KORVA Updater Ver4.04");
+                      aboutText = label ? TextOf(label) : "";
+                      Click(about, IDOK);
+                    });
   SendMessageW(welcome->Handle(), WM_SYSCOMMAND, dialogs::kAboutCommand | 0x3, 0);
   EXPECT_EQ(aboutText, "Brenwick KORVA Updater Ver4.04");
   EXPECT_EQ(FindWindowCalled("About KORVA Updater"), nullptr);
@@ -99,14 +99,17 @@ TEST_F(WelcomeDlgTest, ServiceModeFromTheContextMenuShowsTheTabsAndPages) {
   HWND window = welcome->Handle();
   RECT before{};
   GetClientRect(window, &before);
-  auto chooseFirstItem = [] {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    ASSERT_NE(menu, nullptr) << "no context menu";
-    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  // The popup menu's window (class #32768), once it is up.
+  auto menu = [] {
+    HWND found = FindWindowW(L"#32768", nullptr);
+    return found && IsWindowVisible(found) ? found : nullptr;
+  };
+  auto chooseFirstItem = [](HWND popup) {
+    PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
   };
   {
-    Later choose(chooseFirstItem, 50);
+    WhenUp choose(menu, chooseFirstItem);
     SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(-1, -1));
   }
   ASSERT_TRUE(welcome->Window().InServiceMode());
@@ -146,7 +149,7 @@ TEST_F(WelcomeDlgTest, ServiceModeFromTheContextMenuShowsTheTabsAndPages) {
 
   // The item now shows that service mode is on, and choosing it again changes nothing.
   {
-    Later choose(chooseFirstItem, 50);
+    WhenUp choose(menu, chooseFirstItem);
     SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(-1, -1));
   }
   EXPECT_TRUE(welcome->Window().InServiceMode());

@@ -84,6 +84,24 @@ class Later {
   UINT_PTR timer_;
 };
 
+// Runs `act` on the window that `find` finds, once it is up (looked for every 10 ms, inside
+// whatever modal loop the thread runs by then).
+class WhenUp {
+ public:
+  WhenUp(std::function<HWND()> find, std::function<void(HWND)> act)
+      : later_(
+            Later::Repeating{},
+            [find = std::move(find), act = std::move(act)] {
+              HWND window = find();
+              if (window) act(window);
+              return window != nullptr;
+            },
+            10) {}
+
+ private:
+  Later later_;
+};
+
 // The visible top-level window of this thread that has control `id` (a dialog of ours, told
 // apart from the others by a control only it has), or with `caption`; null when none.
 HWND FindDialogWith(int id);
