@@ -143,6 +143,7 @@ TEST_F(Screenshots, MainRoad) {
   Save(main->Handle(), "windows-main-updating");
   Release();
   WaitForRoad(*main);
+  Tick(*main);  // the poll reads the amp's new version; the success text stays
   Save(main->Handle(), "windows-main-done");
   main.reset();
 
@@ -189,7 +190,7 @@ TEST_F(Screenshots, ServicePages) {
 
   HWND mcu = open(dialogs::kTabMcu);
   browse(mcu, folder.File("KORVA-MCU-1.39.bin", FirmwareBytes(0x9000, 7, 0x10, "APPV1.39")));
-  saveRunning(mcu, 20, "windows-service-mcu");
+  saveRunning(mcu, 50, "windows-service-mcu");
 
   HWND dsp = open(dialogs::kTabDsp);
   browse(dsp, folder.File("KORVA-DSP-251.bin", FirmwareBytes(5000, 13, 4, "DSPV0.251")));
@@ -203,7 +204,7 @@ TEST_F(Screenshots, ServicePages) {
   SendDlgItemMessageW(ir, IDC_SLOT_INDEX, CB_SETCURSEL, 4, 0);
   SendMessageW(ir, WM_COMMAND, MAKEWPARAM(IDC_SLOT_INDEX, CBN_SELCHANGE), 0);
   browse(ir, folder.File("cab-1x12.wav", Wav(28844)));
-  saveRunning(ir, 30, "windows-service-ir");
+  saveRunning(ir, 100, "windows-service-ir");
 
   // The module holds its update at its last poll, after the 99% that brings up the prompt.
   HWND bluetooth = open(dialogs::kTabBluetooth);
