@@ -10,11 +10,7 @@ constexpr const wchar_t* kWindowClass = L"KorvaGuiThread";
 constexpr UINT kPostedCall = WM_APP + 1;  // lParam: a std::function<void()>* to run and delete
 constexpr UINT kSentCall = WM_APP + 2;    // lParam: a const std::function<void()>* to run
 
-GuiThread* g_appGuiThread = nullptr;
-
 }  // namespace
-
-GuiThread* AppGuiThread() { return g_appGuiThread; }
 
 GuiThread::GuiThread() : threadId_(GetCurrentThreadId()) {
   WNDCLASSW windowClass{};
@@ -24,11 +20,9 @@ GuiThread::GuiThread() : threadId_(GetCurrentThreadId()) {
   RegisterClassW(&windowClass);  // fails harmlessly when registered already
   window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
-  g_appGuiThread = this;
 }
 
 GuiThread::~GuiThread() {
-  if (g_appGuiThread == this) g_appGuiThread = nullptr;
   HWND window;
   {
     std::lock_guard lock(mutex_);

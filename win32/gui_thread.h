@@ -16,7 +16,7 @@ namespace korva::win32 {
 
 class GuiThread final : public dialogs::GuiQueue {
  public:
-  // On the GUI thread. One per program; RunOnGuiThread uses the latest made.
+  // On the GUI thread.
   GuiThread();
   // Drops the calls still queued, unrun.
   ~GuiThread() override;
@@ -37,8 +37,5 @@ class GuiThread final : public dialogs::GuiQueue {
   DWORD threadId_;
   std::mutex mutex_;  // posts against the window's end
 };
-
-// The program's GUI thread (null before one is made and after it has gone).
-GuiThread* AppGuiThread();
 
 }  // namespace korva::win32
