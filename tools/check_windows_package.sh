@@ -33,7 +33,7 @@ installer="$build/$name-setup.exe"
 zip="$build/$name.zip"
 [ -f "$installer" ] || fail "no $installer"
 [ -f "$zip" ] || fail "no $zip"
-listing=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
+listing=$(cmake -E tar tf "$zip")
 for file in korva-updater.exe korva-updater-cli.exe README.md; do
   grep -qx "$name/$file" <<<"$listing" || fail "the zip lacks $file"
 done
