@@ -15,6 +15,10 @@ namespace {
 
 int g_pollPeriodForTestsMs = 0;  // 0: the window's own period
 
+// Asks for the lamps at the lamp control's size, once the system has scaled the window to a new
+// monitor's DPI.
+constexpr UINT kReloadLamps = WM_APP + 20;
+
 // The controls of the display strings, by UpdateText.
 constexpr int kTextControls[] = {IDC_CURRENT_VERSION, IDC_NEW_VERSION, IDC_PERCENT, IDC_STATUS,
                                  IDC_USB_STATE};
@@ -70,8 +74,11 @@ bool UpdateDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) 
       result = RefuseEndOfSession(Handle()) ? FALSE : TRUE;
       return true;
     case WM_DPICHANGED:
+      PostMessageW(Handle(), kReloadLamps, 0, 0);
+      return false;  // the system moves and scales the window and its controls
+    case kReloadLamps:
       LoadLamps();
-      return false;  // the system moves and scales the window
+      return true;
     default:
       return false;
   }
