@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <set>
+#include <thread>
 
 #include "jobs/job_messages.h"
 #include "jobs/update_scope.h"
@@ -181,6 +182,52 @@ TEST_F(UpdateDlgTest, ReturnStartsTheUpdateOnAFreshPressOnly) {
   Settle();
   WaitForRoad(*window);
   EXPECT_EQ(Text(IDC_STATUS), kTextUpdateSucceeded);
+}
+
+// Another program's window in front of this thread's windows, for as long as it lives: a
+// window of a thread of its own that takes the foreground.
+class AnotherProgramInFront {
+ public:
+  AnotherProgramInFront()
+      : thread_([this] {
+          HWND front = CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0,
+                                       0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+          SetForegroundWindow(front);
+          inFront_ = true;
+          MSG message;
+          while (!done_) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+          }
+          DestroyWindow(front);
+        }) {}
+  ~AnotherProgramInFront() {
+    done_ = true;
+    thread_.join();
+  }
+  bool InFront() const { return inFront_; }
+
+ private:
+  std::atomic<bool> inFront_{false};
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// While another program is in front, a box still belongs to the window that the user works in:
+// it keeps that window disabled until it is closed.
+TEST_F(UpdateDlgTest, ABoxIsOwnedByTheWindowAlsoWhileAnotherProgramIsInFront) {
+  window = OpenMainWindow();
+  AnotherProgramInFront other;
+  ASSERT_TRUE(PumpUntil([&] { return other.InFront() && GetActiveWindow() == nullptr; }, 5000))
+      << "this window stays active while another thread's window is in front";
+  bool ownerDisabledWhileUp = false;
+  modal.whileBoxOpen = [&](const SeenDialog&) {
+    ownerDisabledWhileUp = !IsWindowEnabled(window->Handle());
+  };
+  AppPrompter().ShowBox(BoxKind::Window, kTextConnectCable);
+  ASSERT_EQ(modal.Boxes().size(), 1u);
+  EXPECT_EQ(modal.Boxes()[0].owner, window->Handle());
+  EXPECT_TRUE(ownerDisabledWhileUp);
 }
 
 // While a job writes: Exit is disabled, and Escape, the close box and the end of the Windows
