@@ -24,8 +24,9 @@ if(CMAKE_CROSSCOMPILING)
   set(korva_prefix_stamp ${CMAKE_BINARY_DIR}/wineprefix.stamp)
   add_custom_command(
     OUTPUT ${korva_prefix_stamp}
-    COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/make_wine_prefix.sh ${korva_prefix_stamp}
-            ${CMAKE_COMMAND} -E env ${korva_wine_env} ${KORVA_WINE}
+    COMMAND ${CMAKE_COMMAND} -E env ${korva_wine_env}
+            sh ${PROJECT_SOURCE_DIR}/cmake/make_wine_prefix.sh ${korva_prefix_stamp}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_wine_prefix.sh
     COMMENT "Setting up the Wine prefix"
     VERBATIM)
   add_custom_target(wine_prefix DEPENDS ${korva_prefix_stamp})

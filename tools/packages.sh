@@ -13,8 +13,10 @@ korva_packages=(
   g++-mingw-w64-x86-64-posix googletest wine64
 )
 # What ./test needs beside them: a private D-Bus for the tests of that lock, clang-format for the
-# layout check, and what checks the installation and the Debian package (tools/check_release.sh).
-korva_test_packages=(dbus-daemon clang-format)
+# layout check, what checks the installation and the Debian package (tools/check_release.sh),
+# Wine's own fonts for the Windows window tests (the dialogs' fonts and metrics as on Windows)
+# and NSIS for the Windows installer.
+korva_test_packages=(dbus-daemon clang-format fonts-wine nsis)
 korva_release_check_packages=(dpkg-dev lintian appstream desktop-file-utils bash-completion man-db)
 
 korva_ensure_packages() {

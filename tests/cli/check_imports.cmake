@@ -1,7 +1,9 @@
 # Checks that a Windows executable imports system DLLs only, so that it runs on its own with
 # no DLL beside it: cmake -DOBJDUMP=... -DEXECUTABLE=... -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(system_dlls kernel32.dll msvcrt.dll setupapi.dll hid.dll user32.dll advapi32.dll)
+# Windows' own DLLs, those of its windows (common controls and dialogs, MSAA) among them.
+set(system_dlls kernel32.dll msvcrt.dll setupapi.dll hid.dll user32.dll advapi32.dll gdi32.dll
+                comctl32.dll comdlg32.dll shell32.dll ole32.dll oleaut32.dll oleacc.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} RESULT_VARIABLE result OUTPUT_VARIABLE headers)
 if(NOT result EQUAL 0)
