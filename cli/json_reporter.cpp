@@ -66,6 +66,18 @@ class JsonReporter final : public Reporter {
   void NoAmpAt(const std::string& path) override {
     Emit(JsonLine("no_amp_at").Add("path", path).Add("message", NoAmpAtText(path)));
   }
+  void FileRefused(const std::string& path, const std::string& text,
+                   const std::string& reason) override {
+    JsonLine line("file_refused");
+    line.Add("path", path).Add("message", DisplayText(text));
+    if (reason.empty()) {
+      line.AddNull("reason");
+    } else {
+      line.Add("reason", reason);
+    }
+    Emit(line);
+    Result(kExitUsage, text);
+  }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     JsonLine line("versions");
     if (device) {

@@ -43,6 +43,10 @@ class Reporter {
   virtual void AmpChosen(const std::string& path, int connected) = 0;
   // --path leads to no KORVA.
   virtual void NoAmpAt(const std::string& path) = 0;
+  // FILE was not accepted: the command's result (exit 2), with the text that the service page
+  // shows and, where it can be said, why ("/etc is a folder, not a file").
+  virtual void FileRefused(const std::string& path, const std::string& text,
+                           const std::string& reason) = 0;
   // `device` is empty when the amp reports no version to show.
   virtual void Versions(const std::optional<std::string>& device, const std::string& carried) = 0;
   virtual void Plan(int plan) = 0;

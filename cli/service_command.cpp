@@ -53,20 +53,25 @@ FirmwareKind FirmwareKindOf(int kind) {
   return kind == kJobDsp ? FirmwareKind::Dsp : FirmwareKind::Battery;
 }
 
-// Reads the file, applies its rule and puts an accepted file where its job reads it. The
-// Bluetooth module's file is only opened: its library checks it.
-FileVerdict CheckAndPlaceFile(int kind, const std::string& path, Reporter& reporter) {
+// Reads the file, applies its rule and puts an accepted file where its job reads it; `reason`
+// says why a file was refused, where that can be said. The Bluetooth module's file is only
+// opened: its library checks it.
+FileVerdict CheckAndPlaceFile(int kind, const std::string& path, Reporter& reporter,
+                              std::string& reason) {
   if (kind == kJobBluetooth) {
-    return ReadFileBounded(path, 0, WhenLonger::Skip).opened ? FileVerdict::Accepted
-                                                             : FileVerdict::CannotOpen;
+    FileRead read = ReadFileBounded(path, 0, WhenLonger::Skip);
+    reason = std::move(read.reason);
+    return read.opened ? FileVerdict::Accepted : FileVerdict::CannotOpen;
   }
   if (kind == kJobAudio) {
     WavFile wav = LoadWavFile(path);
     const FileVerdict verdict = wav.verdict;
+    reason = std::move(wav.reason);
     if (verdict == FileVerdict::Accepted) PlaceAudioFile(std::move(wav));
     return verdict;
   }
   FirmwareFile file = LoadFirmwareFile(FirmwareKindOf(kind), path);
+  reason = std::move(file.reason);
   if (file.verdict != FileVerdict::Accepted) return file.verdict;
   reporter.Note(std::string(kTextUpdateVersionLabel) + " " + PrintableText(file.versionLabel));
   if (kind == kJobMcu) return PlaceMcuFile(file) ? FileVerdict::Accepted : FileVerdict::Wrong;
@@ -129,9 +134,10 @@ int RunServiceCommand(const Options& options, Environment& env, Reporter& report
   if (exitCode == kExitOk && kind == kJobBluetooth && !ClaimModuleOrSay(module, reporter))
     exitCode = kExitNotAccessible;
   if (exitCode == kExitOk) {
-    const FileVerdict verdict = CheckAndPlaceFile(kind, options.file, reporter);
+    std::string reason;
+    const FileVerdict verdict = CheckAndPlaceFile(kind, options.file, reporter, reason);
     if (verdict != FileVerdict::Accepted) {
-      reporter.Result(kExitUsage, RejectionText(verdict));
+      reporter.FileRefused(options.file, RejectionText(verdict), reason);
       exitCode = kExitUsage;
     }
   }

@@ -50,13 +50,17 @@ class TextReporter final : public Reporter {
     Note(AmpChosenText(path, connected));
   }
   void NoAmpAt(const std::string& path) override { ToErrorStream(NoAmpAtText(path)); }
+  void FileRefused(const std::string&, const std::string& text,
+                   const std::string& reason) override {
+    ToErrorStream(text);
+    if (!reason.empty()) ToErrorStream(reason);
+  }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     env_.out << kTextCurrentVersionLabel << ' ' << (device ? *device : "(none reported)") << '\n'
              << kTextNewVersionLabel << "    " << carried << '\n';
   }
   void Plan(int plan) override {
-    env_.out << "Plan: " << PlanSummary(plan) << '\n';
-    if (plan != kPlanBoth) env_.out << PlanStatusText(plan) << '\n';
+    env_.out << "Plan: " << PlanSummary(plan) << '\n' << PlanStatusLine(plan) << '\n';
   }
   void Ask(const std::string& question) override { env_.out << question << ' ' << std::flush; }
   void Note(const std::string& text) override {

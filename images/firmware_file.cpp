@@ -7,14 +7,38 @@
 #include <optional>
 
 #include "images/regular_file.h"
+#include "support/support_log.h"
 
 namespace korva {
+namespace {
+
+const char* KindName(FirmwareKind kind) {
+  switch (kind) {
+    case FirmwareKind::Mcu:
+      return "MCU";
+    case FirmwareKind::Dsp:
+      return "DSP";
+    case FirmwareKind::Battery:
+      return "battery controller";
+  }
+  return "";
+}
+
+FileRead Unread(std::string reason) {
+  SupportLog("file not read: " + reason);
+  FileRead read;
+  read.reason = std::move(reason);
+  return read;
+}
+
+}  // namespace
 
 FileRead ReadFileBounded(const std::string& path, std::size_t limit, WhenLonger whenLonger) {
+  if (path.empty()) return Unread("no file was chosen");
+  std::string why;
+  std::optional<RegularFile> file = RegularFile::Open(path, &why);
+  if (!file) return Unread(why);
   FileRead read;
-  if (path.empty()) return read;
-  std::optional<RegularFile> file = RegularFile::Open(path);
-  if (!file) return read;
   const std::uint64_t size = file->Size();
   read.longer = size > limit;
   read.length = static_cast<std::size_t>(std::min<std::uint64_t>(size, SIZE_MAX));
@@ -27,7 +51,7 @@ FileRead ReadFileBounded(const std::string& path, std::size_t limit, WhenLonger 
   std::size_t got = 0;
   while (got < want) {
     const long n = file->Read(read.bytes.data() + got, want - got);
-    if (n < 0) return FileRead{};
+    if (n < 0) return Unread("cannot read " + path + ": the read failed");
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
@@ -75,12 +99,23 @@ FirmwareFile AcceptFirmwareBytes(FirmwareKind kind, std::vector<std::uint8_t> by
 FirmwareFile LoadFirmwareFile(FirmwareKind kind, const std::string& path) {
   FileRead read = ReadFileBounded(path, LargestAcceptedLength(kind), WhenLonger::Skip);
   FirmwareFile file;
-  if (!read.opened) return file;  // CannotOpen
+  if (!read.opened) {
+    file.reason = std::move(read.reason);
+    return file;  // CannotOpen
+  }
   if (read.longer) {
     file.verdict = FileVerdict::Wrong;
-    return file;
+    file.reason = path + " is " + std::to_string(read.length) + " bytes, longer than any " +
+                  KindName(kind) + " firmware file (" +
+                  std::to_string(LargestAcceptedLength(kind)) + " bytes at most)";
+  } else {
+    file = AcceptFirmwareBytes(kind, std::move(read.bytes));
   }
-  return AcceptFirmwareBytes(kind, std::move(read.bytes));
+  if (file.verdict != FileVerdict::Accepted) {
+    SupportLog(std::string("file refused as ") + KindName(kind) +
+               " firmware: " + (file.reason.empty() ? path : file.reason));
+  }
+  return file;
 }
 
 }  // namespace korva

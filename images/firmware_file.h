@@ -23,6 +23,7 @@ struct FirmwareFile {
   std::vector<std::uint8_t> bytes;  // the whole file when it was read
   ImageCheck check;                 // the rule's outcome (trimmed length, form, version bytes)
   std::string versionLabel;         // "V " and the version text when accepted, else empty
+  std::string reason;  // why it was refused, for a person, where that can be said; else empty
 };
 
 // The longest file that the kind's rule can accept: its full-flash (full-memory) length.
@@ -42,6 +43,7 @@ struct FileRead {
   std::vector<std::uint8_t>
       bytes;               // at most the limit; nothing when the file is longer and skipped
   std::size_t length = 0;  // the file's length
+  std::string reason;      // why it was not opened or read, for a person
 };
 
 // What to do with a file that is longer than the limit: leave it unread (a firmware file that
@@ -52,7 +54,8 @@ enum class WhenLonger { Skip, ReadPrefix };
 // Reads at most `limit` bytes of `path`, measured before it is read. Only a regular file is
 // read: an empty path, a path that cannot be opened or read, and anything that is not a regular
 // file (a folder, a FIFO, a device, a socket) give `opened` false, without blocking; the pages
-// show "Open file fail!" or "Please select a file!" for it, as for a missing file.
+// show "Open file fail!" or "Please select a file!" for it, as for a missing file, and
+// `reason` says why. The support log notes every file that could not be read, and why.
 FileRead ReadFileBounded(const std::string& path, std::size_t limit, WhenLonger whenLonger);
 
 }  // namespace korva

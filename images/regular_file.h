@@ -14,8 +14,10 @@ namespace korva {
 class RegularFile {
  public:
   // Opens `path` when it names a regular file (symbolic links followed); nothing when it does
-  // not, or cannot be opened. Never blocks on what the path names.
-  static std::optional<RegularFile> Open(const std::string& path);
+  // not, or cannot be opened, and then `why` (when given) says so for a person: "cannot read
+  // /x: No such file or directory", "/etc is a folder, not a file". Never blocks on what the
+  // path names.
+  static std::optional<RegularFile> Open(const std::string& path, std::string* why = nullptr);
 
   RegularFile(RegularFile&& other) noexcept;
   RegularFile& operator=(RegularFile&& other) noexcept;

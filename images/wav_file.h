@@ -47,6 +47,7 @@ struct WavFile {
   // is not read further, however long it is.
   std::vector<std::uint8_t> bytes;
   std::size_t length = 0;  // the file's whole length
+  std::string reason;      // why it was refused, for a person; else empty
 };
 
 // Opens `path`, reads what a slot needs and applies the rule.

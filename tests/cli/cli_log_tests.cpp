@@ -84,6 +84,22 @@ TEST_F(CliLogTest, AnAmpThatCannotBeOpenedIsLoggedWithTheReason) {
                 "ended with exit code 4"}));
 }
 
+TEST_F(CliLogTest, AFileThatIsRefusedIsLoggedWithTheReason) {
+  const fs::path log = dir_ / "flash.log";
+  const std::string missing = (dir_ / "missing.bin").string();
+  EXPECT_EQ(Cli({"flash", "mcu", missing, "--log", log.string()}).code, cli::kExitUsage);
+  EXPECT_EQ(Cli({"flash", "dsp", dir_.Path().string(), "--log", log.string()}).code,
+            cli::kExitUsage);
+  const auto logged = Logged(log);
+  const auto has = [&](const std::string& part) {
+    return std::any_of(logged.begin(), logged.end(),
+                       [&](const std::string& line) { return Contains(line, part); });
+  };
+  EXPECT_TRUE(has("file not read: cannot read " + missing + ": "));
+  EXPECT_TRUE(has("file not read: " + dir_.Path().string() + " is a folder, not a file"));
+  EXPECT_EQ(logged.back(), "ended with exit code 2");
+}
+
 TEST_F(CliLogTest, TheDefaultLogUnlessLogChoosesAnother) {
   defaultLogPath = (dir_ / "state/korva-updater/korva-updater.log").string();
   EXPECT_EQ(Cli({"status"}).code, 0);

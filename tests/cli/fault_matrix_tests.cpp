@@ -110,6 +110,7 @@ class MatrixReporter final : public cli::Reporter {
   void Amp(const DeviceAccessReport&) override {}
   void AmpChosen(const std::string&, int) override {}
   void NoAmpAt(const std::string&) override {}
+  void FileRefused(const std::string&, const std::string&, const std::string&) override {}
   void Versions(const std::optional<std::string>&, const std::string&) override {}
   void Plan(int) override {}
   void Ask(const std::string&) override {}
