@@ -89,9 +89,10 @@ class JsonReporter final : public Reporter {
   }
   void Plan(int plan) override {
     Emit(JsonLine("plan")
-             .Add("plan", plan)
+             .Add("plan", PlanName(plan))
+             .Add("plan_number", plan)
              .Add("summary", PlanSummary(plan))
-             .Add("status", PlanStatusText(plan)));
+             .Add("status", PlanStatusLine(plan)));
   }
   void Ask(const std::string& question) override {
     Emit(JsonLine("prompt").Add("question", question));

@@ -3,6 +3,7 @@
 
 #include "cli/job_traits.h"
 #include "cli/system_texts.h"
+#include "jobs/update_plan.h"
 
 namespace korva::cli {
 
@@ -41,6 +42,10 @@ std::string PrintableText(std::string_view text) {
 
 std::string PrintableVersion(const VersionText& text) {
   return PrintableText({text.data(), text.size()});
+}
+
+const char* PlanStatusLine(int plan) {
+  return plan == kPlanBoth ? kTextBothPartsDiffer : PlanStatusText(plan);
 }
 
 const char* JobName(int kind) { return FactsOf(kind).name; }

@@ -51,6 +51,12 @@ inline constexpr const char* kTextWaitingForModule =
 inline constexpr const char* kTextCarriedImagesBroken =
     "The carried firmware images failed their checks.";
 
+// The plan as the terminal says it: the window's status line where it tells what differs, and
+// in place of the window's "Click 'Update'..." a line of the terminal's own.
+const char* PlanStatusLine(int plan);
+inline constexpr const char* kTextBothPartsDiffer =
+    "The MCU and the DSP firmware both differ: an update writes the MCU, then the DSP firmware.";
+
 // The user's next step when the amp is present but cannot be opened.
 std::string AccessAdvice(const DeviceAccessReport& report);
 // What the list command says of an amp's access: "ready" or the reason.

@@ -97,6 +97,19 @@ const char* PlanSummary(int plan) {
   }
 }
 
+const char* PlanName(int plan) {
+  switch (plan) {
+    case kPlanNothing:
+      return "nothing";
+    case kPlanDspOnly:
+      return "dsp_only";
+    case kPlanMcuOnly:
+      return "mcu_only";
+    default:
+      return "mcu_then_dsp";
+  }
+}
+
 std::vector<JobKind> PlanJobs(int plan) {
   switch (plan) {
     case kPlanDspOnly:

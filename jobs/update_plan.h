@@ -32,6 +32,8 @@ int DecideUpdatePlan(const VersionText& device, const VersionText& carried);
 const char* PlanStatusText(int plan);
 // A short name: "nothing differs", "DSP only", "MCU only", "MCU, then DSP".
 const char* PlanSummary(int plan);
+// The name for scripts: "nothing", "dsp_only", "mcu_only", "mcu_then_dsp".
+const char* PlanName(int plan);
 // The jobs that an update runs for a plan, in order. Plan 0 is the update forced after the
 // same-version prompt: MCU, then DSP, as when neither part matches.
 std::vector<JobKind> PlanJobs(int plan);

@@ -51,9 +51,10 @@ TEST_F(CliTest, StatusWithAndWithoutTheAmp) {
   const auto status = Cli({"status"});
   EXPECT_EQ(status.code, 0);
   EXPECT_EQ(Lines(status.out),
-            (std::vector<std::string>{
-                "KORVA: Connected (/dev/hidraw-korva)", "Current firmware version: Ver1.36.192",
-                "Version to be updated:    Ver1.38.250", "Plan: MCU, then DSP"}));
+            (std::vector<std::string>{"KORVA: Connected (/dev/hidraw-korva)",
+                                      "Current firmware version: Ver1.36.192",
+                                      "Version to be updated:    Ver1.38.250",
+                                      "Plan: MCU, then DSP", cli::kTextBothPartsDiffer}));
   // The window's traffic: "INITSTA", its poll, "RV"; nothing written to the amp's memories.
   EXPECT_EQ(sim.korva.Writes().size(), 3u);
   EXPECT_EQ(sim.korva.CompletedUpdates(), 0);
@@ -112,14 +113,14 @@ TEST_F(CliTest, PlanTexts) {
        kVersionFlagsNoVersion,
        3,
        {"Current firmware version: (none reported)", "Version to be updated:    Ver1.38.250",
-        "Plan: MCU, then DSP"}},
+        "Plan: MCU, then DSP", cli::kTextBothPartsDiffer}},
       // Bytes that are no printable text never reach the terminal as they are.
       {"1\x1b[2",
        "2\n0",
        0,
        3,
        {"Current firmware version: Ver1?[2.2?0", "Version to be updated:    Ver1.38.250",
-        "Plan: MCU, then DSP"}},
+        "Plan: MCU, then DSP", cli::kTextBothPartsDiffer}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.mcu) + "." + c.dsp);
@@ -133,8 +134,14 @@ TEST_F(CliTest, PlanTexts) {
 
     ResetProtocolState();
     const auto json = Cli({"status", "--json"});
+    // For scripts: the plan by name and number, and the status line the terminal shows.
+    const char* const names[] = {"nothing", "dsp_only", "mcu_only", "mcu_then_dsp"};
     ASSERT_EQ(Events(json.out, "plan").size(), 1u);
-    EXPECT_EQ(Number(Events(json.out, "plan")[0], "plan"), c.plan);
+    const std::string plan = Events(json.out, "plan")[0];
+    EXPECT_TRUE(Contains(plan, std::string("\"plan\":\"") + names[c.plan] + "\"")) << plan;
+    EXPECT_EQ(Number(plan, "plan_number"), c.plan);
+    EXPECT_TRUE(Contains(plan, "\"status\":" + cli::JsonQuoted(c.lines.back()))) << plan;
+    EXPECT_FALSE(Contains(plan, "Click")) << plan;
     EXPECT_EQ(Contains(Events(json.out, "versions")[0], "\"device\":null"),
               c.flags == kVersionFlagsNoVersion);
   }
