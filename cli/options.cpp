@@ -225,6 +225,19 @@ Options ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
+std::vector<std::string> CommandWords() {
+  std::vector<std::string> words;
+  for (const CommandSpec& row : kCommands) words.emplace_back(row.words);
+  return words;
+}
+
+std::vector<OptionWords> OptionTable() {
+  std::vector<OptionWords> table;
+  for (const OptionSpec& row : kOptions)
+    table.push_back({row.name, row.alias ? row.alias : "", row.value != nullptr});
+  return table;
+}
+
 std::string HelpText() {
   return R"(Usage: korva-updater-cli COMMAND [OPTIONS]
 

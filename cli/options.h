@@ -26,4 +26,14 @@ struct Options {
 Options ParseOptions(const std::vector<std::string>& args);
 std::string HelpText();
 
+// The words of the command line, for the shell completion's test: each command as typed
+// ("flash mcu"), and each option with its alias (or nothing) and whether a value follows it.
+struct OptionWords {
+  std::string name;
+  std::string alias;
+  bool takesValue = false;
+};
+std::vector<std::string> CommandWords();
+std::vector<OptionWords> OptionTable();
+
 }  // namespace korva::cli
