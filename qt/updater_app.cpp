@@ -12,6 +12,7 @@
 #include "device/dfu_library_setup.h"
 #include "device/hid_backend.h"
 #include "device/hid_transport.h"
+#include "dialogs/start_options.h"
 #include "emulator/simulation.h"
 #include "images/embedded_images.h"
 #include "jobs/prompter.h"
@@ -44,7 +45,6 @@ constexpr const char* kUsage =
     "  --version           show the program's version and the carried firmware's\n"
     "  --service           open with the service pages: MCU, DSP and battery firmware\n"
     "                      from files, WAV files into audio slots\n";
-constexpr const char* kDfuLibraryOption = "--dfu-library=";
 
 // Our own options, picked out of the raw command line before the toolkit sees it: the device
 // backend must exist before any thread does, and --version needs no display.
@@ -61,36 +61,6 @@ std::string CarriedVersionText() {
 }
 
 }  // namespace
-
-StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
-  StartOptions options;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "--simulate") {
-      options.simulate = true;
-    } else if (argument == "--device=usb") {
-      options.simulate = false;
-    } else if (argument.rfind(kDfuLibraryOption, 0) == 0) {
-      options.dfuLibrary = argument.substr(std::string(kDfuLibraryOption).size());
-      if (options.dfuLibrary.empty())
-        options.error = "--dfu-library= needs the path of the Bluetooth update library";
-    } else if (argument == "--service") {
-      options.service = true;
-    } else if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--version") {
-      options.version = true;
-    } else if (argument == "--log" && i + 1 < arguments.size()) {
-      options.logFile = arguments[++i];
-    } else if (argument.rfind("--log=", 0) == 0 && argument.size() > 6) {
-      options.logFile = argument.substr(6);
-    } else {
-      options.error = argument == "--log" || argument == "--log=" ? "--log needs a FILE"
-                                                                  : "unknown argument: " + argument;
-    }
-  }
-  return options;
-}
 
 int CUpdaterApp::Run(int argc, char** argv) {
   if (HasArgument(argc, argv, "--version")) {
@@ -116,7 +86,7 @@ int CUpdaterApp::Run(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (const QString& argument : QApplication::arguments().mid(1))
     arguments.push_back(argument.toStdString());
-  const StartOptions options = ParseStartOptions(arguments);
+  const dialogs::StartOptions options = dialogs::ParseStartOptions(arguments);
   if (options.help || !options.error.empty()) {
     if (!options.error.empty()) std::fprintf(stderr, "korva-updater: %s\n", options.error.c_str());
     std::fputs(kUsage, options.help ? stdout : stderr);

@@ -1,20 +1,11 @@
-// The window program's command line on Windows: the same options as on Linux.
+// The window program's command line on Windows: its help text, and its arguments as UTF-8
+// (dialogs/start_options reads them).
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace korva::win32 {
-
-struct StartOptions {
-  bool simulate = false;
-  bool service = false;  // the welcome window opens with the service pages
-  bool help = false;
-  bool version = false;
-  std::string dfuLibrary;  // --dfu-library=PATH (empty: not given)
-  std::string logFile;     // --log: the support log's file instead of the default one
-  std::string error;       // set when an argument is not understood
-};
 
 inline constexpr const char* kUsage =
     "usage: korva-updater [--device=usb | --simulate] [--dfu-library=PATH] [--log FILE]\n"
@@ -28,9 +19,6 @@ inline constexpr const char* kUsage =
     "  --version           show the program's version and the carried firmware's\n"
     "  --service           open with the service pages: MCU, DSP and battery firmware\n"
     "                      from files, WAV files into audio slots, the Bluetooth module\n";
-
-// Reads the program's arguments (without the program's own name), as UTF-8.
-StartOptions ParseStartOptions(const std::vector<std::string>& arguments);
 
 // This process's arguments as UTF-8, without the program's name.
 std::vector<std::string> CommandLineArguments();

@@ -16,6 +16,7 @@
 #include "device/hid_backend.h"
 #include "device/hid_transport.h"
 #include "dialogs/device_thread.h"
+#include "dialogs/start_options.h"
 #include "emulator/simulation.h"
 #include "images/embedded_images.h"
 #include "jobs/prompter.h"
@@ -62,7 +63,7 @@ void Say(const std::string& text, bool problem) {
 
 int RunUpdater() {
   const std::vector<std::string> arguments = CommandLineArguments();
-  const StartOptions options = ParseStartOptions(arguments);
+  const dialogs::StartOptions options = dialogs::ParseStartOptions(arguments);
   if (options.version) {
     Say(VersionLines(kProgramName, CarriedVersionText()), false);
     return 0;

@@ -183,15 +183,6 @@ TEST_F(WelcomeWindowTest, ServiceModeFromTheContextMenuGrowsTheWindowAroundTheTa
   EXPECT_EQ(chooseServiceMode(), std::make_pair(false, true));
 }
 
-TEST(StartOptions, ServiceModeIsChosenOnTheCommandLine) {
-  EXPECT_FALSE(qt::ParseStartOptions({}).service);
-  EXPECT_FALSE(qt::ParseStartOptions({"--simulate"}).service);
-  const qt::StartOptions options = qt::ParseStartOptions({"--simulate", "--service"});
-  EXPECT_TRUE(options.service);
-  EXPECT_TRUE(options.simulate);
-  EXPECT_TRUE(options.error.empty());
-}
-
 TEST_F(WelcomeWindowTest, TheMainWindowHasNoAboutItem) {
   qt::CUpdateDlg main;
   main.show();

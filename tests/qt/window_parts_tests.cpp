@@ -298,35 +298,10 @@ TEST_P(NoClippingTest, ServicePagesAndTheBusyPromptShowEveryTextTheyCanTake) {
 INSTANTIATE_TEST_SUITE_P(FontSizes, NoClippingTest, ::testing::Values(8, 9, 10, 12),
                          [](const auto& info) { return std::to_string(info.param) + "pt"; });
 
-TEST(StartOptions, DeviceLogVersionAndMistakes) {
-  const auto parsed = qt::ParseStartOptions({"--simulate", "--log", "/tmp/a.log", "--version"});
-  EXPECT_TRUE(parsed.simulate);
-  EXPECT_TRUE(parsed.version);
-  EXPECT_EQ(parsed.logFile, "/tmp/a.log");
-  EXPECT_TRUE(parsed.error.empty());
-  EXPECT_EQ(qt::ParseStartOptions({"--log=/tmp/b.log", "--device=usb"}).logFile, "/tmp/b.log");
-  EXPECT_FALSE(qt::ParseStartOptions({"--log=/tmp/b.log", "--device=usb"}).simulate);
-  for (const auto& wrong :
-       {std::vector<std::string>{"--log"}, std::vector<std::string>{"--log="}}) {
-    EXPECT_EQ(qt::ParseStartOptions(wrong).error, "--log needs a FILE");
-  }
-  EXPECT_EQ(qt::ParseStartOptions({"--logs"}).error, "unknown argument: --logs");
-}
-
 TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
   const qt::DialogBaseUnits base{6, 15};
   EXPECT_EQ(qt::ToPixels(QRect(4, 8, 349, 174), base), QRect(6, 15, 524, 326));
   EXPECT_EQ(qt::ToPixels(QSize(305, 182), base), QSize(458, 341));
-}
-
-TEST(StartOptions, DeviceAndUpdateLibrary) {
-  const qt::StartOptions chosen = qt::ParseStartOptions({"--simulate", "--dfu-library=/opt/m.so"});
-  EXPECT_TRUE(chosen.simulate);
-  EXPECT_EQ(chosen.dfuLibrary, "/opt/m.so");
-  EXPECT_EQ(chosen.error, "");
-  EXPECT_FALSE(qt::ParseStartOptions({"--simulate", "--device=usb"}).simulate);
-  EXPECT_NE(qt::ParseStartOptions({"--dfu-library="}).error, "");
-  EXPECT_NE(qt::ParseStartOptions({"--dfu-library"}).error, "");
 }
 
 }  // namespace

@@ -106,23 +106,6 @@ TEST(FilePaths, TheCoreOpensWhatTheDialogChose) {
             L"C:\\Users\\Jos\u00e9\\a.bin");
 }
 
-TEST(StartOptions, TheWindowProgramsOptions) {
-  using win32::ParseStartOptions;
-  const auto all = ParseStartOptions(
-      {"--simulate", "--service", "--log", "C:\\log.txt", "--dfu-library=D:\\korva-dfu.dll"});
-  EXPECT_TRUE(all.simulate);
-  EXPECT_TRUE(all.service);
-  EXPECT_EQ(all.logFile, "C:\\log.txt");
-  EXPECT_EQ(all.dfuLibrary, "D:\\korva-dfu.dll");
-  EXPECT_TRUE(all.error.empty());
-  EXPECT_FALSE(ParseStartOptions({"--simulate", "--device=usb"}).simulate);  // the last one counts
-  EXPECT_TRUE(ParseStartOptions({"/?"}).help);
-  EXPECT_EQ(ParseStartOptions({"--log"}).error, "--log needs a FILE");
-  EXPECT_EQ(ParseStartOptions({"--dfu-library="}).error,
-            "--dfu-library= needs the path of the Bluetooth update library");
-  EXPECT_EQ(ParseStartOptions({"--fast"}).error, "unknown argument: --fast");
-}
-
 // What a screen reader calls a page's controls (MSAA, which Narrator and the other readers
 // read): the file box by the label in front of it, the buttons by their text. (The slot list
 // is named the same way, by "Index:"; Wine's accessibility does not name list boxes.)
