@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds what users and packagers build, and checks what they get. Run by ./test:
 #   1. the README's install recipe exactly as written (its tests run too, optimised), with
-#      `sudo cmake --install` turned into an install into a scratch DESTDIR, and what landed;
+#      `cmake --install` turned into an install into a scratch DESTDIR, and what landed;
 #   2. a headless build (no window program, no tests) and what it installs;
 #   3. the Debian package made from the Release tree: its contents, its dependencies, its
 #      maintainer scripts, and lintian with no error; the package preset's configuration.
@@ -10,13 +10,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
+logs=build/logs
+mkdir -p "$logs"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-fail() {
-  echo "check_release: $*" >&2
-  exit 1
-}
-step() { echo "== check_release: $*"; }
+source tools/steps.sh
+KORVA_CHECK=check_release
 
 icon_sizes=(16 22 24 32 48 64 128 256)
 common_files=(
@@ -38,12 +37,12 @@ for size in "${icon_sizes[@]}"; do window_files+=("/usr/share/icons/hicolor/${si
 expect_files() {  # ROOT FILE...: every FILE is installed under ROOT
   local root=$1 file
   shift
-  for file in "$@"; do [ -f "$root$file" ] || fail "not installed: $file"; done
+  for file in "$@"; do [ -f "$root$file" ] || korva_check_fail "not installed: $file"; done
 }
 expect_no_files() {  # ROOT FILE...: no FILE is installed under ROOT
   local root=$1 file
   shift
-  for file in "$@"; do [ ! -e "$root$file" ] || fail "installed although it should not be: $file"; done
+  for file in "$@"; do [ ! -e "$root$file" ] || korva_check_fail "installed although it should not be: $file"; done
 }
 png_size() {  # FILE: "WIDTHxHEIGHT" from the PNG header
   local bytes
@@ -52,99 +51,101 @@ png_size() {  # FILE: "WIDTHxHEIGHT" from the PNG header
 }
 check_manual() {  # FILE: man shows it without a warning
   local warnings
-  warnings=$(MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null) || fail "man cannot show $1"
-  [ -z "$warnings" ] || fail "man warns about $1: $warnings"
+  warnings=$(MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null) || korva_check_fail "man cannot show $1"
+  [ -z "$warnings" ] || korva_check_fail "man warns about $1: $warnings"
 }
 
 # 1. The README's install recipe.
-step "the README's install recipe"
+korva_check_step "the README's install recipe"
 recipe=$(awk '/^### Installing, and permission/ { found = 1 }
               found && /^```sh/ { inside = 1; next }
               inside && /^```/ { exit }
               inside { print }' README.md)
-[ -n "$recipe" ] || fail "the README's install recipe (under \"### Installing, and permission ...\") was not found"
+[ -n "$recipe" ] || korva_check_fail "the README's install recipe (under \"### Installing, and permission ...\") was not found"
 root=$scratch/root
-build_log=$scratch/release-build.log
+build_log=$logs/release-build.log
+: >"$build_log"
 # As a new user's: no setting left in the cache by an earlier configure of that folder.
 rm -f build/release/CMakeCache.txt
 release_dir=
 while IFS= read -r line; do
   case $line in
-    "sudo cmake --install "*)
-      release_dir=${line#sudo cmake --install }
-      echo "+ DESTDIR=$root cmake --install $release_dir"
-      DESTDIR=$root cmake --install "$release_dir" >/dev/null || fail "the README's '$line' fails" ;;
+    "cmake --install "*)
+      release_dir=${line#cmake --install }
+      release_dir=${release_dir%%[[:space:]]*}
+      echo "   + DESTDIR=$root cmake --install $release_dir"
+      DESTDIR=$root cmake --install "$release_dir" >/dev/null || korva_check_fail "the README's '$line' fails" ;;
     "cmake "*)
-      echo "+ $line"
-      eval "$line" >>"$build_log" 2>&1 || { tail -n 40 "$build_log"; fail "the README's '$line' fails"; } ;;
-    *) fail "a line of the README's install recipe that this check does not know: $line" ;;
+      echo "   + $line"
+      eval "$line" >>"$build_log" 2>&1 || { tail -n 40 "$build_log"; korva_check_fail "the README's '$line' fails"; } ;;
+    *) korva_check_fail "a line of the README's install recipe that this check does not know: $line" ;;
   esac
 done <<<"$recipe"
-[ -n "$release_dir" ] || fail "the README's install recipe has no 'sudo cmake --install DIR'"
+[ -n "$release_dir" ] || korva_check_fail "the README's install recipe has no 'cmake --install DIR'"
 # A user's build does not stop at a warning, but ours must have none.
 if grep -q 'warning:' "$build_log"; then
   grep -B 8 'warning:' "$build_log" | head -n 80
-  fail "the Release build warns (above)"
+  korva_check_fail "the Release build warns (above)"
 fi
-ctest --test-dir "$release_dir" --output-on-failure -j "$jobs" >"$scratch/release-tests.log" ||
-  { cat "$scratch/release-tests.log"; fail "the tests fail in the Release build"; }
+korva_ctest "$logs/release-tests.log" --test-dir "$release_dir" -j "$jobs" ||
+  korva_check_fail "the tests fail in the Release build"
 
-step "what the README's recipe installed"
+korva_check_step "what the README's recipe installed"
 expect_files "$root" "${common_files[@]}" "${window_files[@]}"
 for size in "${icon_sizes[@]}"; do
   drawn=$(png_size "$root/usr/share/icons/hicolor/${size}x${size}/apps/korva-updater.png")
-  [ "$drawn" = "${size}x${size}" ] || fail "the ${size}x${size} icon is drawn at $drawn"
+  [ "$drawn" = "${size}x${size}" ] || korva_check_fail "the ${size}x${size} icon is drawn at $drawn"
 done
 desktop-file-validate "$root/usr/share/applications/korva-updater.desktop" ||
-  fail "desktop-file-validate rejects the menu entry"
-appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/com.brenwick.korva_updater.metainfo.xml" ||
-  fail "appstreamcli rejects the AppStream metadata"
+  korva_check_fail "desktop-file-validate rejects the menu entry"
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/com.brenwick.korva_updater.metainfo.xml" \
+  >"$logs/appstream.log" 2>&1 || { cat "$logs/appstream.log"; korva_check_fail "appstreamcli rejects the AppStream metadata"; }
 check_manual "$root/usr/share/man/man1/korva-updater.1.gz"
 check_manual "$root/usr/share/man/man1/korva-updater-cli.1.gz"
 tools/check_completion.sh "$root/usr/share/bash-completion/completions/korva-updater-cli"
 for program in korva-updater korva-updater-cli; do
-  version=$("$root/usr/bin/$program" --version) || fail "$program --version fails"
-  [[ $version == "$program "*$'\n'"Carried KORVA firmware: Ver1.38.250" ]] || fail "$program --version says: $version"
+  version=$("$root/usr/bin/$program" --version) || korva_check_fail "$program --version fails"
+  [[ $version == "$program "*$'\n'"Carried KORVA firmware: Ver1.38.250" ]] || korva_check_fail "$program --version says: $version"
 done
 "$root/usr/bin/korva-updater-cli" status --simulate --log "$scratch/support.log" >/dev/null ||
-  fail "the installed korva-updater-cli status --simulate fails"
-grep -q 'KORVA found at' "$scratch/support.log" || fail "the installed program's support log holds no presence line"
+  korva_check_fail "the installed korva-updater-cli status --simulate fails"
+grep -q 'KORVA found at' "$scratch/support.log" || korva_check_fail "the installed program's support log holds no presence line"
 
 # 2. A headless machine: the terminal program alone, without tests.
-step "a headless build without tests"
+korva_check_step "a headless build without tests"
 headless_log=$scratch/headless-build.log
 {
   cmake -S . -B build/headless -G Ninja -DKORVA_BUILD_UI=OFF -DKORVA_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr &&
     cmake --build build/headless -j "$jobs" --target korva-updater-cli compressed_documents &&
     DESTDIR=$scratch/headless cmake --install build/headless
-} >"$headless_log" 2>&1 || { tail -n 40 "$headless_log"; fail "the headless build fails"; }
+} >"$headless_log" 2>&1 || { tail -n 40 "$headless_log"; korva_check_fail "the headless build fails"; }
 expect_files "$scratch/headless" "${common_files[@]}"
 expect_no_files "$scratch/headless" "${window_files[@]}"
 
 # 3. The Debian package, from the Release tree (the "deb" preset makes it with Debian's
 #    hardening flags; its configuration is checked at the end).
-step "the Debian package"
+korva_check_step "the Debian package"
 cpack --config "$release_dir/CPackConfig.cmake" -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1 ||
-  { cat "$scratch/cpack.log"; fail "cpack cannot make the package"; }
+  { cat "$scratch/cpack.log"; korva_check_fail "cpack cannot make the package"; }
 deb=$(ls "$scratch"/package/korva-updater_*.deb)
 contents=$(dpkg-deb -c "$deb" | awk '{ print substr($6, 2) }')
 for file in "${common_files[@]}" "${window_files[@]}"; do
-  grep -qx "$file" <<<"$contents" || fail "the package lacks $file"
+  grep -qx "$file" <<<"$contents" || korva_check_fail "the package lacks $file"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libhidapi-hidraw0 libqt6widgets6 libudev1; do
-  [[ $depends == *"$library"* ]] || fail "the package's dependencies lack $library: $depends"
+  [[ $depends == *"$library"* ]] || korva_check_fail "the package's dependencies lack $library: $depends"
 done
 scripts=$(dpkg-deb -I "$deb")
 for script in postinst postrm; do
-  grep -Eq "^ +[0-9]+ bytes, +[0-9]+ lines +\* +$script " <<<"$scripts" || fail "the package's $script is missing or not executable"
+  grep -Eq "^ +[0-9]+ bytes, +[0-9]+ lines +\* +$script " <<<"$scripts" || korva_check_fail "the package's $script is missing or not executable"
 done
 lintian_status=0
 findings=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || lintian_status=$?
 grep -v 'running with root privileges' <<<"$findings" || true
-[ "$lintian_status" -eq 0 ] || fail "lintian finds errors in the package (above)"
+[ "$lintian_status" -eq 0 ] || korva_check_fail "lintian finds errors in the package (above)"
 
-step "the package preset configures"
-cmake --preset deb >/dev/null || fail "cmake --preset deb fails"
+korva_check_step "the package preset configures"
+cmake --preset deb >/dev/null || korva_check_fail "cmake --preset deb fails"
 
-echo "check_release: the README's recipe, the headless build and the package are sound"
+korva_check_done "the README's recipe, the headless build and the package are sound"

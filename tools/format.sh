@@ -14,13 +14,19 @@ existing=()
 for file in "${files[@]}"; do [ -f "$file" ] && existing+=("$file"); done
 
 if [ "${1:-}" = "--check" ]; then
+  source tools/steps.sh
   if ! clang-format --dry-run --Werror "${existing[@]}" 2>/dev/null; then
     echo "Not laid out by .clang-format (tools/format.sh lays them out):" >&2
+    unformatted=0
     for file in "${existing[@]}"; do
-      clang-format --dry-run --Werror "$file" >/dev/null 2>&1 || echo "  $file" >&2
+      clang-format --dry-run --Werror "$file" >/dev/null 2>&1 && continue
+      echo "  $file" >&2
+      unformatted=$((unformatted + 1))
     done
+    korva_count $((${#existing[@]} - unformatted)) "$unformatted"
     exit 1
   fi
+  korva_count "${#existing[@]}" 0
 else
   clang-format -i "${existing[@]}"
 fi
