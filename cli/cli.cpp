@@ -173,11 +173,6 @@ int RunCommand(const Options& options, Environment& env) {
   }
 }
 
-std::string CarriedVersionText() {
-  const auto carried = CarriedFirmwareVersion();
-  return carried ? PrintableVersion(*carried) : "";
-}
-
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, Environment& env) {

@@ -56,4 +56,9 @@ std::optional<VersionText> CarriedFirmwareVersion() {
   return MakeVersionText(store->McuVersionChars.data(), store->DspVersionChars.data());
 }
 
+std::string CarriedVersionText() {
+  const auto carried = CarriedFirmwareVersion();
+  return carried ? ToString(*carried) : "";
+}
+
 }  // namespace korva

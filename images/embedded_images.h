@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "device/command_protocol.h"
 
@@ -29,5 +30,8 @@ int LoadImagesFromResources(const ResourceLookup& lookup);
 // LoadEmbeddedImages does but without touching the image stores; nothing when the images fail
 // their checks.
 std::optional<VersionText> CarriedFirmwareVersion();
+// The same as text ("Ver1.38.250"), as --version and the support log show it; empty when the
+// images fail their checks.
+std::string CarriedVersionText();
 
 }  // namespace korva

@@ -55,11 +55,6 @@ bool HasArgument(int argc, char** argv, const std::string& wanted) {
   return false;
 }
 
-std::string CarriedVersionText() {
-  const auto carried = CarriedFirmwareVersion();
-  return carried ? ToString(*carried) : "";
-}
-
 }  // namespace
 
 int CUpdaterApp::Run(int argc, char** argv) {

@@ -38,11 +38,6 @@ namespace {
 
 constexpr const char* kProgramName = "korva-updater";
 
-std::string CarriedVersionText() {
-  const auto carried = CarriedFirmwareVersion();
-  return carried ? ToString(*carried) : "";
-}
-
 // A window program has no console of its own: what it prints goes to where its output was
 // sent, else to the console it was started from, else into a box.
 void Say(const std::string& text, bool problem) {
