@@ -102,7 +102,8 @@ appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/com.brenwick
   >"$logs/appstream.log" 2>&1 || { cat "$logs/appstream.log"; korva_check_fail "appstreamcli rejects the AppStream metadata"; }
 check_manual "$root/usr/share/man/man1/korva-updater.1.gz"
 check_manual "$root/usr/share/man/man1/korva-updater-cli.1.gz"
-tools/check_completion.sh "$root/usr/share/bash-completion/completions/korva-updater-cli"
+tools/check_completion.sh "$root/usr/share/bash-completion/completions/korva-updater-cli" \
+  >"$logs/completion.log" 2>&1 || { cat "$logs/completion.log"; korva_check_fail "the installed bash completion completes wrongly (above)"; }
 for program in korva-updater korva-updater-cli; do
   version=$("$root/usr/bin/$program" --version) || korva_check_fail "$program --version fails"
   [[ $version == "$program "*$'\n'"Carried KORVA firmware: Ver1.38.250" ]] || korva_check_fail "$program --version says: $version"
