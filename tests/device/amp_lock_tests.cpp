@@ -255,7 +255,20 @@ TEST_F(AmpLockTest, EverySpellingOfTheNodeIsOneLockWhateverTheEnvironment) {
 // A program of another user meets the same lock.
 TEST_F(AmpLockTest, AnotherUsersProgramMeetsTheSameLock) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can run a process as another user";
-  const std::filesystem::path node = folder / "hidraw8";
+  // The node lies where the other user can reach it, as /dev is: the test's own folder may be
+  // inside a home that only root may enter (a checkout in /root), so this one is made in the
+  // system's temporary folder.
+  char made[] = "/tmp/korva-lock-other-user-XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  struct Removed {
+    std::filesystem::path path;
+    ~Removed() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  } open{made};
+  chmod(made, 0755);
+  const std::filesystem::path node = open.path / "hidraw8";
   std::ofstream(node) << "";
   chmod(node.c_str(), 0644);
   AmpLockAttempt mine = TryLockAmp(node.string());
