@@ -49,7 +49,7 @@ TEST_F(KeyboardTest, AHeldKeyStartsNoUpdateAndAFreshReturnOnUpdateDoes) {
   PressKey(main.get(), Qt::Key_U, true, Qt::AltModifier);
   PressKey(main.get(), Qt::Key_Space, true);
   ReleaseKey(main.get(), Qt::Key_Space);
-  // Return on "Update" itself, and on "Exit", which hands it to the window's default button.
+  // Return on "Update" itself, and on "Exit".
   SendMarkedRepeat(update, Qt::Key_Return);
   SendMarkedRepeat(Button(main.get(), "m_btnExit"), Qt::Key_Return);
   // Escape held since another window closed: the window stays.
@@ -129,7 +129,8 @@ TEST_F(KeyboardTest, TheSameVersionPromptTakesNoYesFromAHeldKey) {
   bool answered = false;
   WhenModal([&](QWidget* prompt) {
     EXPECT_EQ(prompt->focusWidget(), Button(prompt, "btnNo"));
-    // Return would answer "No", the default button; Alt+Y and Space on "Yes" would say yes.
+    // Return would answer "No", the default button; Alt+Y, and Return or Space on "Yes", would
+    // say yes.
     SendKey(prompt, QEvent::KeyPress, Qt::Key_Return, true, 1660);
     PressKey(prompt, Qt::Key_Y, true, Qt::AltModifier);
     Button(prompt, "btnYes")->setFocus();
@@ -187,6 +188,22 @@ TEST_F(KeyboardTest, TabGoesRoundEachWindowFromTheNextStep) {
   EXPECT_EQ(TabOrder(main.get()), (std::vector<std::string>{"Update", "Exit"}));
 }
 
+// Return presses the focused button of the same-version prompt, as on Windows: "No" at first,
+// "Yes" once the user has gone to it.
+TEST_F(KeyboardTest, ReturnOnTheSameVersionPromptPressesTheFocusedButton) {
+  sim.korva.SetVersions("1.38", "250");
+  auto main = OpenMainWindow();
+  WhenModal([](QWidget* prompt) {
+    EXPECT_EQ(prompt->focusWidget(), Button(prompt, "btnNo"));
+    TapKey(prompt, Qt::Key_Tab);
+    EXPECT_EQ(prompt->focusWidget(), Button(prompt, "btnYes"));
+    TapKey(prompt, Qt::Key_Return);
+  });
+  TapKey(main.get(), Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
+  EXPECT_EQ(sim.korva.CompletedUpdates(), 2);
+}
+
 TEST_F(KeyboardTest, AfterAnUpdateExitHasTheFocusAfterAFailureUpdate) {
   auto main = OpenMainWindow();
   VirtualKorva::Faults faults;
@@ -202,7 +219,8 @@ TEST_F(KeyboardTest, AfterAnUpdateExitHasTheFocusAfterAFailureUpdate) {
   TapKey(main.get(), Qt::Key_Return);
   ASSERT_TRUE(WaitUntil([&] { return Status(main.get()) == kTextUpdateSucceeded; }));
   EXPECT_EQ(main->focusWidget(), Button(main.get(), "m_btnExit"));
-  TapKey(main.get(), Qt::Key_Escape);
+  // Return presses the focused button, as on Windows: the user leaves.
+  TapKey(main.get(), Qt::Key_Return);
   EXPECT_FALSE(main->isVisible());
 }
 
