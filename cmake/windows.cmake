@@ -13,9 +13,12 @@ if(CMAKE_CROSSCOMPILING)
     message(FATAL_ERROR "A cross build runs its code generator and tests under Wine: install wine64")
   endif()
   set(KORVA_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-  # Mono and Gecko are not needed; without the override Wine offers to install them.
+  # Mono and Gecko are not needed; without the override Wine offers to install them. Wine
+  # keeps Windows' file names in the Unix locale's character set: a UTF-8 one, whatever the
+  # caller's (a CI runner's or a fresh root's may be POSIX), so that names beyond ASCII can be
+  # made.
   set(korva_wine_env WINEPREFIX=${KORVA_WINE_PREFIX} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-                     WINE=${KORVA_WINE} WINESERVER=${KORVA_WINESERVER})
+                     WINE=${KORVA_WINE} WINESERVER=${KORVA_WINESERVER} LC_ALL=C.UTF-8)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_COMMAND} -E env ${korva_wine_env} sh ${PROJECT_SOURCE_DIR}/cmake/wine_run.sh)
 
