@@ -270,6 +270,33 @@ TEST_F(PageTest, TheBluetoothPagesBusyPromptAndItsChecks) {
   EXPECT_EQ(LinkMode.load(), kLinkHid);
 }
 
+// A Bluetooth update that the module reports as failed is tried again from the page without
+// unplugging anything: the link stays with the module, and the retry connects to it again.
+TEST_F(PageTest, TheBluetoothPageRetriesAFailedUpdate) {
+  Page(kJobBluetooth);
+  const std::string path = folder.File("module.dfu", Pattern(5000, 3));
+  Browse(path);
+  sim.module.SetScript({.result = 1});
+  page_->OnUpgrade();
+  ASSERT_TRUE(WaitForIdle());
+  Settle();
+  EXPECT_EQ(prompter.Texts().back(), kTextBluetoothFailed);
+  EXPECT_EQ(LinkMode.load(), kLinkBluetooth);  // the amp's interface is gone, the module answers
+  ExpectIdle();
+
+  const std::size_t callsBefore = sim.module.Calls().size();
+  sim.module.SetScript({});
+  page_->OnUpgrade();
+  ASSERT_TRUE(WaitForIdle());
+  Settle();
+  EXPECT_EQ(prompter.Texts().back(), kTextBluetoothSucceeded);
+  const std::vector<std::string> calls = sim.module.Calls();
+  EXPECT_EQ(std::count(calls.begin() + static_cast<long>(callsBefore), calls.end(), "connect"), 1);
+  EXPECT_EQ(sim.module.UpgradedFile(), path);
+  EXPECT_EQ(LinkMode.load(), kLinkHid);  // the module restarted and the amp is back
+  ExpectIdle();
+}
+
 // The device thread's answers to the page, held back after the first `passing` until the test
 // lets them go: so a job can end before its start's answer has come back, as it may when the
 // threads run so.
