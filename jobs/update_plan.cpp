@@ -17,6 +17,24 @@ constexpr std::size_t kDspStart = kMcuStart + kVersionMcuLength + 1;
 // MCU characters 1, 3 and 4 (zero-based 0, 2, 3); the second is the version's dot.
 constexpr std::size_t kComparedMcuChars[] = {0, 2, 3};
 
+// What each plan is called, by UpdatePlanValue: the main window's status line, the log's
+// summary, the name for scripts.
+struct PlanWords {
+  const char* status;
+  const char* summary;
+  const char* name;
+};
+constexpr PlanWords kPlanWords[] = {
+    {kTextSameFirmware, "nothing differs", "nothing"},
+    {kTextSameMcuFirmware, "DSP only", "dsp_only"},
+    {kTextSameDspFirmware, "MCU only", "mcu_only"},
+    {kTextClickUpdate, "MCU, then DSP", "mcu_then_dsp"},
+};
+// Any other value counts as "neither part matches", as the update treats it.
+const PlanWords& WordsOf(int plan) {
+  return kPlanWords[plan >= kPlanNothing && plan <= kPlanBoth ? plan : kPlanBoth];
+}
+
 // The versions and the plan last noted in the support log, and when: the same decision after
 // the amp was found again is noted again.
 struct PlanNote {
@@ -71,44 +89,9 @@ int DecideUpdatePlan(const VersionText& device, const VersionText& carried) {
   return plan;
 }
 
-const char* PlanStatusText(int plan) {
-  switch (plan) {
-    case kPlanNothing:
-      return kTextSameFirmware;
-    case kPlanDspOnly:
-      return kTextSameMcuFirmware;
-    case kPlanMcuOnly:
-      return kTextSameDspFirmware;
-    default:
-      return kTextClickUpdate;
-  }
-}
-
-const char* PlanSummary(int plan) {
-  switch (plan) {
-    case kPlanNothing:
-      return "nothing differs";
-    case kPlanDspOnly:
-      return "DSP only";
-    case kPlanMcuOnly:
-      return "MCU only";
-    default:
-      return "MCU, then DSP";
-  }
-}
-
-const char* PlanName(int plan) {
-  switch (plan) {
-    case kPlanNothing:
-      return "nothing";
-    case kPlanDspOnly:
-      return "dsp_only";
-    case kPlanMcuOnly:
-      return "mcu_only";
-    default:
-      return "mcu_then_dsp";
-  }
-}
+const char* PlanStatusText(int plan) { return WordsOf(plan).status; }
+const char* PlanSummary(int plan) { return WordsOf(plan).summary; }
+const char* PlanName(int plan) { return WordsOf(plan).name; }
 
 std::vector<JobKind> PlanJobs(int plan) {
   switch (plan) {
