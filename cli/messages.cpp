@@ -40,6 +40,12 @@ std::string PrintableText(std::string_view text) {
   return shown;
 }
 
+std::string WithoutControls(std::string_view text) {
+  std::string shown;
+  for (char c : text) shown += (c >= 0 && c < 0x20) || c == 0x7F ? '?' : c;
+  return shown;
+}
+
 std::string PrintableVersion(const VersionText& text) {
   return PrintableText({text.data(), text.size()});
 }

@@ -53,7 +53,7 @@ class TextReporter final : public Reporter {
   void FileRefused(const std::string&, const std::string& text,
                    const std::string& reason) override {
     ToErrorStream(text);
-    if (!reason.empty()) ToErrorStream(reason);
+    if (!reason.empty()) ToErrorStream(WithoutControls(reason));
   }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     env_.out << kTextCurrentVersionLabel << ' ' << (device ? *device : "(none reported)") << '\n'

@@ -175,6 +175,12 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
        2,
        "Please select a file!\n",
        "cannot read " + Missing() + noSuchFile},
+      {"a name that would steer the terminal",
+       present,
+       {"flash", "dsp", Folder() + "/\x1b[2Jgone.bin"},
+       2,
+       "Please select a file!\n",
+       "[2Jgone.bin" + noSuchFile},
       {"empty path",
        present,
        {"audio", "--slot=1", ""},
@@ -260,6 +266,7 @@ TEST_F(CliServiceTest, ChecksInThePagesOrder) {
       EXPECT_TRUE(Contains(why, c.reason)) << why;
       EXPECT_EQ(std::count(why.begin(), why.end(), '\n'), 1) << why;
     }
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos);  // a file name never steers the terminal
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(sim.korva.Writes().empty());
     EXPECT_FALSE(sim.module.Connected());  // a probe's connection is not left open
