@@ -42,7 +42,7 @@ std::string PrintableText(std::string_view text) {
 
 std::string WithoutControls(std::string_view text) {
   std::string shown;
-  for (char c : text) shown += (c >= 0 && c < 0x20) || c == 0x7F ? '?' : c;
+  for (char c : text) shown += ((c >= 0 && c < 0x20) || c == 0x7F) && c != '\n' ? '?' : c;
   return shown;
 }
 

@@ -68,8 +68,7 @@ std::string NoAmpAtText(const std::string& path);
 
 // Text from the amp or from a file with every byte that is not printable ASCII shown as '?'.
 std::string PrintableText(std::string_view text);
-// Text that names a user's file (its path may be UTF-8) with every control character shown as
-// '?', so that a file name can never steer the terminal.
+// Text (UTF-8 allowed) with every control character but the line break shown as '?'.
 std::string WithoutControls(std::string_view text);
 // A version text from the amp with every byte that is not printable ASCII shown as '?', so
 // that the amp's bytes can never steer the terminal.

@@ -20,6 +20,11 @@ constexpr std::int64_t kRedrawEveryMs = 100;
 // Erases the rest of the terminal line.
 constexpr const char* kEraseToEnd = "\x1b[K";
 
+// A line as the terminal shows it: the program's bytes decoded, and no control character but
+// the line break from anything else in it (a file name, a path given to --path), so that
+// nothing that passes through can steer the terminal.
+std::string Shown(const std::string& text) { return WithoutControls(DisplayText(text)); }
+
 std::string WorkText(const JobProgress& p) {
   return FactsOf(p.kind).percentOnly ? "through the module's update library"
                                      : std::to_string(p.reports) + " reports";
@@ -53,7 +58,7 @@ class TextReporter final : public Reporter {
   void FileRefused(const std::string&, const std::string& text,
                    const std::string& reason) override {
     ToErrorStream(text);
-    if (!reason.empty()) ToErrorStream(WithoutControls(reason));
+    if (!reason.empty()) ToErrorStream(reason);
   }
   void Versions(const std::optional<std::string>& device, const std::string& carried) override {
     env_.out << kTextCurrentVersionLabel << ' ' << (device ? *device : "(none reported)") << '\n'
@@ -65,7 +70,7 @@ class TextReporter final : public Reporter {
   void Ask(const std::string& question) override { env_.out << question << ' ' << std::flush; }
   void Note(const std::string& text) override {
     EndBar();
-    env_.out << DisplayText(text) << '\n';
+    env_.out << Shown(text) << '\n';
   }
   void Warning(const std::string& text) override { ToErrorStream(text); }
 
@@ -117,7 +122,7 @@ class TextReporter final : public Reporter {
   void ToErrorStream(const std::string& text) {
     EndBar();
     env_.out.flush();  // what came before stays before it
-    env_.err << DisplayText(text) << std::endl;
+    env_.err << Shown(text) << std::endl;
   }
   void Draw(const JobProgress& p) {
     env_.out << '\r' << ProgressBarLine(p, env_.columns) << kEraseToEnd << std::flush;
