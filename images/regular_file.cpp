@@ -48,9 +48,6 @@ std::string NotAFile(const std::string& path, const char* what) {
 namespace {
 constexpr std::intptr_t kNoHandle = -1;
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-}  // namespace
-
-namespace {
 std::error_code LastError() {
   return std::error_code(static_cast<int>(GetLastError()), std::system_category());
 }
